@@ -1,0 +1,6 @@
+#!/bin/sh
+# Configures and builds the cross build (build/) of the plug-in and its stand-in world.
+set -eu
+cd "$(dirname "$0")/.."
+cmake -S . -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+cmake --build build

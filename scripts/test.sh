@@ -1,0 +1,14 @@
+#!/bin/sh
+# Installs the dependencies, builds everything and runs every test.
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/setup.sh
+./scripts/build.sh
+export WINEPREFIX="$PWD/build/wineprefix"
+trap './scripts/wine-prefix.sh stop' EXIT
+./scripts/wine-prefix.sh start
+cd build
+ctest --output-on-failure -j "$(nproc)" "$@"
+cd ..
+# Native (Linux) checks of the portable code: decoder against its oracles, parsers.
+if [ -x scripts/native-tests.sh ]; then ./scripts/native-tests.sh; fi

@@ -1,0 +1,3 @@
+#include "config/options.h"
+
+OptionRecord PluginOptions;

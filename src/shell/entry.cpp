@@ -1,0 +1,139 @@
+// The five entry points the simulator calls, and the checks that decide whether we load.
+#include <windows.h>
+
+#include <cstring>
+
+#include "XPLMDisplay.h"
+#include "XPLMMenus.h"
+#include "XPLMProcessing.h"
+#include "bridge/atc_text.h"
+#include "config/atc_locate.h"
+#include "config/options.h"
+#include "shell/guard.h"
+#include "shell/locks.h"
+#include "shell/plugin.h"
+#include "shell/startup_checks.h"
+
+std::atomic<int> LinkActive{0};
+int Is64BitProcess = 0;
+int FirstFlightLoopDone = 0;
+XPLMMenuID PluginMenu = nullptr;
+int PluginMenuEntry = -1;
+
+namespace {
+
+const char* const kMenuItems[MenuItemCount] = {
+    "Enable",        "Disable",     "Plugin Settings",     "Flight Planning", "Launch QV3 or QVE",
+    "Show keyboard hints     TAB", "Show Manual", "Toggle XP view mode", "About",
+};
+
+// How long XPluginStop waits for a running timer tick or radio refresh before giving up on
+// deleting the locks; it exceeds the longest IPC exchange (9 tries of 2 s).
+constexpr unsigned kBackgroundWorkWaitMs = 30000;
+
+void Refuse(const char* text) { MessageBoxA(nullptr, text, "DURarUravud", MB_OK | MB_ICONWARNING); }
+
+void CopyIdentity(char* out, const char* text) {
+    // The simulator's buffers hold at least 256 characters.
+    strncpy(out, text, 255);
+    out[255] = 0;
+}
+
+void BuildPluginMenu() {
+    XPLMMenuID plugins = XPLMFindPluginsMenu();
+    PluginMenuEntry = XPLMAppendMenuItem(plugins, "QVE to X-Plane", nullptr, 1);
+    PluginMenu = XPLMCreateMenu("QVE to X-Plane", plugins, PluginMenuEntry, MenuHandler, nullptr);
+    for (int i = 0; i < MenuItemCount; ++i)
+        XPLMAppendMenuItem(PluginMenu, kMenuItems[i], reinterpret_cast<void*>(static_cast<intptr_t>(i)), 1);
+}
+
+void PlaceAtcText() {
+    int width = 0, height = 0;
+    XPLMGetScreenSize(&width, &height);
+    ScreenRect rect;
+    if (CornerRect(PluginOptions.WindowPosition, width, height, &rect)) AtcTextRect = rect;
+    if (!AtcTextWindow) return;
+    XPLMSetWindowGeometry(AtcTextWindow, AtcTextRect.left, AtcTextRect.top, AtcTextRect.right, AtcTextRect.bottom);
+    XPLMSetWindowIsVisible(AtcTextWindow, 1);
+}
+
+}  // namespace
+
+extern "C" {
+
+int XPluginStart(char* outName, char* outSignature, char* outDescription) {
+    return Guarded("XPluginStart", 0, [&] {
+        RememberSimulatorThread();
+        if (!WindowsVersionOk()) {
+            Refuse("DURarUravud plugin requires Windows Vista or higher!\nIt will not load.");
+            return 0;
+        }
+        if (!ElevationOk()) {
+            Refuse("DURarUravud plugin requires setting X-Pane.exe and X-Plane-32Bit.exe to run as "
+                   "administrator\n\nThank you");
+            return 0;
+        }
+        char* atcFolder = LocateAtcProgram();
+        if (!atcFolder) {
+            Refuse("DURarUravud plugin requires\nthird party QVE ATC program\nIt won't load until it knows the path "
+                   "to that program.\n\nThank you");
+            return 0;
+        }
+        HeapFree(GetProcessHeap(), 0, atcFolder);
+
+        CopyIdentity(outName, "DURarUravud");
+        CopyIdentity(outSignature, "ndvq.DURarUravud");
+        CopyIdentity(outDescription, "QVE to X-Plane");
+        if (Is64BitWindows()) Is64BitProcess = IsWow64() ? 0 : 1;
+        BuildPluginMenu();
+        CreatePluginLocks();
+        return 1;
+    });
+}
+
+void XPluginStop(void) {
+    GuardedVoid("XPluginStop", [] {
+        if (!DeletePluginLocks(kBackgroundWorkWaitMs))
+            LogLine("background work still running at stop; its locks are left in place");
+    });
+}
+
+int XPluginEnable(void) {
+    return Guarded("XPluginEnable", 1, [] {
+        if (FirstFlightLoopDone) StartLink();
+        else XPLMRegisterFlightLoopCallback(FirstFlightLoop, 8.0f, nullptr);
+        return 1;
+    });
+}
+
+void XPluginDisable(void) {
+    GuardedVoid("XPluginDisable", [] {
+        StopLink();
+        FirstFlightLoopDone = 0;
+    });
+}
+
+void XPluginReceiveMessage(XPLMPluginID from, int message, void* param) {
+    GuardedVoid("XPluginReceiveMessage", [&] {
+        switch (message) {
+            case MsgHideAtcText:
+                HideAtcText = 1;
+                if (AtcTextWindow) XPLMSetWindowIsVisible(AtcTextWindow, 0);
+                break;
+            case MsgShowAtcText:
+                HideAtcText = 0;
+                if (AtcTextWindow) XPLMSetWindowIsVisible(AtcTextWindow, 1);
+                break;
+            case MsgPlaceAtcText:
+                PlaceAtcText();
+                break;
+            case MsgStopLink:
+                if (StopLink()) MenuAfterLinkStopped();
+                break;
+            default:
+                break;  // the simulator's own messages and everything else
+        }
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,56 @@
+#pragma once
+// Process-wide state of the plug-in shell, shared by every subsystem.
+#include <windows.h>
+
+#include <atomic>
+
+#include "XPLMMenus.h"
+
+// 1 while the link is up; read from the timer and worker threads.
+extern std::atomic<int> LinkActive;
+// 1 when the plug-in runs as a native 64-bit process on 64-bit Windows.
+extern int Is64BitProcess;
+// The first flight loop has run since the plug-in was last enabled.
+extern int FirstFlightLoopDone;
+
+// The plug-in's submenu under the simulator's Plugins menu, and its entry there.
+extern XPLMMenuID PluginMenu;
+extern int PluginMenuEntry;
+
+enum PluginMenuItem {
+    MenuEnable = 0,
+    MenuDisable = 1,
+    MenuSettings = 2,
+    MenuFlightPlanning = 3,
+    MenuLaunch = 4,
+    MenuKeyboardHints = 5,
+    MenuManual = 6,
+    MenuViewMode = 7,
+    MenuAbout = 8,
+    MenuItemCount = 9
+};
+
+// Messages other plug-ins send us (and we send the sibling plug-in).
+enum : int {
+    MsgHideAtcText = 0x1111111,
+    MsgShowAtcText = 0x1111112,
+    MsgPlaceAtcText = 0x1111113,
+    MsgStopLink = 0x1111114
+};
+
+// The three critical sections, alive from the end of XPluginStart to XPluginStop.
+extern CRITICAL_SECTION StartLinkLock;
+extern CRITICAL_SECTION RadioLookupLock;
+extern CRITICAL_SECTION MonitorTimerLock;
+
+// Link start and stop, and the first flight loop.
+bool StartLink();
+bool StopLink();
+float FirstFlightLoop(float sinceLastCall, float sinceLastFlightLoop, int counter, void* refcon);
+
+// The plug-in menu's handler; item reference = item number.
+void MenuHandler(void* menuRef, void* itemRef);
+
+// Menu states after the link was started or stopped from the menu, auto-start or a message.
+void MenuAfterLinkStarted();
+void MenuAfterLinkStopped();

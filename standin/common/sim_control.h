@@ -1,0 +1,104 @@
+#pragma once
+// Test-equipment interface of the stand-in XPLM_64.dll: what the stand-in host and the stand-in
+// XPWidgets_64.dll use to drive and observe the simulated simulator. A real simulator has none of
+// this; the plug-in never uses it.
+#include "sim_frame.h"
+
+#if defined(XPLM_STANDIN_BUILD)
+#define SIM_API __declspec(dllexport)
+#else
+#define SIM_API __declspec(dllimport)
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Lines of observation (events) go to this sink, one NUL-terminated line per call, without a
+// line break. The host prints them. Only called on the simulator's main thread.
+typedef void (*SimEventSink)(const char* line);
+
+// Makes the calling thread the simulator's main thread and resets the world.
+SIM_API void SIM_Init(SimEventSink sink);
+
+// Event tracing switches: "flightloops", "draw", "keys", "messages", "commands", "log", "windows".
+SIM_API void SIM_Trace(const char* what, int on);
+// Emits an event line through the sink (used by the stand-in DLLs and by the host).
+SIM_API void SIM_Event(const char* line);
+
+// ---- plug-ins
+// Registers an already loaded plug-in module (path = full path of its file) and calls its
+// XPluginStart. Gives its plug-in id, or -1 when the module lacks an entry point or refused
+// to load (XPluginStart gave 0); a refused plug-in is forgotten.
+SIM_API int SIM_StartPlugin(const char* path, void* module);
+SIM_API int SIM_EnablePlugin(int id);   // XPluginEnable; gives its result
+SIM_API void SIM_DisablePlugin(int id); // XPluginDisable, when enabled
+SIM_API void SIM_StopPlugin(int id);    // disables if needed, XPluginStop, forgets the plug-in
+SIM_API int SIM_PluginCount(void);
+SIM_API int SIM_PluginIdAt(int index);
+// Sends a message as the simulator would (sender 0); id -1 sends to every enabled plug-in.
+SIM_API void SIM_SendMessage(int id, int message, void* param);
+
+// ---- time and frames
+// One frame: advance the clock by the frame period, run due flight loops, draw visible windows
+// (front last), then pump the main thread's Win32 messages once.
+SIM_API void SIM_RunFrames(int count);
+SIM_API void SIM_RunSeconds(double seconds); // frames until the clock has advanced that far
+SIM_API double SIM_Now(void);                // simulated seconds since SIM_Init
+SIM_API void SIM_SetFramePeriod(double seconds);
+SIM_API void SIM_SetScreenSize(int width, int height);
+
+// ---- datarefs
+// Creates or retypes a dataref (xplmType_Int / Float / Double) and sets its value.
+SIM_API void SIM_SetDataref(const char* name, int type, double value);
+// Gives the dataref's type (0 when unknown) and its value through *value.
+SIM_API int SIM_GetDataref(const char* name, double* value);
+SIM_API void SIM_RemoveDataref(const char* name);
+
+// ---- input
+// A key event as the simulator delivers it: key sniffers (before windows), the window with
+// keyboard focus, hot keys (on key down), sniffers after windows.
+SIM_API void SIM_Key(char key, int flags, char virtualKey);
+// A mouse event (xplm_MouseDown / Drag / Up) at screen coordinates. Down goes to the front-most
+// visible window under the point; drag and up go to the window that took the down.
+// Gives 1 when a window took the event.
+SIM_API int SIM_Mouse(int x, int y, int status);
+
+// ---- menus and commands
+// Picks a menu item by its path of item texts separated by '|', starting below the simulator's
+// menu bar, e.g. "Plugins|QVE to X-Plane|Enable". Gives 1 when the item was found (the handler
+// runs only when the item is enabled).
+SIM_API int SIM_PickMenuItem(const char* path);
+// Gives the item's state: bit 0 enabled, bits 1-2 check state; -1 when not found.
+SIM_API int SIM_MenuItemState(const char* path);
+// Makes a simulator command exist (built-in commands are "sim/operation/toggle_full_screen").
+SIM_API void SIM_DefineCommand(const char* name);
+SIM_API void SIM_RemoveCommand(const char* name);
+SIM_API int SIM_CommandRunCount(const char* name);
+
+// ---- observation
+// Writes a stable text description of "plugins", "menus", "windows", "flightloops", "hotkeys",
+// "sniffers", "datarefs", "commands" or "frame" into buf (NUL-terminated, cut to size).
+// Gives the full length the text needs.
+SIM_API int SIM_Describe(const char* what, char* buf, int size);
+// The items drawn during the last completed frame.
+SIM_API int SIM_FrameItemCount(void);
+SIM_API const SimDrawItem* SIM_FrameItem(int index);
+// Simulator-API calls made from threads other than the main thread, and the first such call.
+SIM_API int SIM_OffThreadCalls(void);
+SIM_API const char* SIM_FirstOffThreadCall(void);
+// Screen geometry of a stand-in window (index as in "windows"); 0 when there is none.
+SIM_API int SIM_WindowInfo(int index, int* left, int* top, int* right, int* bottom, int* visible);
+SIM_API int SIM_WindowCount(void);
+
+// ---- for the stand-in XPWidgets_64.dll
+// Records a widget item into the frame being drawn (window index filled in by the simulator).
+SIM_API void SIM_RecordDraw(const SimDrawItem* item);
+// Counts one simulator-API call for the off-thread check; name = the API function's name.
+SIM_API void SIM_CountApiCall(const char* name);
+// Id of the plug-in whose code is running now (as XPLMGetMyID).
+SIM_API int SIM_CurrentPlugin(void);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,37 @@
+#pragma once
+// The stand-in simulator host: runs text scenarios against the plug-ins of its folder.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Output: every observation goes through here, is printed at once and kept for the
+// expected-output comparison. Safe from any thread.
+void Out(const std::string& line);
+std::string Quote(const std::string& text);  // "text" with \n, \t, \" and \\ escaped
+const std::vector<std::string>& OutputLines();
+
+// Folder of the running host executable, without a trailing backslash.
+std::string HostFolder();
+
+// ---- intercepted imports of the plug-ins (dialogs, version and token queries)
+void PatchPluginImports(HMODULE module);
+// Scenario answers and fakes; "what" and the arguments as written in the scenario.
+bool ConfigureAnswer(const std::vector<std::string>& args, std::string* error);
+bool ConfigureFake(const std::vector<std::string>& args, std::string* error);
+
+// ---- plug-ins found in Resources\plugins
+struct LoadedPlugin {
+    std::string path;
+    HMODULE module;
+    int id;  // -1 when it refused to load
+};
+void LoadPlugins();
+const std::vector<LoadedPlugin>& Plugins();
+int PluginIdByName(const std::string& nameOrSignature);  // -1 when none
+
+// ---- scenarios
+int RunScenario(const std::string& scenarioPath, const std::string& pictureFolder);
+
+// ---- instances: a fresh copy of the simulator folder for one run
+int RunInInstance(const std::string& instanceFolder, int argc, char** argv);

@@ -1,0 +1,117 @@
+// X-Plane.exe, the stand-in simulator host.
+//
+//   X-Plane.exe --scenario FILE [--expect FILE] [--record] [--pictures DIR] [--instance DIR]
+//
+// --instance copies the simulator folder (this program, the API DLLs and Resources\) into a
+// fresh DIR and runs the scenario there, so runs never share files. --expect compares every
+// output line with FILE; --record writes FILE instead.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "common/sim_control.h"
+#include "host.h"
+
+namespace {
+
+struct Options {
+    std::string scenario, expect, pictures, instance;
+    bool record = false;
+};
+
+bool ParseArgs(int argc, char** argv, Options* o) {
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](std::string* out) {
+            if (i + 1 >= argc) return false;
+            *out = argv[++i];
+            return true;
+        };
+        if (a == "--scenario" && value(&o->scenario)) continue;
+        if (a == "--expect" && value(&o->expect)) continue;
+        if (a == "--pictures" && value(&o->pictures)) continue;
+        if (a == "--instance" && value(&o->instance)) continue;
+        if (a == "--record") {
+            o->record = true;
+            continue;
+        }
+        return false;
+    }
+    return !o->scenario.empty();
+}
+
+void EventSink(const char* line) { Out(line); }
+
+// What the simulator does when it quits: every plug-in disabled, stopped and unloaded.
+void Quit() {
+    for (auto it = Plugins().rbegin(); it != Plugins().rend(); ++it) {
+        if (it->id < 0) continue;
+        SIM_StopPlugin(it->id);
+        FreeLibrary(it->module);
+    }
+}
+
+std::vector<std::string> ReadLines(const std::string& path, bool* ok) {
+    std::ifstream in(path, std::ios::binary);
+    *ok = (bool)in;
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+int Compare(const Options& o) {
+    const std::vector<std::string>& actual = OutputLines();
+    if (o.record) {
+        std::ofstream out(o.expect, std::ios::binary);
+        for (const std::string& line : actual) out << line << "\n";
+        fprintf(stderr, "recorded %s\n", o.expect.c_str());
+        return out ? 0 : 1;
+    }
+    bool ok = false;
+    std::vector<std::string> expected = ReadLines(o.expect, &ok);
+    if (!ok) {
+        fprintf(stderr, "cannot read expected output %s\n", o.expect.c_str());
+        return 1;
+    }
+    size_t n = std::max(expected.size(), actual.size());
+    for (size_t i = 0; i < n; ++i) {
+        const std::string* e = i < expected.size() ? &expected[i] : nullptr;
+        const std::string* a = i < actual.size() ? &actual[i] : nullptr;
+        if (e && a && *e == *a) continue;
+        fprintf(stderr, "\nMISMATCH at output line %zu\n  expected: %s\n  actual:   %s\n", i + 1,
+                e ? e->c_str() : "(end of output)", a ? a->c_str() : "(end of output)");
+        return 1;
+    }
+    return 0;
+}
+
+std::string FullPath(const std::string& path) {
+    if (path.empty()) return path;
+    char full[MAX_PATH];
+    DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return n && n < MAX_PATH ? std::string(full) : path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!ParseArgs(argc, argv, &o)) {
+        fprintf(stderr,
+                "usage: X-Plane.exe --scenario FILE [--expect FILE] [--record] [--pictures DIR] [--instance DIR]\n");
+        return 2;
+    }
+    if (!o.instance.empty()) return RunInInstance(FullPath(o.instance), argc, argv);
+
+    SIM_Init(EventSink);
+    int status = RunScenario(FullPath(o.scenario), FullPath(o.pictures));
+    Quit();
+    Out("offthread-calls " + std::to_string(SIM_OffThreadCalls()));
+    if (status != 0) return status;
+    return o.expect.empty() ? 0 : Compare(o);
+}

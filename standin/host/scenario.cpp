@@ -1,0 +1,363 @@
+// The scenario interpreter: one command per line, observations printed in a stable form.
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "XPLMDataAccess.h"
+#include "XPLMDefs.h"
+#include "XPLMDisplay.h"
+#include "common/sim_control.h"
+#include "host.h"
+#include "keys.h"
+#include "widgets_access.h"
+
+namespace {
+
+struct Failure {
+    std::string message;
+};
+
+// Splits a line into words; "double quoted" words keep blanks.
+std::vector<std::string> Words(const std::string& line) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        if (i >= line.size() || line[i] == '#') break;
+        std::string word;
+        if (line[i] == '"') {
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                char c = line[i++];
+                if (c == '"') {
+                    closed = true;
+                    break;
+                }
+                // Only \n \t \" and \\ are escapes; other backslashes (paths, registry keys) stay.
+                if (c == '\\' && i < line.size() && strchr("nt\"\\", line[i])) {
+                    char e = line[i++];
+                    word += e == 'n' ? '\n' : e == 't' ? '\t' : e;
+                } else {
+                    word += c;
+                }
+            }
+            if (!closed) throw Failure{"unterminated quoted text"};
+        } else {
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t') word += line[i++];
+        }
+        words.push_back(word);
+    }
+    return words;
+}
+
+long Number(const std::string& s) {
+    char* end = nullptr;
+    long v = strtol(s.c_str(), &end, 0);
+    if (s.empty() || *end) throw Failure{"not a number: " + s};
+    return v;
+}
+
+double Real(const std::string& s) {
+    char* end = nullptr;
+    double v = strtod(s.c_str(), &end);
+    if (s.empty() || *end) throw Failure{"not a number: " + s};
+    return v;
+}
+
+void Need(const std::vector<std::string>& w, size_t n, const char* usage) {
+    if (w.size() != n) throw Failure{std::string("usage: ") + usage};
+}
+
+void PrintLines(const std::string& prefix, const std::string& text) {
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) Out(prefix + line);
+}
+
+std::string Describe(const char* what) {
+    int size = SIM_Describe(what, nullptr, 0) + 1;
+    std::string buf(size, '\0');
+    SIM_Describe(what, &buf[0], size);
+    buf.resize(strlen(buf.c_str()));
+    return buf;
+}
+
+std::string SimPath(const std::string& relative) {
+    std::string p = relative;
+    for (char& c : p)
+        if (c == '/') c = '\\';
+    return HostFolder() + "\\" + p;
+}
+
+std::string ReadFile(const std::string& path, bool* ok) {
+    std::ifstream in(path, std::ios::binary);
+    *ok = (bool)in;
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void RunPluginCommand(const std::string& verb, const std::vector<std::string>& w) {
+    std::vector<int> ids;
+    if (w.size() >= 2) {
+        int id = PluginIdByName(w[1]);
+        if (id < 0) throw Failure{"no plug-in " + w[1]};
+        ids.push_back(id);
+    } else {
+        for (const LoadedPlugin& p : Plugins())
+            if (p.id >= 0) ids.push_back(p.id);
+    }
+    for (int id : ids) {
+        if (verb == "enable") SIM_EnablePlugin(id);
+        else SIM_DisablePlugin(id);
+    }
+}
+
+void Registry(const std::vector<std::string>& w) {
+    // registry set KEY NAME VALUE | registry delete KEY   (keys under HKEY_LOCAL_MACHINE)
+    if (w.size() == 5 && w[1] == "set") {
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, w[2].c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            throw Failure{"cannot create registry key " + w[2]};
+        RegSetValueExA(key, w[3].c_str(), 0, REG_SZ, (const BYTE*)w[4].c_str(), (DWORD)w[4].size() + 1);
+        RegCloseKey(key);
+    } else if (w.size() == 3 && w[1] == "delete") {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, w[2].c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, w[2].c_str());
+    } else {
+        throw Failure{"usage: registry set KEY NAME VALUE | registry delete KEY"};
+    }
+}
+
+void FileCommand(const std::vector<std::string>& w) {
+    // file write PATH TEXT | file delete PATH | print file PATH  (paths relative to the simulator folder)
+    if (w.size() == 4 && w[1] == "write") {
+        std::string path = SimPath(w[2]);
+        std::string dir = path.substr(0, path.rfind('\\'));
+        for (size_t i = HostFolder().size() + 1; i <= dir.size(); ++i)
+            if (i == dir.size() || dir[i] == '\\') CreateDirectoryA(dir.substr(0, i).c_str(), nullptr);
+        std::ofstream out(path, std::ios::binary);
+        out << w[3];
+        if (!out) throw Failure{"cannot write " + w[2]};
+    } else if (w.size() == 3 && w[1] == "delete") {
+        DeleteFileA(SimPath(w[2]).c_str());
+    } else {
+        throw Failure{"usage: file write PATH TEXT | file delete PATH"};
+    }
+}
+
+void Print(const std::vector<std::string>& w) {
+    if (w.size() < 2) throw Failure{"usage: print WHAT"};
+    const std::string& what = w[1];
+    if (what == "file") {
+        Need(w, 3, "print file PATH");
+        bool ok = false;
+        std::string text = ReadFile(SimPath(w[2]), &ok);
+        if (!ok) Out("file " + w[2] + ": missing");
+        else PrintLines("file " + w[2] + ": ", text);
+    } else if (what == "log") {
+        bool ok = false;
+        std::string text = ReadFile(SimPath("Log.txt"), &ok);
+        PrintLines("log: ", text);
+    } else if (what == "offthread") {
+        Out("offthread-calls " + std::to_string(SIM_OffThreadCalls()) +
+            (SIM_OffThreadCalls() ? std::string(" first ") + SIM_FirstOffThreadCall() : std::string()));
+    } else if (what == "menu-item") {
+        Need(w, 3, "print menu-item PATH");
+        int state = SIM_MenuItemState(w[2].c_str());
+        if (state < 0) Out("menu-item " + Quote(w[2]) + " missing");
+        else
+            Out("menu-item " + Quote(w[2]) + ((state & 1) ? " enabled" : " disabled") +
+                ((state >> 1) == 2 ? " checked" : (state >> 1) == 1 ? " unchecked" : ""));
+    } else if (what == "dataref") {
+        Need(w, 3, "print dataref NAME");
+        double value = 0;
+        int type = SIM_GetDataref(w[2].c_str(), &value);
+        char buf[64];
+        snprintf(buf, sizeof buf, "%.6g", value);
+        Out("dataref " + w[2] + (type ? std::string(" ") + buf : std::string(" missing")));
+    } else if (what == "widgets") {
+        PrintLines("", DescribeWidgets());
+    } else if (what == "time") {
+        char buf[64];
+        snprintf(buf, sizeof buf, "time %.2f", SIM_Now());
+        Out(buf);
+    } else {
+        static const char* kDescribed[] = {"plugins", "menus",    "windows",  "flightloops", "hotkeys",
+                                           "sniffers", "datarefs", "commands", "frame"};
+        for (const char* d : kDescribed)
+            if (what == d) {
+                std::string text = Describe(d);
+                if (text.empty()) Out(what + ": none");
+                else PrintLines("", text);
+                return;
+            }
+        throw Failure{"print: unknown " + what};
+    }
+}
+
+void Key(const std::vector<std::string>& w) {
+    // key NAME [down|up|press] [shift] [ctrl] [alt]
+    if (w.size() < 2) throw Failure{"usage: key NAME [down|up|press] [shift|ctrl|alt]..."};
+    KeyCode code;
+    if (!LookUpKey(w[1], &code)) throw Failure{"unknown key " + w[1]};
+    std::string phase = "press";
+    int mods = 0;
+    for (size_t i = 2; i < w.size(); ++i) {
+        if (w[i] == "down" || w[i] == "up" || w[i] == "press") phase = w[i];
+        else if (w[i] == "shift") mods |= xplm_ShiftFlag;
+        else if (w[i] == "ctrl") mods |= xplm_ControlFlag;
+        else if (w[i] == "alt") mods |= xplm_OptionAltFlag;
+        else throw Failure{"key: unknown word " + w[i]};
+    }
+    char ch = code.character;
+    if ((mods & xplm_ShiftFlag) && ch >= 'a' && ch <= 'z') ch = (char)(ch - 'a' + 'A');
+    if (phase != "up") SIM_Key(ch, mods | xplm_DownFlag, (char)code.virtualKey);
+    if (phase != "down") SIM_Key(ch, mods | xplm_UpFlag, (char)code.virtualKey);
+}
+
+void Mouse(const std::vector<std::string>& w) {
+    if (w[0] == "click") {
+        Need(w, 3, "click X Y");
+        int x = (int)Number(w[1]), y = (int)Number(w[2]);
+        int taken = SIM_Mouse(x, y, xplm_MouseDown);
+        SIM_Mouse(x, y, xplm_MouseUp);
+        if (!taken) Out("click " + w[1] + "," + w[2] + ": no window took it");
+        return;
+    }
+    Need(w, 4, "mouse down|drag|up X Y");
+    int status = w[1] == "down" ? xplm_MouseDown : w[1] == "drag" ? xplm_MouseDrag : w[1] == "up" ? xplm_MouseUp : 0;
+    if (!status) throw Failure{"mouse down|drag|up X Y"};
+    if (!SIM_Mouse((int)Number(w[2]), (int)Number(w[3]), status)) Out("mouse " + w[1] + ": no window took it");
+}
+
+void Dataref(const std::vector<std::string>& w) {
+    // dataref NAME int|float|double VALUE | dataref remove NAME
+    if (w.size() == 3 && w[1] == "remove") {
+        SIM_RemoveDataref(w[2].c_str());
+        return;
+    }
+    Need(w, 4, "dataref NAME int|float|double VALUE | dataref remove NAME");
+    int type = w[2] == "int" ? xplmType_Int : w[2] == "float" ? xplmType_Float : w[2] == "double" ? xplmType_Double : 0;
+    if (!type) throw Failure{"dataref type int|float|double"};
+    SIM_SetDataref(w[1].c_str(), type, Real(w[3]));
+}
+
+int RunLines(const std::string& scenarioPath, const std::string& pictureFolder, int depth);
+
+void Execute(const std::vector<std::string>& w, const std::string& pictureFolder, const std::string& scenarioPath,
+             int depth) {
+    const std::string& c = w[0];
+    if (c == "include") {
+        // include FILE: another scenario file, relative to this one
+        Need(w, 2, "include FILE");
+        if (depth > 8) throw Failure{"includes nested too deep"};
+        std::string dir = scenarioPath.substr(0, scenarioPath.find_last_of("\\/") + 1);
+        if (RunLines(dir + w[1], pictureFolder, depth + 1) != 0) throw Failure{"in " + w[1]};
+    } else if (c == "echo") {
+        std::string text;
+        for (size_t i = 1; i < w.size(); ++i) text += (i > 1 ? " " : "") + w[i];
+        Out(text);
+    } else if (c == "screen") {
+        Need(w, 3, "screen W H");
+        SIM_SetScreenSize((int)Number(w[1]), (int)Number(w[2]));
+    } else if (c == "frame-period") {
+        Need(w, 2, "frame-period SECONDS");
+        SIM_SetFramePeriod(Real(w[1]));
+    } else if (c == "trace") {
+        Need(w, 3, "trace WHAT on|off");
+        SIM_Trace(w[1].c_str(), w[2] == "on");
+    } else if (c == "dataref") {
+        Dataref(w);
+    } else if (c == "command") {
+        Need(w, 3, "command define|remove NAME");
+        if (w[1] == "define") SIM_DefineCommand(w[2].c_str());
+        else if (w[1] == "remove") SIM_RemoveCommand(w[2].c_str());
+        else throw Failure{"command define|remove NAME"};
+    } else if (c == "fake" || c == "answer") {
+        std::string error;
+        std::vector<std::string> args(w.begin() + 1, w.end());
+        if (!(c == "fake" ? ConfigureFake(args, &error) : ConfigureAnswer(args, &error))) throw Failure{error};
+    } else if (c == "registry") {
+        Registry(w);
+    } else if (c == "file") {
+        FileCommand(w);
+    } else if (c == "load") {
+        LoadPlugins();
+    } else if (c == "enable" || c == "disable") {
+        RunPluginCommand(c, w);
+    } else if (c == "frames") {
+        Need(w, 2, "frames N");
+        SIM_RunFrames((int)Number(w[1]));
+    } else if (c == "seconds") {
+        Need(w, 2, "seconds S");
+        SIM_RunSeconds(Real(w[1]));
+    } else if (c == "key") {
+        Key(w);
+    } else if (c == "click" || c == "mouse") {
+        Mouse(w);
+    } else if (c == "menu") {
+        Need(w, 2, "menu \"Plugins|...|Item\"");
+        if (!SIM_PickMenuItem(w[1].c_str())) Out("menu " + Quote(w[1]) + ": no such item");
+    } else if (c == "send") {
+        // send MESSAGE [PLUGIN]: a message from the simulator
+        if (w.size() != 2 && w.size() != 3) throw Failure{"usage: send MESSAGE [PLUGIN]"};
+        int id = -1;
+        if (w.size() == 3 && (id = PluginIdByName(w[2])) < 0) throw Failure{"no plug-in " + w[2]};
+        SIM_SendMessage(id, (int)Number(w[1]), nullptr);
+    } else if (c == "push" || c == "close") {
+        Need(w, 2, "push|close DESCRIPTOR");
+        std::string error;
+        if (!(c == "push" ? PushWidget(w[1], &error) : CloseWidgetWindow(w[1], &error))) Out(c + ": " + error);
+    } else if (c == "print") {
+        Print(w);
+    } else if (c == "save-frame") {
+        Need(w, 2, "save-frame NAME");
+        SaveFramePicture(pictureFolder, w[1]);
+    } else {
+        throw Failure{"unknown command " + c};
+    }
+}
+
+// ${SIM} in a word stands for the simulator folder.
+void Substitute(std::vector<std::string>& words) {
+    for (std::string& w : words) {
+        size_t at;
+        while ((at = w.find("${SIM}")) != std::string::npos) w.replace(at, 6, HostFolder());
+    }
+}
+
+int RunLines(const std::string& scenarioPath, const std::string& pictureFolder, int depth) {
+    std::ifstream in(scenarioPath);
+    if (!in) {
+        Out("cannot read scenario " + scenarioPath);
+        return 2;
+    }
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        try {
+            std::vector<std::string> w = Words(line);
+            if (w.empty()) continue;
+            if (w[0] == "quit") break;
+            Substitute(w);
+            Execute(w, pictureFolder, scenarioPath, depth);
+        } catch (const Failure& f) {
+            Out("scenario " + scenarioPath.substr(scenarioPath.find_last_of("\\/") + 1) + " line " +
+                std::to_string(number) + ": " + f.message);
+            return 2;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int RunScenario(const std::string& scenarioPath, const std::string& pictureFolder) {
+    return RunLines(scenarioPath, pictureFolder, 0);
+}

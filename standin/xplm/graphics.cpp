@@ -1,0 +1,64 @@
+// String and box drawing: recorded into the frame being drawn.
+#include <cstring>
+
+#include "XPLMGraphics.h"
+#include "world.h"
+
+namespace sim {
+// The basic font's cell, as the frame renderer draws it.
+constexpr int kCharWidth = 8;
+constexpr int kCharHeight = 13;
+}  // namespace sim
+
+using namespace sim;
+
+extern "C" {
+
+XPLM_API void XPLMDrawTranslucentDarkBox(int inLeft, int inTop, int inRight, int inBottom) {
+    ApiCall("XPLMDrawTranslucentDarkBox");
+    SimDrawItem item{};
+    item.kind = SimDraw_DarkBox;
+    item.left = inLeft;
+    item.top = inTop;
+    item.right = inRight;
+    item.bottom = inBottom;
+    item.window = W().drawingWindow;
+    W().drawing.push_back(item);
+}
+
+XPLM_API void XPLMDrawString(float* inColorRGB, int inXOffset, int inYOffset, char* inChar, int* inWordWrapWidth,
+                             XPLMFontID inFontID) {
+    ApiCall("XPLMDrawString");
+    SimDrawItem item{};
+    item.kind = SimDraw_String;
+    item.left = item.right = inXOffset;
+    item.top = item.bottom = inYOffset;
+    if (inColorRGB) memcpy(item.rgb, inColorRGB, sizeof item.rgb);
+    item.style = inFontID;
+    item.state = inWordWrapWidth ? *inWordWrapWidth : 0;
+    if (inChar) strncpy(item.text, inChar, SIM_DRAW_TEXT_MAX - 1);
+    item.window = W().drawingWindow;
+    W().drawing.push_back(item);
+}
+
+XPLM_API void XPLMDrawNumber(float* inColorRGB, int inXOffset, int inYOffset, double inValue, int inDigits,
+                             int inDecimals, int inShowSign, XPLMFontID inFontID) {
+    char text[64];
+    snprintf(text, sizeof text, inShowSign ? "%+*.*f" : "%*.*f", inDigits, inDecimals, inValue);
+    XPLMDrawString(inColorRGB, inXOffset, inYOffset, text, nullptr, inFontID);
+}
+
+XPLM_API void XPLMGetFontDimensions(XPLMFontID inFontID, int* outCharWidth, int* outCharHeight,
+                                    int* outDigitsOnly) {
+    ApiCall("XPLMGetFontDimensions");
+    if (outCharWidth) *outCharWidth = kCharWidth;
+    if (outCharHeight) *outCharHeight = kCharHeight;
+    if (outDigitsOnly) *outDigitsOnly = 0;
+}
+
+XPLM_API float XPLMMeasureString(XPLMFontID inFontID, const char* inChar, int inNumChars) {
+    ApiCall("XPLMMeasureString");
+    return inChar && inNumChars > 0 ? (float)(inNumChars * kCharWidth) : 0.0f;
+}
+
+}  // extern "C"

@@ -1,0 +1,185 @@
+#pragma once
+// Internal state of the stand-in simulator. One process-wide world, touched on the main thread.
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../common/sim_control.h"
+#include "XPLMDataAccess.h"
+#include "XPLMDisplay.h"
+#include "XPLMMenus.h"
+#include "XPLMProcessing.h"
+#include "XPLMUtilities.h"
+
+namespace sim {
+
+typedef int (*PluginStartFn)(char*, char*, char*);
+typedef void (*PluginVoidFn)(void);
+typedef int (*PluginEnableFn)(void);
+typedef void (*PluginMessageFn)(XPLMPluginID, int, void*);
+
+struct Plugin {
+    int id = 0;
+    std::string path;  // full path as the simulator found it
+    std::string name, signature, description;
+    HMODULE module = nullptr;
+    PluginStartFn start = nullptr;
+    PluginVoidFn stop = nullptr;
+    PluginEnableFn enable = nullptr;
+    PluginVoidFn disable = nullptr;
+    PluginMessageFn receive = nullptr;
+    bool enabled = false;
+};
+
+struct FlightLoop {
+    XPLMFlightLoop_f fn = nullptr;
+    void* refcon = nullptr;
+    int owner = 0;
+    bool scheduled = false;  // false: registered but not to be called (interval 0)
+    bool byFrames = false;
+    double dueTime = 0;      // when byFrames is false
+    long dueCycle = 0;       // when byFrames is true
+    double lastCall = 0;
+    bool dead = false;
+};
+
+struct Window {
+    int index = 0;  // creation order, stable in observations
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool visible = false;
+    XPLMDrawWindow_f draw = nullptr;
+    XPLMHandleKey_f key = nullptr;
+    XPLMHandleMouseClick_f mouse = nullptr;
+    void* refcon = nullptr;
+    int owner = 0;
+    bool dead = false;
+};
+
+struct KeySniffer {
+    XPLMKeySniffer_f fn;
+    int before;
+    void* refcon;
+    int owner;
+    bool dead;
+};
+
+struct HotKey {
+    char virtualKey;
+    XPLMKeyFlags flags;
+    std::string description;
+    XPLMHotKey_f fn;
+    void* refcon;
+    int owner;
+    bool dead;
+};
+
+struct Menu;
+struct MenuItem {
+    std::string name;
+    void* itemRef = nullptr;
+    bool enabled = true;
+    XPLMMenuCheck check = xplm_Menu_NoCheck;
+    Menu* submenu = nullptr;
+    bool separator = false;
+};
+
+struct Menu {
+    std::string name;
+    XPLMMenuHandler_f handler = nullptr;
+    void* menuRef = nullptr;
+    int owner = 0;
+    std::vector<MenuItem> items;
+    bool dead = false;
+};
+
+struct DataRef {
+    std::string name;
+    XPLMDataTypeID type = xplmType_Float;
+    double value = 0;
+};
+
+struct Command {
+    std::string name;
+    int runs = 0;
+};
+
+struct World {
+    DWORD mainThread = 0;
+    SimEventSink sink = nullptr;
+    std::map<std::string, bool> trace;
+    std::string simFolder;  // no trailing backslash
+
+    std::vector<std::unique_ptr<Plugin>> plugins;
+    int nextPluginId = 1;
+    std::vector<int> pluginStack;  // plug-ins whose code runs now, innermost last
+
+    double now = 0;
+    double period = 0.05;
+    long cycle = 0;
+    std::vector<FlightLoop> loops;
+    int loopDepth = 0;
+
+    int screenWidth = 1920, screenHeight = 1080;
+    std::vector<Window*> windows;  // z-order, front last
+    int nextWindowIndex = 0;
+    Window* focus = nullptr;
+    Window* mouseCapture = nullptr;
+    int drawingWindow = -1;
+    int mouseX = 0, mouseY = 0;
+
+    std::vector<KeySniffer> sniffers;
+    std::vector<std::unique_ptr<HotKey>> hotKeys;
+
+    std::unique_ptr<Menu> menuBar;
+    Menu* pluginsMenu = nullptr;
+    std::vector<std::unique_ptr<Menu>> menus;
+
+    std::map<std::string, std::unique_ptr<DataRef>> datarefs;
+    std::map<std::string, std::unique_ptr<Command>> commands;
+
+    std::vector<SimDrawItem> drawing;    // frame being drawn
+    std::vector<SimDrawItem> lastFrame;  // last completed frame
+};
+
+World& W();
+
+// Counts a simulator-API call made off the main thread.
+void ApiCall(const char* name);
+bool Tracing(const char* what);
+void Event(const std::string& line);
+std::string Format(const char* fmt, ...);
+
+Plugin* FindPlugin(int id);
+std::string PluginName(int id);
+int CurrentPlugin();
+
+// Runs plug-in code with the plug-in as the current one (for XPLMGetMyID and ownership).
+struct PluginScope {
+    explicit PluginScope(int id) { W().pluginStack.push_back(id); }
+    ~PluginScope() { W().pluginStack.pop_back(); }
+    PluginScope(const PluginScope&) = delete;
+    PluginScope& operator=(const PluginScope&) = delete;
+};
+
+Window* LiveWindow(XPLMWindowID id);
+void ForgetPluginObjects(int pluginId);
+void ResetMenus();
+void RunFlightLoops();
+void DrawWindows();
+void PumpMessages();
+void AppendLog(const char* text);
+
+std::string DescribeMenus();
+std::string DescribeWindows();
+std::string DescribeFlightLoops();
+std::string DescribeHotKeys();
+std::string DescribeSniffers();
+std::string DescribeDatarefs();
+std::string DescribeCommands();
+std::string DescribePlugins();
+std::string DescribeFrame(const std::vector<SimDrawItem>& items);
+
+}  // namespace sim
