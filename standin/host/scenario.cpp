@@ -133,7 +133,7 @@ void Registry(const std::vector<std::string>& w) {
 }
 
 void FileCommand(const std::vector<std::string>& w) {
-    // file write PATH TEXT | file delete PATH | print file PATH  (paths relative to the simulator folder)
+    // file write PATH TEXT | file copy FROM TO | file delete PATH  (paths relative to the simulator folder)
     if (w.size() == 4 && w[1] == "write") {
         std::string path = SimPath(w[2]);
         std::string dir = path.substr(0, path.rfind('\\'));
@@ -144,8 +144,14 @@ void FileCommand(const std::vector<std::string>& w) {
         if (!out) throw Failure{"cannot write " + w[2]};
     } else if (w.size() == 3 && w[1] == "delete") {
         DeleteFileA(SimPath(w[2]).c_str());
+    } else if (w.size() == 4 && w[1] == "copy") {
+        std::string to = SimPath(w[3]);
+        std::string dir = to.substr(0, to.rfind('\\'));
+        for (size_t i = HostFolder().size() + 1; i <= dir.size(); ++i)
+            if (i == dir.size() || dir[i] == '\\') CreateDirectoryA(dir.substr(0, i).c_str(), nullptr);
+        if (!CopyFileA(SimPath(w[2]).c_str(), to.c_str(), FALSE)) throw Failure{"cannot copy " + w[2]};
     } else {
-        throw Failure{"usage: file write PATH TEXT | file delete PATH"};
+        throw Failure{"usage: file write PATH TEXT | file copy FROM TO | file delete PATH"};
     }
 }
 

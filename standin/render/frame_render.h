@@ -1,0 +1,34 @@
+#pragma once
+// Pictures of the stand-in simulator's recorded frames: a small software renderer of the
+// SimDrawItem records and a self-contained PNG writer. Portable C++17, no windows.h.
+#include <stdint.h>
+
+#include <vector>
+
+#include "common/sim_frame.h"
+
+// The built-in font's cell, one size for every character; XPLMGetFontDimensions reports these
+// and a string of n characters is n * kFontCellWidth wide.
+constexpr int kFontCellWidth = 8;
+constexpr int kFontCellHeight = 13;
+constexpr int kFontDescent = 3;  // cell rows below the baseline row
+
+// Largest side accepted; anything bigger (or < 1) yields an empty picture, not a huge allocation.
+constexpr int kMaxFrameSide = 8192;
+
+// Background of every frame: a plain dark sky, so dark boxes and panels stand out.
+constexpr uint8_t kFrameBackground[3] = {38, 56, 82};
+
+// Draws items in order onto the background. Result: width*height RGB triples, rows top to
+// bottom; screen y runs up from the bottom row (pixel row = height-1-y). Rectangles are
+// left..right-1 by bottom..top-1; inverted or zero-sized ones draw nothing; all clipped.
+// Widget captions (and text of other widgets) use the item's rgb when it is not black, else
+// the widget text colour. Button style 1 is a radio/check box, any other style a push button.
+// Empty result when the size is out of range.
+std::vector<uint8_t> RenderFrame(int width, int height, const SimDrawItem* items, int count);
+
+// 8-bit RGB PNG. Empty result when the size is out of range or rgb is not width*height*3 bytes.
+std::vector<uint8_t> EncodePng(int width, int height, const std::vector<uint8_t>& rgb);
+
+// RenderFrame + EncodePng written to path; false on any failure (nothing useful written).
+bool SaveFramePng(const char* path, int width, int height, const SimDrawItem* items, int count);

@@ -1,0 +1,253 @@
+// The stand-in simulator behaves like the simulator where the plug-in depends on it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "XPLMDataAccess.h"
+#include "XPLMDisplay.h"
+#include "XPLMGraphics.h"
+#include "XPLMMenus.h"
+#include "XPLMProcessing.h"
+#include "common/sim_control.h"
+
+namespace {
+
+std::vector<std::string> g_events;
+void Sink(const char* line) { g_events.push_back(line); }
+
+class StandIn : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_events.clear();
+        SIM_Init(Sink);
+        SIM_SetFramePeriod(0.05);
+    }
+};
+
+// ---- flight loops
+
+struct LoopLog {
+    std::vector<double> calls;  // simulated time of each call
+    float next = 0;             // what the callback gives back
+    void* refcon = nullptr;
+};
+
+float Loop(float, float, int, void* refcon) {
+    auto* log = static_cast<LoopLog*>(refcon);
+    log->calls.push_back(SIM_Now());
+    log->refcon = refcon;
+    return log->next;
+}
+
+TEST_F(StandIn, FlightLoopIntervalsAreSecondsFramesOrStop) {
+    LoopLog seconds, frames, once;
+    seconds.next = 1.0f;
+    frames.next = -2.0f;
+    once.next = 0.0f;
+    XPLMRegisterFlightLoopCallback(Loop, 1.0f, &seconds);
+    XPLMRegisterFlightLoopCallback(Loop, -2.0f, &frames);
+    XPLMRegisterFlightLoopCallback(Loop, 0.5f, &once);
+    SIM_RunSeconds(3.0);
+    ASSERT_EQ(seconds.calls.size(), 3u);
+    EXPECT_NEAR(seconds.calls[0], 1.0, 1e-6);
+    EXPECT_NEAR(seconds.calls[2], 3.0, 1e-6);
+    EXPECT_EQ(frames.calls.size(), 30u);  // every second frame of 60
+    ASSERT_EQ(once.calls.size(), 1u);
+    EXPECT_NEAR(once.calls[0], 0.5, 1e-6);
+    EXPECT_EQ(seconds.refcon, &seconds);
+}
+
+TEST_F(StandIn, IntervalZeroAtRegistrationNeverRuns) {
+    LoopLog log;
+    XPLMRegisterFlightLoopCallback(Loop, 0.0f, &log);
+    SIM_RunFrames(50);
+    EXPECT_TRUE(log.calls.empty());
+    XPLMSetFlightLoopCallbackInterval(Loop, -1.0f, 1, &log);
+    SIM_RunFrames(3);
+    EXPECT_EQ(log.calls.size(), 1u);  // gave 0 after its first call
+}
+
+float SelfRemoving(float, float, int, void* refcon) {
+    ++*static_cast<int*>(refcon);
+    XPLMUnregisterFlightLoopCallback(SelfRemoving, refcon);
+    return -1.0f;
+}
+
+float Registering(float, float, int, void* refcon) {
+    auto* log = static_cast<LoopLog*>(refcon);
+    if (log->calls.empty()) XPLMRegisterFlightLoopCallback(Loop, -1.0f, log + 1);
+    log->calls.push_back(SIM_Now());
+    return -1.0f;
+}
+
+TEST_F(StandIn, CallbacksMayUnregisterThemselvesOrRegisterOthers) {
+    int count = 0;
+    XPLMRegisterFlightLoopCallback(SelfRemoving, -1.0f, &count);
+    LoopLog pair[2];
+    pair[1].next = -1.0f;
+    XPLMRegisterFlightLoopCallback(Registering, -1.0f, &pair[0]);
+    SIM_RunFrames(5);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(pair[0].calls.size(), 5u);
+    EXPECT_EQ(pair[1].calls.size(), 4u);  // from the frame after its registration
+    char text[512];
+    SIM_Describe("flightloops", text, sizeof text);
+    EXPECT_EQ(std::string(text).find("SelfRemoving"), std::string::npos);
+}
+
+// ---- windows, drawing, mouse
+
+struct WinLog {
+    int draws = 0;
+    int clicks = 0;
+    int take = 1;
+    std::vector<int> statuses;
+    bool destroyOnDraw = false;
+};
+
+void Draw(XPLMWindowID id, void* refcon) {
+    auto* log = static_cast<WinLog*>(refcon);
+    log->draws++;
+    float white[3] = {1, 1, 1};
+    char text[] = "hello";
+    XPLMDrawString(white, 10, 20, text, nullptr, xplmFont_Basic);
+    if (log->destroyOnDraw) XPLMDestroyWindow(id);
+}
+
+int Mouse(XPLMWindowID, int, int, XPLMMouseStatus status, void* refcon) {
+    auto* log = static_cast<WinLog*>(refcon);
+    log->clicks++;
+    log->statuses.push_back(status);
+    return log->take;
+}
+
+TEST_F(StandIn, VisibleWindowsDrawEveryFrameAndRecordTheirStrings) {
+    WinLog shown, hidden;
+    XPLMWindowID a = XPLMCreateWindow(0, 100, 100, 0, 1, Draw, nullptr, Mouse, &shown);
+    XPLMCreateWindow(0, 100, 100, 0, 0, Draw, nullptr, Mouse, &hidden);
+    SIM_RunFrames(3);
+    EXPECT_EQ(shown.draws, 3);
+    EXPECT_EQ(hidden.draws, 0);
+    ASSERT_EQ(SIM_FrameItemCount(), 1);
+    EXPECT_STREQ(SIM_FrameItem(0)->text, "hello");
+    EXPECT_EQ(SIM_FrameItem(0)->window, 0);
+    XPLMSetWindowIsVisible(a, 0);
+    SIM_RunFrames(1);
+    EXPECT_EQ(SIM_FrameItemCount(), 0);
+}
+
+TEST_F(StandIn, AWindowMayDestroyItselfWhileDrawing) {
+    WinLog log;
+    log.destroyOnDraw = true;
+    XPLMWindowID id = XPLMCreateWindow(0, 100, 100, 0, 1, Draw, nullptr, Mouse, &log);
+    SIM_RunFrames(3);
+    EXPECT_EQ(log.draws, 1);
+    // Calls on the dead handle are reported, not followed.
+    XPLMSetWindowIsVisible(id, 1);
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_NE(g_events.back().find("not a live window"), std::string::npos);
+}
+
+TEST_F(StandIn, MouseGoesToTheFrontWindowAndStaysWithItUntilUp) {
+    WinLog back, front, passing;
+    passing.take = 0;
+    XPLMCreateWindow(0, 100, 100, 0, 1, Draw, nullptr, Mouse, &back);
+    XPLMCreateWindow(50, 100, 150, 0, 1, Draw, nullptr, Mouse, &front);
+    XPLMCreateWindow(60, 100, 70, 0, 1, Draw, nullptr, Mouse, &passing);
+    EXPECT_EQ(SIM_Mouse(65, 50, xplm_MouseDown), 1);  // passes through the front-most
+    SIM_Mouse(500, 500, xplm_MouseDrag);               // far outside: still captured
+    SIM_Mouse(500, 500, xplm_MouseUp);
+    EXPECT_EQ(passing.clicks, 1);
+    EXPECT_EQ(front.statuses, (std::vector<int>{xplm_MouseDown, xplm_MouseDrag, xplm_MouseUp}));
+    EXPECT_EQ(back.clicks, 0);
+    EXPECT_EQ(SIM_Mouse(20, 50, xplm_MouseDown), 1);
+    EXPECT_EQ(back.clicks, 1);
+    EXPECT_EQ(SIM_Mouse(900, 900, xplm_MouseDown), 0);
+}
+
+// ---- keys
+
+std::vector<std::string> g_keys;
+int Sniffer(char key, XPLMKeyFlags flags, char vkey, void* refcon) {
+    std::string who = static_cast<const char*>(refcon);
+    g_keys.push_back(who + ":" + (key ? std::string(1, key) : std::string()));
+    return std::string(static_cast<const char*>(refcon)) == "eater" && key == 'x' ? 0 : 1;
+}
+void HotKey(void* refcon) { g_keys.push_back(std::string("hotkey:") + static_cast<const char*>(refcon)); }
+
+TEST_F(StandIn, KeysPassSniffersThenHotKeys) {
+    g_keys.clear();
+    static char first[] = "first", eater[] = "eater", after[] = "after", f1[] = "F1";
+    XPLMRegisterKeySniffer(Sniffer, 1, first);
+    XPLMRegisterKeySniffer(Sniffer, 1, eater);
+    XPLMRegisterKeySniffer(Sniffer, 0, after);
+    XPLMRegisterHotKey((char)XPLM_VK_F1, xplm_ShiftFlag, "test", HotKey, f1);
+    SIM_Key('x', xplm_DownFlag, 'X');                       // eaten by the second sniffer
+    SIM_Key(0, xplm_DownFlag | xplm_ShiftFlag, (char)XPLM_VK_F1);  // hot key
+    SIM_Key(0, xplm_DownFlag, (char)XPLM_VK_F1);            // no shift: no hot key
+    EXPECT_EQ(g_keys, (std::vector<std::string>{"first:x", "eater:x", "first:", "eater:", "hotkey:F1", "first:",
+                                                "eater:", "after:"}));
+    g_keys.clear();
+    EXPECT_EQ(XPLMUnregisterKeySniffer(Sniffer, 1, eater), 1);
+    EXPECT_EQ(XPLMUnregisterKeySniffer(Sniffer, 1, eater), 0);
+    SIM_Key('x', xplm_DownFlag, 'X');
+    EXPECT_EQ(g_keys, (std::vector<std::string>{"first:x", "after:x"}));
+}
+
+// ---- menus
+
+std::vector<intptr_t> g_picked;
+void Handler(void* menuRef, void* itemRef) { g_picked.push_back((intptr_t)menuRef * 100 + (intptr_t)itemRef); }
+
+TEST_F(StandIn, MenuItemsRunTheirHandlerOnlyWhenEnabled) {
+    g_picked.clear();
+    XPLMMenuID plugins = XPLMFindPluginsMenu();
+    int entry = XPLMAppendMenuItem(plugins, "Mine", nullptr, 1);
+    XPLMMenuID mine = XPLMCreateMenu("Mine", plugins, entry, Handler, (void*)7);
+    XPLMAppendMenuItem(mine, "One", (void*)1, 1);
+    XPLMAppendMenuItem(mine, "Two", (void*)2, 1);
+    XPLMEnableMenuItem(mine, 1, 0);
+    XPLMCheckMenuItem(mine, 0, xplm_Menu_Checked);
+    EXPECT_EQ(SIM_PickMenuItem("Plugins|Mine|One"), 1);
+    EXPECT_EQ(SIM_PickMenuItem("Plugins|Mine|Two"), 1);
+    EXPECT_EQ(SIM_PickMenuItem("Plugins|Mine|Three"), 0);
+    EXPECT_EQ(g_picked, (std::vector<intptr_t>{701}));
+    EXPECT_EQ(SIM_MenuItemState("Plugins|Mine|One"), 1 | (xplm_Menu_Checked << 1));
+    EXPECT_EQ(SIM_MenuItemState("Plugins|Mine|Two"), 0);
+    XPLMEnableMenuItem(mine, 9, 1);  // no such item: reported, nothing else
+    EXPECT_NE(g_events.back().find("no item 9"), std::string::npos);
+}
+
+// ---- datarefs and the off-thread check
+
+TEST_F(StandIn, DatarefsKeepTheirTypeAndUnknownNamesGiveNull) {
+    SIM_SetDataref("sim/test/int", xplmType_Int, 3.9);
+    SIM_SetDataref("sim/test/float", xplmType_Float, 0.1);
+    EXPECT_EQ(XPLMFindDataRef("sim/test/none"), nullptr);
+    XPLMDataRef i = XPLMFindDataRef("sim/test/int");
+    XPLMDataRef f = XPLMFindDataRef("sim/test/float");
+    EXPECT_EQ(XPLMGetDatai(i), 3);
+    EXPECT_FLOAT_EQ(XPLMGetDataf(f), 0.1f);
+    XPLMSetDataf(i, 7.8f);
+    EXPECT_EQ(XPLMGetDatai(i), 7);
+    SIM_RemoveDataref("sim/test/int");
+    EXPECT_EQ(XPLMFindDataRef("sim/test/int"), nullptr);
+    EXPECT_EQ(XPLMGetDatai(i), 0);  // a stale handle reads nothing and is reported
+}
+
+TEST_F(StandIn, CallsFromOtherThreadsAreCounted) {
+    SIM_SetDataref("sim/test/int", xplmType_Int, 1);
+    XPLMDataRef ref = XPLMFindDataRef("sim/test/int");
+    EXPECT_EQ(SIM_OffThreadCalls(), 0);
+    std::thread worker([ref] {
+        XPLMGetDatai(ref);
+        XPLMGetDatai(ref);
+    });
+    worker.join();
+    EXPECT_EQ(SIM_OffThreadCalls(), 2);
+    EXPECT_STREQ(SIM_FirstOffThreadCall(), "XPLMGetDatai");
+}
+
+}  // namespace
