@@ -1,3 +1,140 @@
 #include "config/options.h"
 
+#include <windows.h>
+#include <commdlg.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "config/colour_text.h"
+
 OptionRecord PluginOptions;
+
+namespace {
+
+constexpr const char* kSection = "OPTIONS";
+const float kBuiltInTitle[3] = {0.3f, 0.9f, 0.9f};
+const float kBuiltInOptions[3] = {1.0f, 0.0f, 0.0f};
+const float kBuiltInHints[3] = {0.6f, 0.6f, 0.6f};
+
+// The colour dialog's memory while the plug-in is loaded, not kept in the file.
+COLORREF LastChosenColour = RGB(0, 0, 0);
+COLORREF CustomColours[16] = {};
+
+int ReadInt(const std::string& file, const char* section, const char* key, int fallback) {
+    if (file.empty()) return fallback;
+    return (int)GetPrivateProfileIntA(section, key, fallback, file.c_str());
+}
+
+// Reads a text key into buf (size bytes); gives the number of characters read.
+DWORD ReadText(const std::string& file, const char* section, const char* key, const char* fallback, char* buf,
+               DWORD size) {
+    if (file.empty()) {
+        snprintf(buf, size, "%s", fallback);
+        return (DWORD)strlen(buf);
+    }
+    return GetPrivateProfileStringA(section, key, fallback, buf, size, file.c_str());
+}
+
+void ReadColour(const std::string& file, const char* key, const float builtin[3], float rgb[3]) {
+    char text[16] = "";
+    ReadText(file, "COLOURS", key, "", text, sizeof text);
+    ParseColourText(text, builtin, rgb);
+}
+
+int Flag(int value) { return value != 0 ? 1 : 0; }
+
+}  // namespace
+
+std::string SimulatorFolder() {
+    char path[MAX_PATH] = "";
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return "";
+    char* slash = strrchr(path, '\\');
+    if (!slash) return "";
+    *slash = 0;
+    size_t len = strlen(path);
+    while (len > 0 && path[len - 1] == '\\') path[--len] = 0;
+    return path;
+}
+
+std::string SimulatorPath(const char* tail) {
+    std::string folder = SimulatorFolder();
+    if (folder.empty()) return "";
+    std::string path = folder + tail;
+    return path.size() < MAX_PATH ? path : std::string();
+}
+
+std::string ConfigFilePath() { return SimulatorPath("\\Resources\\plugins\\DURarUravud\\DURarUravud.cfg"); }
+
+void LoadOptions() {
+    std::string file = ConfigFilePath();
+    OptionRecord& o = PluginOptions;
+
+    char mode[16] = "";
+    DWORD read = ReadText(file, "FLIGHT_PLANNING", "Mode", "ONLINE", mode, sizeof mode);
+    o.FlightPlanningOnline = read > 0 && _stricmp(mode, "ONLINE") == 0 ? 1 : 0;
+    if (o.FlightPlanningOnline)
+        ReadText(file, "FLIGHT_PLANNING", "URL", "ONLINE", o.FlightPlanningTarget, sizeof o.FlightPlanningTarget);
+    else
+        ReadText(file, "FLIGHT_PLANNING", "UtilityPath", "", o.FlightPlanningTarget, sizeof o.FlightPlanningTarget);
+
+    ReadColour(file, "Title", kBuiltInTitle, o.TitleColour);
+    ReadColour(file, "Options", kBuiltInOptions, o.OptionsColour);
+    ReadColour(file, "KeyboardHints", kBuiltInHints, o.HintsColour);
+
+    o.WindowPosition = ReadInt(file, kSection, "WindowPosition", 1);
+    o.AutoStart = Flag(ReadInt(file, kSection, "Autostart", 0));
+    o.ShowFrequencies = Flag(ReadInt(file, kSection, "ShowFrequencies", 1));
+    o.DisableNativeAtc = Flag(ReadInt(file, kSection, "DisableNativeAtc", 0));
+    o.DisableReminder = ReadInt(file, kSection, "DisableReminder", 0);
+    o.BoostQVEProcessPriority = Flag(ReadInt(file, kSection, "BoostQVEProcessPriority", 1));
+    o.EnableKeyboardHints = Flag(ReadInt(file, kSection, "EnableKeyboardHints", 0));
+}
+
+int ChooseColour(int which) {
+    static const char* const kKeys[3] = {"Title", "Options", "KeyboardHints"};
+    if (which < 0 || which > 2) return 0;
+    CHOOSECOLORA dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = nullptr;
+    dialog.rgbResult = LastChosenColour;
+    dialog.lpCustColors = CustomColours;
+    dialog.Flags = CC_RGBINIT | CC_FULLOPEN;
+    if (ChooseColorA(&dialog) != 1) return 0;
+
+    LastChosenColour = dialog.rgbResult;
+    int red = GetRValue(LastChosenColour), green = GetGValue(LastChosenColour), blue = GetBValue(LastChosenColour);
+    char text[16];
+    snprintf(text, sizeof text, "%d,%d,%d", red, green, blue);
+    float* target = which == 0 ? PluginOptions.TitleColour
+                    : which == 1 ? PluginOptions.OptionsColour
+                                 : PluginOptions.HintsColour;
+    target[0] = (float)(red / 255.0);
+    target[1] = (float)(green / 255.0);
+    target[2] = (float)(blue / 255.0);
+    std::string file = ConfigFilePath();
+    if (!file.empty()) WritePrivateProfileStringA("COLOURS", kKeys[which], text, file.c_str());
+    return 1;
+}
+
+bool SiblingAutostartEnabled() {
+    std::string file = SimulatorPath("\\Resources\\plugins\\RX9toXplane\\RX9toXplane.cfg");
+    if (file.empty() || GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    return ReadInt(file, kSection, "Autostart", 0) == 1;
+}
+
+int ReadOptionInt(const char* key, int fallback) { return ReadInt(ConfigFilePath(), kSection, key, fallback); }
+
+void WriteOptionText(const char* key, const char* value) {
+    std::string file = ConfigFilePath();
+    if (!file.empty()) WritePrivateProfileStringA(kSection, key, value, file.c_str());
+}
+
+void WriteOptionInt(const char* key, int value) {
+    char text[16];
+    snprintf(text, sizeof text, "%d", value);
+    WriteOptionText(key, text);
+}
+
+void WriteOptionFlag(const char* key, int on) { WriteOptionText(key, on ? "1" : "0"); }

@@ -1,5 +1,6 @@
 #pragma once
-// The plug-in's options, loaded from its configuration file.
+// The plug-in's options, kept in "DURarUravud.cfg" in its plug-in folder.
+#include <string>
 
 struct OptionRecord {
     int WindowPosition = 1;  // ATC text corner: 1 top left, 2 top right, 3 bottom right, 4 bottom left
@@ -17,3 +18,25 @@ struct OptionRecord {
 };
 
 extern OptionRecord PluginOptions;
+
+// The simulator's folder (of the host process's executable), without a trailing backslash;
+// empty when it cannot be had within a 260-character path.
+std::string SimulatorFolder();
+// SimulatorFolder() + tail, or empty when that would not fit a 260-character path.
+std::string SimulatorPath(const char* tail);
+// "...\Resources\plugins\DURarUravud\DURarUravud.cfg" under the simulator folder.
+std::string ConfigFilePath();
+
+// Reads the whole file into PluginOptions.
+void LoadOptions();
+// The system colour dialog for colour 0 (Title), 1 (Options) or 2 (KeyboardHints); 1 when a
+// colour was chosen and stored, 0 when the dialog was cancelled.
+int ChooseColour(int which);
+// The sibling plug-in "RX9toXplane" will start its link by itself.
+bool SiblingAutostartEnabled();
+
+// Single keys of section OPTIONS, read and written straight through the profile functions.
+int ReadOptionInt(const char* key, int fallback);
+void WriteOptionInt(const char* key, int value);   // signed decimal
+void WriteOptionFlag(const char* key, int on);     // "1" or "0"
+void WriteOptionText(const char* key, const char* value);

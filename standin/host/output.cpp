@@ -8,7 +8,22 @@ std::mutex g_outMutex;
 std::vector<std::string> g_lines;
 }  // namespace
 
-void Out(const std::string& line) {
+namespace {
+void ReplaceAll(std::string& text, const std::string& what, const std::string& with) {
+    if (what.empty()) return;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+}
+}  // namespace
+
+void Out(const std::string& raw) {
+    // Observations name the simulator folder as ${SIM}, so expected outputs hold wherever the
+    // build lives.
+    static const std::string folder = HostFolder();
+    static const std::string quotedFolder = Quote(folder).substr(1, Quote(folder).size() - 2);
+    std::string line = raw;
+    ReplaceAll(line, quotedFolder, "${SIM}");
+    ReplaceAll(line, folder, "${SIM}");
     std::lock_guard<std::mutex> lock(g_outMutex);
     g_lines.push_back(line);
     fputs(line.c_str(), stdout);

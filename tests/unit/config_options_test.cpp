@@ -1,0 +1,173 @@
+// Options as read from and written to the configuration file.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commdlg.h>
+
+#include <deque>
+
+#include "config/colour_text.h"
+#include "config_test_support.h"
+#include "import_patch.h"
+
+namespace {
+
+class Options : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RemoveConfig();
+        PluginOptions = OptionRecord();
+    }
+    void TearDown() override { RemoveConfig(); }
+};
+
+void ExpectColour(const float* rgb, float r, float g, float b) {
+    EXPECT_NEAR(rgb[0], r, 1e-6);
+    EXPECT_NEAR(rgb[1], g, 1e-6);
+    EXPECT_NEAR(rgb[2], b, 1e-6);
+}
+
+TEST_F(Options, NoFileGivesTheDefaults) {
+    ASSERT_NE(ConfigFilePath().find("\\Resources\\plugins\\DURarUravud\\DURarUravud.cfg"), std::string::npos);
+    LoadOptions();
+    const OptionRecord& o = PluginOptions;
+    EXPECT_EQ(o.WindowPosition, 1);
+    EXPECT_EQ(o.ShowFrequencies, 1);
+    EXPECT_EQ(o.BoostQVEProcessPriority, 1);
+    EXPECT_EQ(o.AutoStart + o.DisableNativeAtc + o.DisableReminder + o.EnableKeyboardHints, 0);
+    EXPECT_EQ(o.FlightPlanningOnline, 1);
+    EXPECT_STREQ(o.FlightPlanningTarget, "ONLINE");
+    ExpectColour(o.TitleColour, 0.3f, 0.9f, 0.9f);
+    ExpectColour(o.OptionsColour, 1.0f, 0.0f, 0.0f);
+    ExpectColour(o.HintsColour, 0.6f, 0.6f, 0.6f);
+    EXPECT_EQ(ReadOptionInt("HintLeftPos", 0), 0);
+    EXPECT_EQ(ReadOptionInt("HintTopPos", 768), 768);
+}
+
+TEST_F(Options, ModeSelectsAddressOrUtility) {
+    WriteConfig("[FLIGHT_PLANNING]\nMode=online\nURL=https://plan.example/\nUtilityPath=C:\\Plan\\plan.exe\n");
+    LoadOptions();
+    EXPECT_EQ(PluginOptions.FlightPlanningOnline, 1);
+    EXPECT_STREQ(PluginOptions.FlightPlanningTarget, "https://plan.example/");
+    WriteConfig("[FLIGHT_PLANNING]\nMode=OFFLINE\nURL=https://plan.example/\nUtilityPath=C:\\Plan\\plan.exe\n");
+    LoadOptions();
+    EXPECT_EQ(PluginOptions.FlightPlanningOnline, 0);
+    EXPECT_STREQ(PluginOptions.FlightPlanningTarget, "C:\\Plan\\plan.exe");
+    WriteConfig("[FLIGHT_PLANNING]\nMode=\nURL=https://plan.example/\n");
+    LoadOptions();
+    EXPECT_EQ(PluginOptions.FlightPlanningOnline, 0);
+    EXPECT_STREQ(PluginOptions.FlightPlanningTarget, "");
+}
+
+TEST_F(Options, FlagsCountWhenNotZeroAndTheReminderIsKeptAsRead) {
+    WriteConfig("[options]\nautostart=2\nShowFrequencies=0\nDisableNativeAtc=-1\nDisableReminder=7\n"
+                "WindowPosition=3\nEnableKeyboardHints=abc\nBoostQVEProcessPriority=0\n");
+    LoadOptions();
+    EXPECT_EQ(PluginOptions.AutoStart, 1);
+    EXPECT_EQ(PluginOptions.ShowFrequencies, 0);
+    EXPECT_EQ(PluginOptions.DisableNativeAtc, 1);
+    EXPECT_EQ(PluginOptions.DisableReminder, 7);
+    EXPECT_EQ(PluginOptions.WindowPosition, 3);
+    EXPECT_EQ(PluginOptions.EnableKeyboardHints, 0);  // not a number reads 0
+    EXPECT_EQ(PluginOptions.BoostQVEProcessPriority, 0);
+}
+
+TEST_F(Options, WritesReplaceAKeyWhateverItsCase) {
+    WriteConfig("[OPTIONS]\nautostart=1\n");
+    WriteOptionFlag("AutoStart", 0);
+    WriteOptionInt("HintTopPos", -25);
+    std::string text = ReadTextFile(ConfigFilePath());
+    EXPECT_EQ(text.find("autostart=1"), std::string::npos) << text;
+    EXPECT_EQ(ReadOptionInt("Autostart", 9), 0);
+    EXPECT_EQ(ReadOptionInt("HintTopPos", 0), -25);
+}
+
+TEST_F(Options, BadFilesGiveDefaultsAndNeverCrash) {
+    std::string garbage = "[OPTIONS\n\x01\x02\xff=\x7f\n==\n[OPTIONS]\nWindowPosition=99999999999999999999\n"
+                          "WindowPosition=2\nShowFrequencies\n[COLOURS]\nTitle=,,,,,\nOptions=\xff\xfe\xfd\n";
+    garbage += std::string(100000, 'x') + "\n[FLIGHT_PLANNING]\nURL=" + std::string(5000, 'u') + "\n";
+    WriteConfig(garbage);
+    LoadOptions();
+    EXPECT_EQ(PluginOptions.ShowFrequencies, 1);
+    EXPECT_EQ(strlen(PluginOptions.FlightPlanningTarget), 255u);  // cut to its buffer, terminated
+    EXPECT_TRUE(PluginOptions.WindowPosition < 1 || PluginOptions.WindowPosition > 4 ||
+                PluginOptions.WindowPosition == 2);
+}
+
+TEST(ColourText, ReadsThreeCharactersOfEachFieldAndGuardsTheRange) {
+    const float builtin[3] = {0.3f, 0.9f, 0.9f};
+    float rgb[3];
+    ParseColourText("255,0,0", builtin, rgb);
+    ExpectColour(rgb, 1.0f, 0.0f, 0.0f);
+    ParseColourText("300,0,0", builtin, rgb);
+    ExpectColour(rgb, 0.5f, 0.0f, 0.0f);
+    ParseColourText("1000,0,0", builtin, rgb);
+    ExpectColour(rgb, 100 / 255.0f, 0.0f, 0.0f);
+    ParseColourText("-1,abc,127", builtin, rgb);
+    ExpectColour(rgb, 0.5f, 0.0f, 127 / 255.0f);
+    ParseColourText("nan,inf,1e9", builtin, rgb);
+    ExpectColour(rgb, 0.5f, 0.5f, 0.5f);
+}
+
+TEST(ColourText, MissingFieldsKeepTheBuiltInColour) {
+    const float builtin[3] = {0.3f, 0.9f, 0.9f};
+    float rgb[3];
+    ParseColourText("", builtin, rgb);
+    ExpectColour(rgb, 0.3f, 0.9f, 0.9f);
+    ParseColourText("51", builtin, rgb);
+    ExpectColour(rgb, 0.3f, 0.9f, 0.2f);
+    ParseColourText("255,51", builtin, rgb);
+    ExpectColour(rgb, 1.0f, 0.9f, 0.2f);
+    ParseColourText(",,", builtin, rgb);
+    ExpectColour(rgb, 0.0f, 0.0f, 0.0f);
+}
+
+TEST_F(Options, ColoursComeFromTheFile) {
+    WriteConfig("[COLOURS]\nTitle=255,0,0\nOptions=0,255,0\n");
+    LoadOptions();
+    ExpectColour(PluginOptions.TitleColour, 1.0f, 0.0f, 0.0f);
+    ExpectColour(PluginOptions.OptionsColour, 0.0f, 1.0f, 0.0f);
+    ExpectColour(PluginOptions.HintsColour, 0.6f, 0.6f, 0.6f);
+}
+
+std::deque<COLORREF> g_colourAnswers;  // CLR_INVALID = cancel
+std::vector<COLORREF> g_colourInitial;
+
+BOOL WINAPI FakeChooseColor(LPCHOOSECOLORA dialog) {
+    g_colourInitial.push_back(dialog->rgbResult);
+    EXPECT_EQ(dialog->Flags, (DWORD)(CC_RGBINIT | CC_FULLOPEN));
+    EXPECT_EQ(dialog->hwndOwner, nullptr);
+    EXPECT_NE(dialog->lpCustColors, nullptr);
+    COLORREF answer = g_colourAnswers.empty() ? CLR_INVALID : g_colourAnswers.front();
+    if (!g_colourAnswers.empty()) g_colourAnswers.pop_front();
+    if (answer == CLR_INVALID) return FALSE;
+    dialog->rgbResult = answer;
+    return TRUE;
+}
+
+TEST_F(Options, ChosenColoursAreStoredAndCancellingChangesNothing) {
+    PatchOwnImport("comdlg32.dll", "ChooseColorA", (void*)FakeChooseColor);
+    g_colourAnswers = {RGB(255, 128, 0), CLR_INVALID};
+    EXPECT_EQ(ChooseColour(1), 1);
+    ExpectColour(PluginOptions.OptionsColour, 1.0f, 128 / 255.0f, 0.0f);
+    EXPECT_EQ(ChooseColour(2), 0);
+    ExpectColour(PluginOptions.HintsColour, 0.6f, 0.6f, 0.6f);
+    std::string text = ReadTextFile(ConfigFilePath());
+    EXPECT_NE(text.find("Options=255,128,0"), std::string::npos) << text;
+    EXPECT_EQ(text.find("KeyboardHints"), std::string::npos) << text;
+    // The second dialog starts from the colour chosen last.
+    ASSERT_EQ(g_colourInitial.size(), 2u);
+    EXPECT_EQ(g_colourInitial[1], RGB(255, 128, 0));
+}
+
+TEST_F(Options, TheSiblingAutostartsOnlyWithExactlyOne) {
+    std::string sibling = SimulatorPath("\\Resources\\plugins\\RX9toXplane\\RX9toXplane.cfg");
+    DeleteFileA(sibling.c_str());
+    EXPECT_FALSE(SiblingAutostartEnabled());
+    WriteTextFile(sibling, "[OPTIONS]\nAutostart=2\n");
+    EXPECT_FALSE(SiblingAutostartEnabled());
+    WriteTextFile(sibling, "[options]\nAUTOSTART=1\n");
+    EXPECT_TRUE(SiblingAutostartEnabled());
+    DeleteFileA(sibling.c_str());
+}
+
+}  // namespace
