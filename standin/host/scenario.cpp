@@ -73,7 +73,10 @@ void Need(const std::vector<std::string>& w, size_t n, const char* usage) {
 void PrintLines(const std::string& prefix, const std::string& text) {
     std::istringstream in(text);
     std::string line;
-    while (std::getline(in, line)) Out(prefix + line);
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        Out(prefix + line);
+    }
 }
 
 std::string Describe(const char* what) {
