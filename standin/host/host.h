@@ -29,6 +29,8 @@ struct LoadedPlugin {
 void LoadPlugins();
 const std::vector<LoadedPlugin>& Plugins();
 int PluginIdByName(const std::string& nameOrSignature);  // -1 when none
+// Runs a command of a stand-in plug-in's exported StandInControl; its reply text, or an error.
+std::string ControlPlugin(const std::string& nameOrSignature, const std::string& command, std::string* error);
 
 // ---- scenarios
 int RunScenario(const std::string& scenarioPath, const std::string& pictureFolder);

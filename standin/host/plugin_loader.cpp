@@ -84,3 +84,23 @@ int PluginIdByName(const std::string& key) {
     }
     return -1;
 }
+
+std::string ControlPlugin(const std::string& key, const std::string& command, std::string* error) {
+    int id = PluginIdByName(key);
+    for (const LoadedPlugin& p : g_plugins) {
+        if (p.id != id || id < 0) continue;
+        typedef int (*ControlFn)(const char*, char*, int);
+        auto control = reinterpret_cast<ControlFn>(reinterpret_cast<void*>(GetProcAddress(p.module, "StandInControl")));
+        if (!control) {
+            *error = key + " takes no control commands";
+            return "";
+        }
+        std::vector<char> out(64 * 1024, 0);
+        int ok = control(command.c_str(), out.data(), (int)out.size());
+        out.back() = 0;
+        if (!ok) *error = key + ": " + out.data();
+        return out.data();
+    }
+    *error = "no plug-in " + key;
+    return "";
+}

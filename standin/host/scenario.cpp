@@ -321,6 +321,15 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
         Need(w, 2, "push|close DESCRIPTOR");
         std::string error;
         if (!(c == "push" ? PushWidget(w[1], &error) : CloseWidgetWindow(w[1], &error))) Out(c + ": " + error);
+    } else if (c == "control") {
+        // control PLUGIN WORDS...: a stand-in plug-in's own test-equipment commands
+        if (w.size() < 3) throw Failure{"usage: control PLUGIN WORDS..."};
+        std::string command;
+        for (size_t i = 2; i < w.size(); ++i) command += (i > 2 ? " " : "") + w[i];
+        std::string error;
+        std::string reply = ControlPlugin(w[1], command, &error);
+        if (!error.empty()) throw Failure{error};
+        PrintLines("", reply);
     } else if (c == "print") {
         Print(w);
     } else if (c == "save-frame") {

@@ -1,0 +1,210 @@
+#include "simlink/ipc_client.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "shell/log.h"
+
+IpcLinkState IpcLink;
+
+namespace {
+
+SRWLOCK g_sessionLock = SRWLOCK_INIT;
+
+constexpr int kSendTries = 9;
+constexpr UINT kSendTimeoutMs = 2000;
+constexpr DWORD kPauseMs = 100;
+constexpr int kHandshakePasses = 5;
+
+bool Fail(uint32_t* result, IpcResult code) {
+    *result = code;
+    return false;
+}
+
+void Put32(uint8_t* at, uint32_t value) { memcpy(at, &value, 4); }
+uint32_t Get32(const uint8_t* at) {
+    uint32_t value;
+    memcpy(&value, at, 4);
+    return value;
+}
+
+size_t Used() { return (size_t)(IpcLink.next - IpcLink.view); }
+
+}  // namespace
+
+IpcSession::IpcSession() {
+    if (!OnSimulatorThread()) {
+        AcquireSRWLockExclusive(&g_sessionLock);
+        return;
+    }
+    while (!TryAcquireSRWLockExclusive(&g_sessionLock)) {
+        // Serve messages other threads send to our windows while we wait.
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_SENDMESSAGE);
+    }
+}
+
+IpcSession::~IpcSession() { ReleaseSRWLockExclusive(&g_sessionLock); }
+
+bool IpcOpen(uint32_t* result) {
+    if (IpcLink.view) return Fail(result, IpcAlreadyOpen);
+    IpcLink.serverVersion = 0;
+    IpcLink.simulatorCode = 0;
+
+    HWND server = FindWindowExA(nullptr, nullptr, "UIPCMAIN", nullptr);
+    if (!server) server = FindWindowExA(nullptr, nullptr, "FS98MAIN", nullptr);
+    if (!server) return Fail(result, IpcNoServerWindow);
+    IpcLink.serverWindow = server;
+    IpcLink.messageId = RegisterWindowMessageA("FsasmLib:IPC");
+    if (!IpcLink.messageId) {
+        IpcLink.serverWindow = nullptr;
+        return Fail(result, IpcNoMessage);
+    }
+
+    IpcLink.openCounter++;
+    char name[64];
+    snprintf(name, sizeof name, "FsasmLib:IPC:%lX:%X", GetCurrentProcessId(), (unsigned)IpcLink.openCounter);
+    IpcLink.atom = GlobalAddAtomA(name);
+    if (!IpcLink.atom) {
+        IpcClose();
+        return Fail(result, IpcNoAtom);
+    }
+    IpcLink.mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kIpcAreaSize, name);
+    if (!IpcLink.mapping || GetLastError() == ERROR_ALREADY_EXISTS) {
+        IpcClose();
+        return Fail(result, IpcNoMapping);
+    }
+    IpcLink.view = static_cast<uint8_t*>(MapViewOfFile(IpcLink.mapping, FILE_MAP_WRITE, 0, 0, 0));
+    if (!IpcLink.view) {
+        IpcClose();
+        return Fail(result, IpcNoView);
+    }
+    IpcLink.next = IpcLink.view;
+
+    for (int pass = 0; pass < kHandshakePasses; ++pass) {
+        if (IpcLink.serverVersion != 0 && IpcLink.simulatorCode != 0) break;
+        uint16_t simulatorCode = 0;
+        bool ok = IpcQueueRead(IpcOffset::ServerVersion, 4, &IpcLink.serverVersion, result) && IpcProcess(result) &&
+                  IpcQueueRead(IpcOffset::SimulatorCode, 2, &simulatorCode, result) && IpcProcess(result);
+        // Only the low 16 bits come from the server; a failed read leaves the code as it was.
+        IpcLink.simulatorCode = (IpcLink.simulatorCode & 0xFFFF0000u) | simulatorCode;
+        if (ok && pass == 0) {
+            const uint16_t clientVersion = 2002;
+            ok = IpcQueueWrite(IpcOffset::ClientVersion, 2, &clientVersion, result) && IpcProcess(result);
+        }
+        if (!ok) {
+            uint32_t code = *result;
+            IpcClose();
+            *result = code;
+            return false;
+        }
+        Sleep(kPauseMs);
+    }
+    *result = IpcOk;
+    return true;
+}
+
+void IpcClose() {
+    IpcLink.serverWindow = nullptr;
+    IpcLink.messageId = 0;
+    if (IpcLink.atom) {
+        GlobalDeleteAtom(IpcLink.atom);
+        IpcLink.atom = 0;
+    }
+    if (IpcLink.view) {
+        UnmapViewOfFile(IpcLink.view);
+        IpcLink.view = nullptr;
+    }
+    IpcLink.next = nullptr;
+    if (IpcLink.mapping) {
+        CloseHandle(IpcLink.mapping);
+        IpcLink.mapping = nullptr;
+    }
+}
+
+bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t* result) {
+    if (!IpcLink.view) return Fail(result, IpcNotOpen);
+    if ((uint64_t)Used() + size + 20 > kIpcRequestArea) return Fail(result, IpcDoesNotFit);
+    uint8_t* record = IpcLink.next;
+    Put32(record, 1);
+    Put32(record + 4, offset);
+    Put32(record + 8, size);
+    Put32(record + 12, (uint32_t)(uintptr_t)destination);
+    memset(record + 16, 0, size);
+    IpcLink.pendingRead = destination;
+    IpcLink.pendingReadSize = size;
+    IpcLink.next = record + 16 + size;
+    *result = IpcOk;
+    return true;
+}
+
+bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t* result) {
+    if (!IpcLink.view) return Fail(result, IpcNotOpen);
+    if ((uint64_t)Used() + size + 16 > kIpcRequestArea) return Fail(result, IpcDoesNotFit);
+    uint8_t* record = IpcLink.next;
+    Put32(record, 2);
+    Put32(record + 4, offset);
+    Put32(record + 8, size);
+    if (size) memcpy(record + 12, source, size);
+    IpcLink.next = record + 12 + size;
+    *result = IpcOk;
+    return true;
+}
+
+bool IpcProcess(uint32_t* result) {
+    if (!IpcLink.view) return Fail(result, IpcNotOpen);
+    if (IpcLink.next == IpcLink.view) return Fail(result, IpcNothingQueued);
+    Put32(IpcLink.next, 0);
+    IpcLink.next = IpcLink.view;
+
+    bool sent = false;
+    for (int attempt = 0; attempt < kSendTries && !sent; ++attempt) {
+        DWORD_PTR reply = 0;
+        SetLastError(0);
+        sent = SendMessageTimeoutA(IpcLink.serverWindow, IpcLink.messageId, IpcLink.atom, 0, SMTO_BLOCK,
+                                   kSendTimeoutMs, &reply) != 0;
+        if (!sent) Sleep(kPauseMs);
+    }
+    if (!sent) return Fail(result, GetLastError() != 0 ? IpcSendFailed : IpcTimedOut);
+
+    // The server's reply lies in the same area. Never step past the request area, whatever
+    // sizes a misbehaving server left in it.
+    const uint8_t* end = IpcLink.view + kIpcRequestArea;
+    for (uint8_t* record = IpcLink.view; record + 4 <= end;) {
+        uint8_t id = record[0];
+        if (id == 0) break;
+        if (id == 1) {
+            if (record + 16 > end) break;
+            uint32_t size = Get32(record + 8);
+            uint32_t tag = Get32(record + 12);
+            if ((uint64_t)size > (uint64_t)(end - record - 16)) break;
+            if (size && tag && IpcLink.pendingRead)
+                memcpy(IpcLink.pendingRead, record + 16, size < IpcLink.pendingReadSize ? size : IpcLink.pendingReadSize);
+            record += 16 + size;
+        } else if (id == 2) {
+            if (record + 12 > end) break;
+            uint32_t size = Get32(record + 8);
+            if ((uint64_t)size > (uint64_t)(end - record - 12)) break;
+            record += 12 + size;
+        } else {
+            record[0] = 0;
+            break;
+        }
+    }
+    IpcLink.next = IpcLink.view;
+    *result = IpcOk;
+    return true;
+}
+
+bool IpcRead(uint32_t offset, uint32_t size, void* destination) {
+    IpcSession session;
+    uint32_t result;
+    return IpcQueueRead(offset, size, destination, &result) && IpcProcess(&result);
+}
+
+bool IpcWrite(uint32_t offset, uint32_t size, const void* source) {
+    IpcSession session;
+    uint32_t result;
+    return IpcQueueWrite(offset, size, source, &result) && IpcProcess(&result);
+}

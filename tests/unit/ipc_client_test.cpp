@@ -1,0 +1,254 @@
+// The IPC client against a small protocol server written here, independent of the stand-in's.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "shell/log.h"
+#include "simlink/ipc_client.h"
+
+namespace {
+
+struct FakeServer {
+    std::array<uint8_t, 0x10000> table{};
+    int messages = 0;
+    bool garbageSecondRecord = false;
+    uint32_t lieAboutReadSize = 0;  // when set, reads answer with this size
+    HWND window = nullptr;
+};
+FakeServer* g_server = nullptr;
+
+uint32_t Get32(const uint8_t* p) {
+    uint32_t v;
+    memcpy(&v, p, 4);
+    return v;
+}
+
+LRESULT CALLBACK ServerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    static UINT ipcMessage = RegisterWindowMessageA("FsasmLib:IPC");
+    if (msg != ipcMessage || !g_server) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    g_server->messages++;
+    char name[128] = "";
+    GlobalGetAtomNameA((ATOM)wParam, name, sizeof name);
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
+    if (!mapping) return 0;
+    auto* area = static_cast<uint8_t*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
+    uint8_t* record = area;
+    for (int n = 0; Get32(record) != 0; ++n) {
+        uint32_t id = Get32(record), offset = Get32(record + 4), size = Get32(record + 8);
+        if (n == 1 && g_server->garbageSecondRecord) {
+            record[0] = 0x7F;
+            break;
+        }
+        if (id == 1) {
+            memcpy(record + 16, &g_server->table[offset], size);
+            if (g_server->lieAboutReadSize) memcpy(record + 8, &g_server->lieAboutReadSize, 4);
+            record += 16 + size;
+        } else {
+            memcpy(&g_server->table[offset], record + 12, size);
+            record += 12 + size;
+        }
+    }
+    UnmapViewOfFile(area);
+    CloseHandle(mapping);
+    return 1;
+}
+
+HWND MakeWindow(const char* cls) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ServerProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = cls;
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, cls, "", 0, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+class IpcClient : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RememberSimulatorThread();
+        g_server = &server;
+        server.table[0x3304] = 0x11;  // server version
+        server.table[0x3308] = 8;     // simulator code
+        server.window = MakeWindow("UIPCMAIN");
+    }
+    void TearDown() override {
+        IpcClose();
+        if (server.window) DestroyWindow(server.window);
+        g_server = nullptr;
+    }
+    void Open() {
+        uint32_t code = 99;
+        ASSERT_TRUE(IpcOpen(&code));
+        ASSERT_EQ(code, IpcOk);
+    }
+    FakeServer server;
+};
+
+TEST_F(IpcClient, OpenHandshakesAndRefusesASecondOpen) {
+    Open();
+    EXPECT_EQ(IpcLink.serverVersion, 0x11u);
+    EXPECT_EQ(IpcLink.simulatorCode, 8u);
+    EXPECT_EQ(server.table[0x330A] | server.table[0x330B] << 8, 2002);
+    EXPECT_EQ(server.messages, 3);  // the values were there on the first pass
+    uint32_t code = 0;
+    EXPECT_FALSE(IpcOpen(&code));
+    EXPECT_EQ(code, IpcAlreadyOpen);
+    uint16_t value = 0;
+    EXPECT_TRUE(IpcRead(0x3308, 2, &value));
+    EXPECT_EQ(value, 8);
+}
+
+TEST_F(IpcClient, AServerAnsweringZerosStillOpensAfterFivePasses) {
+    server.table[0x3304] = 0;
+    Open();
+    EXPECT_EQ(server.messages, 5 * 2 + 1);
+}
+
+TEST_F(IpcClient, NoServerWindowFailsWithCodeTwo) {
+    DestroyWindow(server.window);
+    server.window = nullptr;
+    uint32_t code = 0;
+    EXPECT_FALSE(IpcOpen(&code));
+    EXPECT_EQ(code, IpcNoServerWindow);
+    EXPECT_EQ(IpcLink.view, nullptr);
+}
+
+TEST_F(IpcClient, ReadsAndWritesReachTheTable) {
+    Open();
+    const uint32_t slot = 0x0102AA41;
+    EXPECT_TRUE(IpcWrite(HotkeySlotOffset(55), 4, &slot));
+    HotkeySlot back{};
+    EXPECT_TRUE(IpcRead(HotkeySlotOffset(55), 4, &back));
+    EXPECT_EQ(back.keyCode, 0x41);
+    EXPECT_EQ(back.modifiers, 0xAA);
+    EXPECT_EQ(back.pressed, 1);
+    // A read of size 0 is a header only and copies nothing.
+    uint32_t untouched = 0xDEADBEEF, code = 0;
+    IpcSession session;
+    ASSERT_TRUE(IpcQueueRead(0x3304, 0, &untouched, &code));
+    ASSERT_TRUE(IpcProcess(&code));
+    EXPECT_EQ(untouched, 0xDEADBEEFu);
+}
+
+TEST_F(IpcClient, TheRequestAreaLimitIsExact) {
+    Open();
+    IpcSession session;
+    static uint8_t big[0x8000];
+    uint32_t code = 0;
+    EXPECT_FALSE(IpcQueueRead(0, 0x7F00 - 20 + 1, big, &code));
+    EXPECT_EQ(code, IpcDoesNotFit);
+    EXPECT_TRUE(IpcQueueRead(0, 0x7F00 - 20, big, &code));
+    EXPECT_FALSE(IpcQueueWrite(0, 1, big, &code));  // the queued batch stays intact
+    EXPECT_EQ(code, IpcDoesNotFit);
+    EXPECT_TRUE(IpcProcess(&code));
+    EXPECT_FALSE(IpcProcess(&code));
+    EXPECT_EQ(code, IpcNothingQueued);
+    EXPECT_TRUE(IpcQueueWrite(0, 0x7F00 - 16, big, &code));
+    EXPECT_FALSE(IpcQueueWrite(0, 0, big, &code));
+}
+
+TEST_F(IpcClient, NothingQueuedSendsNothing) {
+    Open();
+    int before = server.messages;
+    uint32_t code = 0;
+    IpcSession session;
+    EXPECT_FALSE(IpcProcess(&code));
+    EXPECT_EQ(code, IpcNothingQueued);
+    EXPECT_EQ(server.messages, before);
+}
+
+TEST_F(IpcClient, AReplyNeverWritesPastTheCallersBuffer) {
+    Open();
+    server.lieAboutReadSize = 0x100;
+    struct {
+        uint16_t value;
+        uint8_t after[14];
+    } target;
+    memset(&target, 0xCC, sizeof target);
+    EXPECT_TRUE(IpcRead(0x3308, 2, &target.value));
+    EXPECT_EQ(target.value, 8);
+    for (uint8_t b : target.after) EXPECT_EQ(b, 0xCC);
+}
+
+TEST_F(IpcClient, AGarbageIdStopsTheWalkAfterEarlierReads) {
+    Open();
+    server.garbageSecondRecord = true;
+    uint32_t version = 0, code = 0;
+    const uint16_t value = 7;
+    IpcSession session;
+    ASSERT_TRUE(IpcQueueRead(0x3304, 4, &version, &code));
+    ASSERT_TRUE(IpcQueueWrite(0x4000, 2, &value, &code));
+    EXPECT_TRUE(IpcProcess(&code));
+    EXPECT_EQ(version, 0x11u);
+    EXPECT_EQ(server.table[0x4000], 0);  // the garbled write was not served
+}
+
+TEST_F(IpcClient, AVanishedServerFailsEachRequestWithASystemError) {
+    Open();
+    DestroyWindow(server.window);
+    server.window = nullptr;
+    uint32_t value = 0, code = 0;
+    IpcSession session;
+    ASSERT_TRUE(IpcQueueRead(0x3304, 4, &value, &code));
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(IpcProcess(&code));
+    EXPECT_EQ(code, IpcSendFailed);
+    EXPECT_GE(GetTickCount() - start, 800u);  // nine pauses, no time-outs
+    EXPECT_NE(IpcLink.view, nullptr);          // still open until closed
+}
+
+TEST_F(IpcClient, ATakenAreaNameFailsAndLeavesNothingBehind) {
+    char name[64];
+    snprintf(name, sizeof name, "FsasmLib:IPC:%lX:%X", GetCurrentProcessId(), (unsigned)IpcLink.openCounter + 1);
+    HANDLE squatter = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 0x8000, name);
+    uint32_t code = 0;
+    EXPECT_FALSE(IpcOpen(&code));
+    EXPECT_EQ(code, IpcNoMapping);
+    EXPECT_EQ(GlobalFindAtomA(name), 0);
+    EXPECT_EQ(IpcLink.mapping, nullptr);
+    CloseHandle(squatter);
+    Open();  // the next counter value names a fresh area
+}
+
+TEST_F(IpcClient, UipcmainIsPreferredAndCloseIsRepeatable) {
+    HWND other = MakeWindow("FS98MAIN");
+    Open();
+    EXPECT_EQ(IpcLink.serverWindow, server.window);
+    IpcClose();
+    IpcClose();
+    EXPECT_EQ(IpcLink.view, nullptr);
+    DestroyWindow(other);
+}
+
+TEST_F(IpcClient, AWorkerAndTheSimulatorThreadShareTheLinkWithoutDeadlock) {
+    Open();
+    std::atomic<int> done{0};
+    std::thread worker([&] {
+        for (int i = 0; i < 20; ++i) {
+            uint32_t v = 0;
+            // Served only when the simulator's thread pumps, as in the simulator.
+            EXPECT_TRUE(IpcRead(0x3304, 4, &v));
+            EXPECT_EQ(v, 0x11u);
+        }
+        done = 1;
+    });
+    for (int i = 0; i < 20; ++i) {
+        uint32_t v = 0;
+        EXPECT_TRUE(IpcRead(0x3308, 2, &v));
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+    DWORD start = GetTickCount();
+    while (!done && GetTickCount() - start < 10000) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(1);
+    }
+    worker.join();
+    EXPECT_EQ(done, 1);
+}
+
+}  // namespace
