@@ -13,6 +13,7 @@
 #include "shell/locks.h"
 #include "shell/plugin.h"
 #include "shell/startup_checks.h"
+#include "simlink/data_feed.h"
 
 std::atomic<int> LinkActive{0};
 int Is64BitProcess = 0;
@@ -109,6 +110,8 @@ int XPluginEnable(void) {
 void XPluginDisable(void) {
     GuardedVoid("XPluginDisable", [] {
         StopLink();
+        XPLMUnregisterFlightLoopCallback(FirstFlightLoop, nullptr);
+        XPLMUnregisterFlightLoopCallback(SampleFlightLoop, nullptr);
         FirstFlightLoopDone = 0;
     });
 }

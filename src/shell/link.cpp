@@ -1,30 +1,224 @@
 // Starting and stopping the link, and the first flight loop after enabling.
+#include <cstring>
+#include <string>
+
+#include "XPLMDataAccess.h"
+#include "XPLMDisplay.h"
 #include "XPLMMenus.h"
+#include "XPLMPlugin.h"
 #include "XPLMProcessing.h"
+#include "bridge/atc_text.h"
+#include "bridge/atc_window.h"
+#include "bridge/intercept.h"
+#include "bridge/monitor.h"
+#include "config/hotkeys.h"
 #include "config/options.h"
+#include "shell/fs98_window.h"
 #include "shell/guard.h"
+#include "shell/message_window.h"
 #include "shell/plugin.h"
+#include "simlink/data_feed.h"
+#include "simlink/datarefs.h"
+#include "simlink/ipc_client.h"
+#include "ui/hints_window.h"
+#include "ui/settings_window.h"
+
+namespace {
+
+constexpr int kSimulatorCode = 8;
+constexpr uint32_t kServerVersion = 0x49290000;
+constexpr uint16_t kIdentityMark = 0xFADE;
+
+struct CriticalSectionGuard {
+    explicit CriticalSectionGuard(CRITICAL_SECTION* cs) : cs_(cs) { EnterCriticalSection(cs_); }
+    ~CriticalSectionGuard() { LeaveCriticalSection(cs_); }
+    CRITICAL_SECTION* cs_;
+};
+
+XPLMPluginID FindIpcServer() {
+    std::string first = SimulatorPath(Is64BitProcess ? "\\Resources\\plugins\\XPUIPC\\64\\win.xpl"
+                                                     : "\\Resources\\plugins\\XPUIPC\\32\\win.xpl");
+    XPLMPluginID id = first.empty() ? XPLM_NO_PLUGIN_ID : XPLMFindPluginByPath(first.c_str());
+    if (id != XPLM_NO_PLUGIN_ID) return id;
+    std::string second = SimulatorPath("\\Resources\\plugins\\XPUIPC+\\win_x64\\XPUIPC+.xpl");
+    return second.empty() ? XPLM_NO_PLUGIN_ID : XPLMFindPluginByPath(second.c_str());
+}
+
+void StopSibling() {
+    XPLMPluginID sibling = XPLMFindPluginBySignature("ndvq.RX9toXplane");
+    if (sibling != XPLM_NO_PLUGIN_ID && XPLMIsPluginEnabled(sibling))
+        XPLMSendMessageToPlugin(sibling, MsgStopLink, nullptr);
+}
+
+void CreateHintsWindow() {
+    if (HintsWindow) return;
+    int left = ReadOptionInt("HintLeftPos", 0);
+    int top = ReadOptionInt("HintTopPos", 768);
+    HintsWindow = XPLMCreateWindow(left, top, left + 220, top - 250, 0, DrawHints, HintsKeyHandler, HintsMouseClick,
+                                   OptionListText);
+    if (HintsWindow) {
+        if (PluginOptions.EnableKeyboardHints) XPLMSetWindowIsVisible(HintsWindow, 1);
+    } else {
+        ShowMessage(LinkMessage::HintsWindowFailed);
+    }
+}
+
+// Reads a value of the server's identity; writes `wanted` when it differs. A failed read skips
+// the step.
+template <typename T>
+void EnsureIdentity(uint32_t offset, T wanted) {
+    T value = 0;
+    if (!IpcRead(offset, sizeof value, &value) || value == wanted) return;
+    IpcWrite(offset, sizeof wanted, &wanted);
+}
+
+void PrepareServer() {
+    if ((IpcLink.simulatorCode & 0xFFFF) != kSimulatorCode) {
+        const uint16_t code = kSimulatorCode;
+        IpcWrite(IpcOffset::SimulatorCode, 2, &code);
+    }
+    EnsureIdentity<uint32_t>(IpcOffset::ServerVersion, kServerVersion);
+    EnsureIdentity<uint16_t>(IpcOffset::ClientVersion, kIdentityMark);
+    EnsureIdentity<uint16_t>(IpcOffset::Identity04D6, kIdentityMark);
+    EnsureIdentity<uint32_t>(IpcOffset::HotkeySlotCount, kHotkeySlotCount);
+    ClearServerHotkeys();
+}
+
+void CloseWidgetWindow(XPWidgetID& window, int& open) {
+    if (!open) return;
+    XPDestroyWidget(window, 1);
+    window = nullptr;
+    open = 0;
+}
+
+void SaveWindowOptions() {
+    WriteOptionInt("WindowPosition", PluginOptions.WindowPosition);
+    WriteOptionInt("AutoStart", PluginOptions.AutoStart);
+    WriteOptionInt("DisableNativeAtc", PluginOptions.DisableNativeAtc);
+    WriteOptionFlag("EnableKeyboardHints", PluginOptions.EnableKeyboardHints);
+    if (HintsWindow) {
+        int left = 0, top = 0, right = 0, bottom = 0;
+        XPLMGetWindowGeometry(HintsWindow, &left, &top, &right, &bottom);
+        WriteOptionInt("HintLeftPos", left);
+        WriteOptionInt("HintTopPos", top);
+    }
+}
+
+}  // namespace
+
+void ClearServerHotkeys() {
+    const uint32_t zero = 0;
+    for (int n = 0; n < kHotkeySlotCount; ++n) IpcWrite(HotkeySlotOffset(n), 4, &zero);
+}
 
 float FirstFlightLoop(float, float, int, void*) {
     return Guarded("FirstFlightLoop", 0.0f, [] {
         FirstFlightLoopDone = 1;
-        return 0.0f;  // once per registration
+        FindFlightLoopDatarefs();
+        // Worker threads use what the simulator's thread samples; keep it current.
+        SampleSimulator();
+        XPLMRegisterFlightLoopCallback(SampleFlightLoop, 1.0f, nullptr);
+        LoadOptions();
+        if (PluginOptions.AutoStart) {
+            if (SiblingAutostartEnabled()) {
+                std::string path = SimulatorPath("\\Resources\\Plugins\\DURarURavud\\DURarURavud.cfg");
+                if (!path.empty()) WritePrivateProfileStringA("OPTIONS", "AutoStart", "0", path.c_str());
+                PluginOptions.AutoStart = 0;
+                MessageBoxA(nullptr,
+                            "The autostart feature for this plugin has been disabled\nbecause the other plugin "
+                            "RX9toXplane is also set to autostart\nPlease enable it manually via the X-Plane plugins "
+                            "menu.",
+                            "DURarUravud", MB_OK | MB_ICONINFORMATION);
+            } else if (LinkActive.load() == 0 && StartLink()) {
+                MenuAfterLinkStarted();
+            }
+        }
+        if (!CreateMonitorTimer()) MessageBoxA(nullptr, "Couldn't create timer", "DURarURavud", MB_OK | MB_ICONWARNING);
+        LastCom1Frequency = 0;
+        HANDLE thread = CreateThread(nullptr, 0, RefreshAirportRadios, &LastCom1Frequency, 0, nullptr);
+        if (thread) CloseHandle(thread);
+        return 0.0f;
     });
 }
 
 bool StartLink() {
-    EnterCriticalSection(&StartLinkLock);
-    // The IPC client is not part of this build yet, so no link can be built.
-    LogLine("the link cannot start: no IPC client in this build");
-    LeaveCriticalSection(&StartLinkLock);
-    return false;
+    return Guarded("StartLink", false, [] {
+        CriticalSectionGuard lock(&StartLinkLock);
+        if (FindIpcServer() == XPLM_NO_PLUGIN_ID) {
+            ShowMessage(LinkMessage::XpuipcMissing);
+            return false;
+        }
+        StopSibling();
+        if (AtcProgramConnected()) {
+            CloseAtcProgram();
+            return false;
+        }
+        InstallHooks();
+        CreateFs98MainWindow();
+        CreateHintsWindow();
+        {
+            IpcSession session;
+            uint32_t result = 0;
+            if (!IpcOpen(&result)) {
+                LogLine("the IPC server did not accept the link (code %u)", result);
+                return false;
+            }
+        }
+        PrepareServer();
+        XPLMRegisterKeySniffer(HintsKeySniffer, 1, nullptr);
+        if (AtcTextWindow)
+            XPLMSetWindowGeometry(AtcTextWindow, AtcTextRect.left, AtcTextRect.top, AtcTextRect.right,
+                                  AtcTextRect.bottom);
+        LinkActive = 1;
+        FindPositionDatarefs();
+        UpdateSimulatorData();
+        if (PluginOptions.DisableReminder == 0 && !AtcProgramConnected()) ShowMessage(LinkMessage::RelocationReminder);
+        OnGround = Datarefs.onGround && XPLMGetDatai(Datarefs.onGround) > 0 ? 1 : 0;
+        if (HintsWindow) XPLMSetWindowIsVisible(HintsWindow, PluginOptions.EnableKeyboardHints ? 1 : 0);
+        if (Datarefs.killAtc && PluginOptions.DisableNativeAtc) XPLMSetDataf(Datarefs.killAtc, 1.0f);
+        // A link started again from the menu gets the same monitoring as the first one.
+        if (FirstFlightLoopDone && !CreateMonitorTimer()) LogLine("the monitor timer could not be created");
+        return true;
+    });
 }
 
 bool StopLink() {
-    if (LinkActive.load() == 1) {
-        XPLMUnregisterFlightLoopCallback(FirstFlightLoop, nullptr);
-        LinkActive = 0;
-    }
+    GuardedVoid("StopLink", [] {
+        if (LinkActive.load() == 1) {
+            XPLMUnregisterFlightLoopCallback(FirstFlightLoop, nullptr);
+            DeleteMonitorTimer();
+            XPLMUnregisterKeySniffer(HintsKeySniffer, 1, nullptr);
+            ClearHotkeyTable();
+            ClearServerHotkeys();
+            LinkActive = 0;
+            RemoveHooks();
+            {
+                IpcSession session;
+                IpcClose();
+            }
+            if (AtcTextWindow) {
+                int width = 0, height = 0;
+                XPLMGetScreenSize(&width, &height);
+                XPLMSetWindowGeometry(AtcTextWindow, 1, height - 20, width, height - 40);
+            }
+            DestroyFs98MainWindow();
+            CloseWidgetWindow(AboutWindow, AboutWindowOpen);
+            CloseWidgetWindow(SettingsWindow, SettingsWindowOpen);
+            CloseMessageWindow();
+            SaveWindowOptions();
+            if (HintsWindow) {
+                XPLMSetWindowIsVisible(HintsWindow, 0);
+                XPLMDestroyWindow(HintsWindow);
+                HintsWindow = nullptr;
+            }
+            EmergencyMode = 0;
+            if (Datarefs.killAtc) XPLMSetDataf(Datarefs.killAtc, 0.0f);
+        }
+        if (AtcProgramConnected()) {
+            HWND form = FindAtcMainForm(6);
+            if (form) PostMessageA(form, WM_CLOSE, 0, 0);
+        }
+    });
     return true;
 }
 

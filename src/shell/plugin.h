@@ -48,6 +48,9 @@ bool StartLink();
 bool StopLink();
 float FirstFlightLoop(float sinceLastCall, float sinceLastFlightLoop, int counter, void* refcon);
 
+// Writes 0 into every hot-key slot of the IPC server.
+void ClearServerHotkeys();
+
 // The plug-in menu's handler; item reference = item number.
 void MenuHandler(void* menuRef, void* itemRef);
 

@@ -188,6 +188,21 @@ void Print(const std::vector<std::string>& w) {
         char buf[64];
         snprintf(buf, sizeof buf, "%.6g", value);
         Out("dataref " + w[2] + (type ? std::string(" ") + buf : std::string(" missing")));
+    } else if (what == "desktop-window") {
+        // print desktop-window CLASS [CAPTION]: a top-level window any program could find
+        if (w.size() != 3 && w.size() != 4) throw Failure{"usage: print desktop-window CLASS [CAPTION]"};
+        HWND found = FindWindowExA(nullptr, nullptr, w[2].c_str(), w.size() == 4 ? w[3].c_str() : nullptr);
+        std::string line = "desktop-window " + Quote(w[2]) + (w.size() == 4 ? " " + Quote(w[3]) : std::string());
+        if (!found) {
+            Out(line + " missing");
+            return;
+        }
+        char text[256] = "";
+        GetWindowTextA(found, text, sizeof text);
+        char hex[64];
+        snprintf(hex, sizeof hex, " style=0x%08lX exstyle=0x%08lX", (unsigned long)GetWindowLongA(found, GWL_STYLE),
+                 (unsigned long)GetWindowLongA(found, GWL_EXSTYLE));
+        Out(line + " found caption " + Quote(text) + hex + (IsWindowVisible(found) ? " visible" : " hidden"));
     } else if (what == "widgets") {
         PrintLines("", DescribeWidgets());
     } else if (what == "time") {

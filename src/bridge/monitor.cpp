@@ -1,0 +1,233 @@
+#include "bridge/monitor.h"
+
+#include <mmsystem.h>
+#include <psapi.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bridge/atc_text_match.h"
+#include "bridge/atc_window.h"
+#include "config/hotkeys.h"
+#include "config/options.h"
+#include "shell/locks.h"
+#include "shell/plugin.h"
+#include "simlink/data_feed.h"
+#include "simlink/ipc_client.h"
+#include "ui/hints_window.h"
+
+HANDLE MonitorTimer = nullptr;
+std::atomic<int> LastCom1Frequency{0};
+std::atomic<int> OnGround{0};
+std::atomic<int> AtcAttached{0};
+std::atomic<int> NotConnectedNoticeShown{0};
+std::atomic<int> AtcTextScanRunning{0};
+std::atomic<const char*> AtcTextSource{nullptr};
+char LastAirportIdent[6] = "";
+
+namespace {
+
+DWORD LastRadioRefreshTime = 0;
+constexpr DWORD kRadioRefreshMs = 240000;
+constexpr DWORD kCom1SettleMs = 2000;
+
+bool FrequencyTableHasEntry() { return false; }
+
+// The IPC server's module, by the full path of its plug-in file.
+HMODULE ServerModule() {
+    std::string first = SimulatorPath(Is64BitProcess ? "\\Resources\\plugins\\XPUIPC\\64\\win.xpl"
+                                                     : "\\Resources\\plugins\\XPUIPC\\32\\win.xpl");
+    HMODULE module = first.empty() ? nullptr : GetModuleHandleA(first.c_str());
+    if (module) return module;
+    std::string second = SimulatorPath("\\Resources\\plugins\\XPUIPC+\\win_x64\\XPUIPC+.xpl");
+    return second.empty() ? nullptr : GetModuleHandleA(second.c_str());
+}
+
+// Copies the 128 bytes at address when they are committed, accessible memory; false otherwise.
+bool ReadWindow(const char* address, char window[kAtcTextWindow + 1]) {
+    MEMORY_BASIC_INFORMATION info;
+    if (VirtualQuery(address, &info, sizeof info) != sizeof info) return false;
+    if (info.State != MEM_COMMIT || (info.Protect & PAGE_NOACCESS) || (info.Protect & PAGE_GUARD)) return false;
+    memset(window, 0, kAtcTextWindow + 1);
+    // The 128 bytes may run into the next page: ReadProcessMemory cannot fault.
+    SIZE_T read = 0;
+    return ReadProcessMemory(GetCurrentProcess(), address, window, kAtcTextWindow, &read) && read == kAtcTextWindow;
+}
+
+void SendNotConnectedNotice() {
+    char text[128] = "QV3 not connected to XPlane";
+    IpcWrite(IpcOffset::MessageText, sizeof text, text);
+    const uint16_t seconds = 5;
+    IpcWrite(IpcOffset::MessageTime, 2, &seconds);
+}
+
+}  // namespace
+
+bool IsAtcTextAtStart(const char* text128) { return IsAtcTextAtStart(text128, kAtcTextWindow); }
+bool IsAtcTextAnywhere(const char* text128) { return IsAtcTextAnywhere(text128, kAtcTextWindow); }
+
+const char* FindAtcTextSource() {
+    HMODULE module = ServerModule();
+    if (!module) return nullptr;
+    const char* base = reinterpret_cast<const char*>(module);
+    const char* first = base + (Is64BitProcess ? 0x4EBE0 : 0x4CD48);
+    const char* second = base + (Is64BitProcess ? 0xC1F60 : 0x9D3C8);
+    char window[kAtcTextWindow + 1];
+    if (ReadWindow(first, window) && IsAtcTextAtStart(window, kAtcTextWindow)) return first;
+    if (ReadWindow(second, window) && IsAtcTextAnywhere(window, kAtcTextWindow)) return second;
+    return nullptr;
+}
+
+DWORD WINAPI AtcTextScan(LPVOID) {
+    BackgroundWork work;
+    if (!work.Admitted()) return 0;
+    HMODULE module = ServerModule();
+    if (!module) return 0;
+    AtcTextScanRunning = 1;
+    Sleep(2000);
+    MODULEINFO info = {};
+    if (!GetModuleInformation(GetCurrentProcess(), module, &info, sizeof info)) {
+        AtcTextScanRunning = 0;
+        return 0;
+    }
+    // Readable runs of the image, each searched in one pass; a window must lie wholly inside
+    // readable memory, as a 128-byte read of it would need.
+    const uint8_t* start = static_cast<const uint8_t*>(info.lpBaseOfDll);
+    const uint8_t* end = start + info.SizeOfImage;
+    std::vector<uint8_t> copy;
+    for (const uint8_t* at = start; at < end;) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(at, &region, sizeof region) != sizeof region) break;
+        const uint8_t* regionEnd = static_cast<const uint8_t*>(region.BaseAddress) + region.RegionSize;
+        bool readable = region.State == MEM_COMMIT && !(region.Protect & (PAGE_NOACCESS | PAGE_GUARD));
+        if (!readable) {
+            at = regionEnd;
+            continue;
+        }
+        // Extend the run through following readable regions, up to 127 bytes past the image.
+        const uint8_t* runEnd = regionEnd;
+        while (runEnd < end + kAtcTextWindow - 1) {
+            MEMORY_BASIC_INFORMATION next;
+            if (VirtualQuery(runEnd, &next, sizeof next) != sizeof next) break;
+            if (next.State != MEM_COMMIT || (next.Protect & (PAGE_NOACCESS | PAGE_GUARD))) break;
+            runEnd = static_cast<const uint8_t*>(next.BaseAddress) + next.RegionSize;
+        }
+        const uint8_t* readEnd = runEnd < end + kAtcTextWindow - 1 ? runEnd : end + kAtcTextWindow - 1;
+        size_t length = (size_t)(readEnd - at);
+        size_t starts = (size_t)((runEnd < end ? runEnd : end) - at);
+        copy.resize(length);
+        SIZE_T got = 0;
+        if (ReadProcessMemory(GetCurrentProcess(), at, copy.data(), length, &got) && got == length) {
+            long long found = FirstAtcTextWindow(copy.data(), length, starts);
+            if (found >= 0) {
+                AtcTextSource = reinterpret_cast<const char*>(at + found);
+                break;
+            }
+        }
+        at = runEnd < end ? runEnd : end;
+    }
+    AtcTextScanRunning = 0;
+    return 0;
+}
+
+void AttachToAtc() {
+    // Once per connection, whichever of the timer and the hints window gets here first.
+    if (AtcAttached.exchange(1) == 1) return;
+    ReadAtcHotkeys(HotkeyTable, &EmergencyKey);
+    for (int i = 0; i < kAtcHotkeyCount; ++i) HotkeyKeys[i] = (char)HotkeyTable[i].key;
+    if (!AtcTextSource.load()) {
+        AtcTextSource = FindAtcTextSource();
+        if (!AtcTextSource.load() && !AtcTextScanRunning.load()) {
+            HANDLE thread = CreateThread(nullptr, 0, AtcTextScan, nullptr, CREATE_SUSPENDED, nullptr);
+            if (thread) {
+                SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
+                ResumeThread(thread);
+                CloseHandle(thread);
+            }
+        }
+    }
+    if (FrequencyTableHasEntry()) BuildOptionList();
+}
+
+VOID CALLBACK MonitorTick(PVOID, BOOLEAN) {
+    BackgroundWork work;
+    if (!work.Admitted()) return;
+    if (!TryEnterCriticalSection(&MonitorTimerLock)) return;  // the previous tick still runs
+    bool connected = AtcProgramConnected();
+    bool linked = LinkActive.load() == 1;
+    if (connected && linked) {
+        if (!AtcAttached.load()) AttachToAtc();
+        NotConnectedNoticeShown = 0;
+        UpdateSimulatorData();
+        if (PluginOptions.EnableKeyboardHints) {
+            int com1 = SampledCom1.load();
+            if (com1 != LastCom1Frequency.load()) {
+                Sleep(kCom1SettleMs);
+                if (SampledCom1.load() == com1) {
+                    LastCom1Frequency = com1;
+                    RefreshAirportRadios(&LastCom1Frequency);
+                }
+                if (FrequencyTableHasEntry()) BuildOptionList();
+            } else {
+                int ground = SampledOnGround.load();
+                if (ground != OnGround.load()) {
+                    OnGround = ground;
+                    if (FrequencyTableHasEntry()) BuildOptionList();
+                }
+            }
+        }
+    }
+    if (connected && !linked) {
+        CloseAtcProgram();
+        AtcTextScanRunning = 0;
+        AtcTextSource = nullptr;
+        AtcAttached = 0;
+    }
+    if (!connected) {
+        AtcAttached = 0;
+        ClearOptionList();
+        if (linked) {
+            ClearServerHotkeys();
+            ClearHotkeyTable();
+            if (!NotConnectedNoticeShown.exchange(1)) SendNotConnectedNotice();
+        }
+        EmergencyMode = 0;
+    }
+    LeaveCriticalSection(&MonitorTimerLock);
+}
+
+DWORD WINAPI RefreshAirportRadios(LPVOID frequency) {
+    BackgroundWork work;
+    if (!work.Admitted()) return 0;
+    if (!TryEnterCriticalSection(&RadioLookupLock)) return 0;
+    LeaveCriticalSection(&RadioLookupLock);
+    return 0;
+}
+
+bool CreateMonitorTimer() {
+    if (MonitorTimer) return true;
+    HANDLE timer = nullptr;
+    if (!CreateTimerQueueTimer(&timer, nullptr, MonitorTick, nullptr, 10000, 4000, WT_EXECUTEDEFAULT)) return false;
+    MonitorTimer = timer;
+    return true;
+}
+
+void DeleteMonitorTimer() {
+    if (!MonitorTimer) return;
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!done) {
+        DeleteTimerQueueTimer(nullptr, MonitorTimer, INVALID_HANDLE_VALUE);
+        MonitorTimer = nullptr;
+        return;
+    }
+    // Fails with ERROR_IO_PENDING while a tick runs; the timer is deleted all the same and the
+    // event is set once that tick has returned.
+    DeleteTimerQueueTimer(nullptr, MonitorTimer, done);
+    MonitorTimer = nullptr;
+    while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    CloseHandle(done);
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The periodic watch over the ATC program, and the nearest airport's radio refresh.
+#include <windows.h>
+
+#include <atomic>
+
+extern HANDLE MonitorTimer;
+extern std::atomic<int> LastCom1Frequency;
+extern std::atomic<int> OnGround;
+extern std::atomic<int> AtcAttached;
+extern std::atomic<int> NotConnectedNoticeShown;
+extern std::atomic<int> AtcTextScanRunning;
+// Where the IPC server keeps the ATC program's current message text (128 bytes), or null.
+extern std::atomic<const char*> AtcTextSource;
+extern char LastAirportIdent[6];
+
+// Timer-pool callback, every 4 s.
+VOID CALLBACK MonitorTick(PVOID parameter, BOOLEAN timerFired);
+// Once per connection: the ATC program's hotkeys, the text source, the option list.
+void AttachToAtc();
+const char* FindAtcTextSource();
+DWORD WINAPI AtcTextScan(LPVOID);
+// The argument is the address of a COM1 frequency (LastCom1Frequency).
+DWORD WINAPI RefreshAirportRadios(LPVOID lastCom1Frequency);
+
+// Does a 128-byte window of text hold an ATC message? start: at its start or "ComFreq"
+// anywhere; second: any of the second candidate's phrases anywhere.
+bool IsAtcTextAtStart(const char* text128);
+bool IsAtcTextAnywhere(const char* text128);
+
+bool CreateMonitorTimer();
+// Deletes MonitorTimer and waits for a tick still running, serving messages sent to the
+// simulator's thread meanwhile (a tick may be waiting for the IPC server's window). Always
+// leaves MonitorTimer null.
+void DeleteMonitorTimer();

@@ -1,0 +1,97 @@
+#include "config/hotkeys.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "config/atc_locate.h"
+
+HotkeyEntry HotkeyTable[kAtcHotkeyCount];
+int EmergencyKey = 0;
+char RouteText[kRouteTextSize] = "";
+
+namespace {
+
+// Defaults of Hotkey11 to Hotkey21: Ctrl+Shift with A, E, R, W, V, C, Y, N, D, H, L.
+const int kLaterDefaults[11] = {3065, 3069, 3082, 3087, 3086, 3067, 3089, 3078, 3068, 3072, 3076};
+
+HotkeyEntry Entry(int number) {
+    uint16_t packed = DecodeHotkey(number);
+    return {(uint8_t)(packed & 0xFF), (uint8_t)(packed >> 8)};
+}
+
+SRWLOCK g_importLock = SRWLOCK_INIT;
+
+}  // namespace
+
+void ClearHotkeyTable() {
+    for (HotkeyEntry& e : HotkeyTable) e = {0, 0};
+}
+
+int ReadBriefing(const char* path) {
+    memset(RouteText, 0, sizeof RouteText);
+    FILE* file = fopen(path, "r");
+    if (!file) return 0;
+    BriefingReader reader;
+    std::string line;
+    for (int c = fgetc(file);; c = fgetc(file)) {
+        if (c == EOF || c == '\n') {
+            ReadBriefingLine(reader, line.c_str());
+            line.clear();
+            if (c == EOF) break;
+        } else if (line.size() < 4096) {  // longer lines count only by their start anyway
+            line += (char)c;
+        }
+    }
+    fclose(file);
+    memcpy(RouteText, reader.route, sizeof RouteText);
+    RouteText[kRouteTextSize - 1] = 0;
+    return 1;
+}
+
+int ReadAtcHotkeys(HotkeyEntry* table, int* emergencyKey) {
+    // One import at a time: the monitor's timer and the hints window may both start one.
+    AcquireSRWLockExclusive(&g_importLock);
+    char* folder = LocateAtcProgram();
+    if (!folder) {
+        ReleaseSRWLockExclusive(&g_importLock);
+        return 0;
+    }
+    std::string base = folder;
+    HeapFree(GetProcessHeap(), 0, folder);
+    while (!base.empty() && base.back() == '\\') base.pop_back();
+    std::string ini = base + "\\QV3.ini";
+    if (!PathFileExistsA(ini.c_str())) ini = base + "\\QV_Station.ini";
+    if (!PathFileExistsA(ini.c_str())) {
+        MessageBoxA(nullptr, "Plugin could not read QVE hotkeys", "DURarUravud", MB_ICONINFORMATION);
+        ReleaseSRWLockExclusive(&g_importLock);
+        return 1;
+    }
+
+    int disabled = 0;
+    for (int i = 1; i <= kAtcHotkeyCount; ++i) {
+        char key[16];
+        snprintf(key, sizeof key, "Hotkey%d", i);
+        int fallback = i <= 10 ? 47 + i : kLaterDefaults[i - 11];
+        table[i - 1] = Entry((int)GetPrivateProfileIntA("Hotkeys", key, fallback, ini.c_str()));
+        if (GetPrivateProfileIntA("HotkeysActive", key, 0, ini.c_str()) == 0) disabled++;
+    }
+    *emergencyKey = (int)(signed char)table[11].key;
+    if (disabled > 0)
+        MessageBoxA(nullptr, "Some QVE hotkeys are currenty disabled", "DURarUravud", MB_ICONINFORMATION);
+
+    char plan[MAX_PATH] = "";
+    DWORD length = GetPrivateProfileStringA("Config", "LastADV", "", plan, sizeof plan, ini.c_str());
+    if (length > 5 && length < sizeof plan - 1) {
+        PathRemoveExtensionA(plan);
+        if (strlen(plan) + 4 < sizeof plan) {
+            strcat(plan, ".brf");
+            if (PathFileExistsA(plan)) ReadBriefing(plan);
+        }
+    }
+    ReleaseSRWLockExclusive(&g_importLock);
+    return 1;
+}

@@ -1,0 +1,86 @@
+#include "simlink/data_feed.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "XPLMDataAccess.h"
+#include "shell/guard.h"
+#include "shell/plugin.h"
+#include "simlink/datarefs.h"
+#include "simlink/ipc_client.h"
+
+std::atomic<int> SampledCom1{0};
+std::atomic<int> SampledOnGround{0};
+
+namespace {
+
+SRWLOCK g_sampleLock = SRWLOCK_INIT;
+WeatherSample g_sample;
+
+float Read(XPLMDataRef ref) { return ref ? XPLMGetDataf(ref) : 0.0f; }
+
+template <size_t N>
+void Write(uint32_t offset, const std::array<uint8_t, N>& block) {
+    IpcWrite(offset, (uint32_t)N, block.data());
+}
+
+void WriteWord(uint32_t offset, uint32_t value) { IpcWrite(offset, 4, &value); }
+
+}  // namespace
+
+void SampleSimulator() {
+    const DatarefHandles& d = Datarefs;
+    WeatherSample s;
+    // The order of the reads is the order the record is defined in.
+    s.windSpeed = Read(d.windSpeed);
+    s.windDirection = Read(d.windDirection);
+    s.shearSpeed = Read(d.shearSpeed);
+    s.barometer = Read(d.barometer);
+    s.visibility = Read(d.visibility);
+    s.temperature = Read(d.temperature);
+    s.dewPoint = Read(d.dewPoint);
+    for (int i = 0; i < 3; ++i) {
+        s.cloudCoverage[i] = Read(d.cloudCoverage[i]);
+        s.cloudType[i] = Read(d.cloudType[i]);
+        s.cloudBase[i] = Read(d.cloudBase[i]);
+    }
+    XPLMDataRef hour = XPLMFindDataRef("sim/cockpit2/clock_timer/zulu_time_hours");
+    s.zuluHour = hour ? XPLMGetDatai(hour) : 0;
+    SampledCom1 = d.com1 ? XPLMGetDatai(d.com1) : 0;
+    SampledOnGround = d.onGround && XPLMGetDatai(d.onGround) > 0 ? 1 : 0;
+    AcquireSRWLockExclusive(&g_sampleLock);
+    g_sample = s;
+    ReleaseSRWLockExclusive(&g_sampleLock);
+}
+
+WeatherSample LastWeatherSample() {
+    AcquireSRWLockShared(&g_sampleLock);
+    WeatherSample s = g_sample;
+    ReleaseSRWLockShared(&g_sampleLock);
+    return s;
+}
+
+void UpdateSimulatorData() {
+    if (LinkActive.load() != 1) return;
+    if (OnSimulatorThread()) SampleSimulator();
+    const WeatherSample s = LastWeatherSample();
+    WriteWord(0xCC24, timeGetTime());
+    const uint8_t glob[4] = {'G', 'L', 'O', 'B'};
+    IpcWrite(IpcOffset::WeatherArea, 4, glob);
+    Write(0xCF80, UtcHourBlock(s.zuluHour));
+    WriteWord(0xCCF8, 1);
+    Write(0xCCFC, WindLayer(s));
+    Write(0xCC28, PressureBlock(s));
+    Write(0xCC2C, VisibilityBlock(s));
+    WriteWord(0xCC34, 1);
+    Write(0xCC38, TemperatureLayer(s));
+    WriteWord(0xCE7C, 3);
+    Write(0xCE80, CloudLayers(s));
+}
+
+float SampleFlightLoop(float, float, int, void*) {
+    return Guarded("SampleFlightLoop", 1.0f, [] {
+        SampleSimulator();
+        return 1.0f;
+    });
+}

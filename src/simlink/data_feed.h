@@ -1,0 +1,19 @@
+#pragma once
+// The simulator's weather and UTC hour, fed into the IPC server's weather area.
+#include "simlink/weather_record.h"
+
+#include <atomic>
+
+// COM1 (10 kHz units) and the ground state as last sampled on the simulator's thread.
+extern std::atomic<int> SampledCom1;
+extern std::atomic<int> SampledOnGround;
+
+// Reads the datarefs into the shared sample. Simulator's thread only (the simulator forbids
+// API calls from other threads); the feed on other threads uses the last sample taken.
+void SampleSimulator();
+WeatherSample LastWeatherSample();
+// A flight loop that keeps the sample current for the worker threads, once a second.
+float SampleFlightLoop(float sinceLastCall, float sinceLastFlightLoop, int counter, void* refcon);
+
+// Writes the whole weather record, one exchange per block, when the link is up.
+void UpdateSimulatorData();

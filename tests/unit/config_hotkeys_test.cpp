@@ -1,0 +1,130 @@
+// Importing the ATC program's hotkeys and flight-plan route.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "config/hotkeys.h"
+#include "config_test_support.h"
+#include "import_patch.h"
+
+namespace {
+
+HotkeyEntry Decoded(int number) {
+    uint16_t packed = DecodeHotkey(number);
+    return {(uint8_t)(packed & 0xFF), (uint8_t)(packed >> 8)};
+}
+
+TEST(DecodeHotkey, ModifiersAndKeyConversion) {
+    struct Case {
+        int number;
+        int modifiers;
+        int key;
+    } cases[] = {
+        {3065, 3, 'A'}, {1065, 1, 'A'}, {2065, 2, 'A'}, {65, 0, 'A'}, {1186, 1, ';'}, {2191, 2, '/'},
+        {96, 0, 0x60},  {112, 0, 0x70}, {5065, 3, 0},   {106, 0, '*'}, {187, 0, '+'}, {192, 0, '\''},
+        {255, 0, 255},  {256, 0, 0},    {-5, 0, 0},
+    };
+    for (const Case& c : cases) {
+        HotkeyEntry e = Decoded(c.number);
+        EXPECT_EQ(e.modifiers, c.modifiers) << c.number;
+        EXPECT_EQ(e.key, c.key) << c.number;
+    }
+}
+
+std::string Route(const std::vector<std::string>& lines) {
+    BriefingReader reader;
+    for (const std::string& line : lines) ReadBriefingLine(reader, line.c_str());
+    return reader.route;
+}
+
+TEST(Briefing, DepartureThenDestination) {
+    EXPECT_EQ(Route({"Flight plan briefing", "Departure Airport - EDDF, Frankfurt", "Route: DCT",
+                     "destination airport - LOWW, Vienna"}),
+              "EDDF to LOWW");
+    // A departure after the destination starts the route again.
+    EXPECT_EQ(Route({"Destination Airport - LOWW, Vienna", "Departure Airport - EDDF, Frankfurt"}), "EDDF to ");
+    // Lines without a comma, and short lines, do not count.
+    EXPECT_EQ(Route({"Departure Airport - EDDF Frankfurt", "Dep-X,"}), "");
+    // A second destination line cannot push the route past its size.
+    EXPECT_EQ(Route({"Departure Airport - EDDF, a", "Destination Airport - LOWW, b",
+                     "Destination Airport - LIRF, c"}),
+              "EDDF to LOWW");
+    // The ident may be short when the line ends early.
+    EXPECT_EQ(Route({"Departure Airport, - KX"}), "KX to ");
+    // Only the first 127 characters of a long line count.
+    EXPECT_EQ(Route({std::string(120, 'x') + " Departure Airport - EDDF, z"}), "");
+}
+
+const char* const kSetup =
+    "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{B41C07E9-2F83-4A6D-9C1E-5D08F3A7B922}_is1";
+
+std::vector<std::string> g_boxes;
+int WINAPI RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+    g_boxes.push_back(std::string(caption) + ": " + text);
+    return IDOK;
+}
+
+class Import : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PatchOwnImport("user32.dll", "MessageBoxA", (void*)RecordBox);
+        g_boxes.clear();
+        folder = SimulatorFolder() + "\\hotkey-test\\QV3";
+        WriteTextFile(folder + "\\QV3.exe", "");
+        DeleteFileA((folder + "\\QV3.ini").c_str());
+        DeleteFileA((folder + "\\QV_Station.ini").c_str());
+        HKEY key;
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSetup, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+        RegSetValueExA(key, "Inno Setup: App Path", 0, REG_SZ, (const BYTE*)folder.c_str(), (DWORD)folder.size() + 1);
+        RegCloseKey(key);
+        ClearHotkeyTable();
+        memset(RouteText, 0, sizeof RouteText);
+    }
+    void TearDown() override { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSetup); }
+    std::string folder;
+};
+
+TEST_F(Import, NoIniKeepsTheTableAndSaysSo) {
+    HotkeyTable[3] = {2, 'Q'};
+    int emergency = -1;
+    EXPECT_EQ(ReadAtcHotkeys(HotkeyTable, &emergency), 1);
+    EXPECT_EQ(HotkeyTable[3].key, 'Q');
+    EXPECT_EQ(g_boxes, (std::vector<std::string>{"DURarUravud: Plugin could not read QVE hotkeys"}));
+}
+
+TEST_F(Import, DefaultsAndSwitchedOffKeysAndTheRoute) {
+    WriteTextFile(folder + "\\QV_Station.ini",
+                  "[Hotkeys]\nHotkey2=1186\nHotkey12=2069\n[Config]\nLastADV=" + folder + "\\plans\\today.adv\n");
+    WriteTextFile(folder + "\\plans\\today.brf", "Departure Airport - EGLL, London\nDestination Airport - LFPG, x\n");
+    int emergency = 0;
+    EXPECT_EQ(ReadAtcHotkeys(HotkeyTable, &emergency), 1);
+    EXPECT_EQ(HotkeyTable[0].key, '0');
+    EXPECT_EQ(HotkeyTable[9].key, '9');
+    EXPECT_EQ(HotkeyTable[1].modifiers, 1);
+    EXPECT_EQ(HotkeyTable[1].key, ';');
+    EXPECT_EQ(HotkeyTable[12].key, 'R');
+    EXPECT_EQ(HotkeyTable[12].modifiers, 3);
+    EXPECT_EQ(HotkeyTable[20].key, 'L');
+    EXPECT_EQ(emergency, 'E');
+    EXPECT_STREQ(RouteText, "EGLL to LFPG");
+    // No HotkeysActive section: every key counts as switched off.
+    EXPECT_EQ(g_boxes, (std::vector<std::string>{"DURarUravud: Some QVE hotkeys are currenty disabled"}));
+}
+
+TEST_F(Import, AShortOrMissingPlanLeavesTheRoute) {
+    strcpy(RouteText, "KSEA to KPDX");
+    std::string active = "[HotkeysActive]\n";
+    for (int i = 1; i <= 21; ++i) active += "Hotkey" + std::to_string(i) + "=1\n";
+    WriteTextFile(folder + "\\QV3.ini", active + "[Config]\nLastADV=a.adv\n");
+    int emergency = 0;
+    EXPECT_EQ(ReadAtcHotkeys(HotkeyTable, &emergency), 1);
+    EXPECT_STREQ(RouteText, "KSEA to KPDX");
+    WriteTextFile(folder + "\\QV3.ini", active + "[Config]\nLastADV=" + folder + "\\none.adv\n");
+    EXPECT_EQ(ReadAtcHotkeys(HotkeyTable, &emergency), 1);
+    EXPECT_STREQ(RouteText, "KSEA to KPDX");
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+}  // namespace
