@@ -2,10 +2,11 @@
 # Installs the dependencies, builds everything and flies the demo in the stand-in simulator.
 set -eu
 cd "$(dirname "$0")/.."
+top="$PWD"
 ./scripts/setup.sh
 ./scripts/build.sh
 export WINEPREFIX="$PWD/build/wineprefix"
-trap './scripts/wine-prefix.sh stop' EXIT
+trap '"$top/scripts/wine-prefix.sh" stop' EXIT
 ./scripts/wine-prefix.sh start
 mkdir -p build/demo
 build/wine-run build/sim/X-Plane.exe --instance build/demo/sim --scenario demo/demo.scn --pictures build/demo

@@ -15,6 +15,7 @@
 #include "shell/plugin.h"
 #include "simlink/data_feed.h"
 #include "simlink/ipc_client.h"
+#include "ui/airport_data.h"
 #include "ui/hints_window.h"
 
 HANDLE MonitorTimer = nullptr;
@@ -32,7 +33,7 @@ DWORD LastRadioRefreshTime = 0;
 constexpr DWORD kRadioRefreshMs = 240000;
 constexpr DWORD kCom1SettleMs = 2000;
 
-bool FrequencyTableHasEntry() { return false; }
+bool FrequencyTableHasEntry() { return FrequencyTable[0].Type != 0; }
 
 // The IPC server's module, by the full path of its plug-in file.
 HMODULE ServerModule() {
@@ -201,6 +202,19 @@ DWORD WINAPI RefreshAirportRadios(LPVOID frequency) {
     BackgroundWork work;
     if (!work.Admitted()) return 0;
     if (!TryEnterCriticalSection(&RadioLookupLock)) return 0;
+    int k = *static_cast<std::atomic<int>*>(frequency) & 0xFFFF;
+    DWORD now = timeGetTime();
+    if (now > LastRadioRefreshTime + kRadioRefreshMs || k == 0) {
+        char ident[6] = {};
+        bool found = FindNearestAirport(ident) != 0;
+        LastRadioRefreshTime = now;
+        if (found && !strchr(ident, '?') && lstrcmpiA(ident, LastAirportIdent) != 0) {
+            LoadAirportFrequencies(ident, FrequencyTable);
+            memset(LastAirportIdent, 0, sizeof LastAirportIdent);
+            strncpy(LastAirportIdent, ident, sizeof LastAirportIdent - 1);
+        }
+        if (FrequencyTableHasEntry()) BuildOptionList();
+    }
     LeaveCriticalSection(&RadioLookupLock);
     return 0;
 }
@@ -225,9 +239,10 @@ void DeleteMonitorTimer() {
     // event is set once that tick has returned.
     DeleteTimerQueueTimer(nullptr, MonitorTimer, done);
     MonitorTimer = nullptr;
-    while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+    for (;;) {
         MSG msg;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (MsgWaitForMultipleObjects(1, &done, FALSE, 2, QS_SENDMESSAGE) == WAIT_OBJECT_0) break;
     }
     CloseHandle(done);
 }

@@ -7,6 +7,7 @@
 #include "XPLMMenus.h"
 #include "XPLMProcessing.h"
 #include "bridge/atc_text.h"
+#include "bridge/monitor.h"
 #include "config/atc_locate.h"
 #include "config/options.h"
 #include "shell/guard.h"
@@ -110,6 +111,9 @@ int XPluginEnable(void) {
 void XPluginDisable(void) {
     GuardedVoid("XPluginDisable", [] {
         StopLink();
+        // The timer and the flight loops outlive a link that never came up; nothing of ours
+        // may run once the simulator has disabled (and may next unload) the plug-in.
+        DeleteMonitorTimer();
         XPLMUnregisterFlightLoopCallback(FirstFlightLoop, nullptr);
         XPLMUnregisterFlightLoopCallback(SampleFlightLoop, nullptr);
         FirstFlightLoopDone = 0;

@@ -107,8 +107,11 @@ void SaveWindowOptions() {
 }  // namespace
 
 void ClearServerHotkeys() {
+    // A failed write means the server is gone or not answering; each further one would cost
+    // up to nine tries for nothing (56 of them when the server was unloaded first).
     const uint32_t zero = 0;
-    for (int n = 0; n < kHotkeySlotCount; ++n) IpcWrite(HotkeySlotOffset(n), 4, &zero);
+    for (int n = 0; n < kHotkeySlotCount; ++n)
+        if (!IpcWrite(HotkeySlotOffset(n), 4, &zero)) break;
 }
 
 float FirstFlightLoop(float, float, int, void*) {

@@ -8,6 +8,7 @@
 #include "shell/plugin.h"
 #include "simlink/datarefs.h"
 #include "simlink/ipc_client.h"
+#include "ui/airport_data.h"
 
 std::atomic<int> SampledCom1{0};
 std::atomic<int> SampledOnGround{0};
@@ -46,6 +47,7 @@ void SampleSimulator() {
     }
     XPLMDataRef hour = XPLMFindDataRef("sim/cockpit2/clock_timer/zulu_time_hours");
     s.zuluHour = hour ? XPLMGetDatai(hour) : 0;
+    SampleAircraftPosition();
     SampledCom1 = d.com1 ? XPLMGetDatai(d.com1) : 0;
     SampledOnGround = d.onGround && XPLMGetDatai(d.onGround) > 0 ? 1 : 0;
     AcquireSRWLockExclusive(&g_sampleLock);

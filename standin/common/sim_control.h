@@ -47,6 +47,9 @@ SIM_API void SIM_RunSeconds(double seconds); // frames until the clock has advan
 SIM_API double SIM_Now(void);                // simulated seconds since SIM_Init
 SIM_API void SIM_SetFramePeriod(double seconds);
 SIM_API void SIM_SetScreenSize(int width, int height);
+// Called on the main thread after every frame (the host runs its simulated timers there).
+typedef void (*SimFrameHook)(void);
+SIM_API void SIM_SetFrameHook(SimFrameHook hook);
 
 // ---- datarefs
 // Creates or retypes a dataref (xplmType_Int / Float / Double) and sets its value.

@@ -54,6 +54,8 @@ bool SendOrder(atc::Order code, const std::string& verb, const std::string& text
         *error = "atc " + verb + ": " + *error;
         return false;
     }
+    // One frame per exchange: a frame's message pump may have served several of them.
+    for (int n = reply->pumps; n < reply->exchanges; ++n) SIM_RunFrames(1);
     return true;
 }
 

@@ -14,8 +14,10 @@
 //   atc stop                     ends the program
 // Observations go through Out(). While an order waits for the program, the host runs one frame
 // each time a message sent by another thread waits for the main thread, so the program's
-// exchanges with the IPC server (a window of the main thread) are served; each such frame
-// advances the simulated clock by one frame period. False with *error for bad words, a program
+// exchanges with the IPC server (a window of the main thread) are served; afterwards it tops up
+// to one frame per exchange of the order. An order thus advances the simulated clock by its
+// exchanges times the frame period (connect 3, disconnect/say/poll/weather 1-2, the rest 0),
+// unless the program's own poll timer or another thread's exchanges add frames. False with *error for bad words, a program
 // that is not running, or one that does not answer in time (10 s).
 bool AtcCommand(const std::vector<std::string>& words, std::string* error);
 

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "host.h"
+#include "timers.h"
 
 namespace {
 
@@ -224,6 +225,8 @@ const Intercept kIntercepts[] = {
     {"kernel32.dll", "GetProcAddress", (void*)FakeGetProcAddress},
     {"kernel32.dll", "GetSystemInfo", (void*)FakeGetSystemInfo},
     {"kernel32.dll", "CloseHandle", (void*)FakeCloseHandle},
+    {"kernel32.dll", "CreateTimerQueueTimer", (void*)SimCreateTimerQueueTimer},
+    {"kernel32.dll", "DeleteTimerQueueTimer", (void*)SimDeleteTimerQueueTimer},
     {"advapi32.dll", "OpenProcessToken", (void*)FakeOpenProcessToken},
     {"advapi32.dll", "GetTokenInformation", (void*)FakeGetTokenInformation},
 };

@@ -11,7 +11,9 @@
 #include <sstream>
 
 #include "common/sim_control.h"
+#include "atc_control.h"
 #include "host.h"
+#include "timers.h"
 
 namespace {
 
@@ -109,7 +111,9 @@ int main(int argc, char** argv) {
     if (!o.instance.empty()) return RunInInstance(FullPath(o.instance), argc, argv);
 
     SIM_Init(EventSink);
+    SIM_SetFrameHook(RunDueTimers);
     int status = RunScenario(FullPath(o.scenario), FullPath(o.pictures));
+    AtcShutdown();
     Quit();
     Out("offthread-calls " + std::to_string(SIM_OffThreadCalls()));
     if (status != 0) return status;

@@ -9,7 +9,9 @@
 #include "XPLMDisplay.h"
 #include "common/sim_control.h"
 #include "host.h"
+#include "atc_control.h"
 #include "keys.h"
+#include "timers.h"
 #include "widgets_access.h"
 
 namespace {
@@ -205,6 +207,8 @@ void Print(const std::vector<std::string>& w) {
         Out(line + " found caption " + Quote(text) + hex + (IsWindowVisible(found) ? " visible" : " hidden"));
     } else if (what == "widgets") {
         PrintLines("", DescribeWidgets());
+    } else if (what == "timers") {
+        DescribeTimers();
     } else if (what == "time") {
         char buf[64];
         snprintf(buf, sizeof buf, "time %.2f", SIM_Now());
@@ -336,6 +340,9 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
         Need(w, 2, "push|close DESCRIPTOR");
         std::string error;
         if (!(c == "push" ? PushWidget(w[1], &error) : CloseWidgetWindow(w[1], &error))) Out(c + ": " + error);
+    } else if (c == "atc") {
+        std::string error;
+        if (!AtcCommand(w, &error)) throw Failure{error};
     } else if (c == "control") {
         // control PLUGIN WORDS...: a stand-in plug-in's own test-equipment commands
         if (w.size() < 3) throw Failure{"usage: control PLUGIN WORDS..."};

@@ -90,6 +90,12 @@ using namespace sim;
 
 extern "C" {
 
+namespace {
+SimFrameHook g_frameHook = nullptr;
+}
+
+SIM_API void SIM_SetFrameHook(SimFrameHook hook) { g_frameHook = hook; }
+
 SIM_API void SIM_RunFrames(int count) {
     for (int i = 0; i < count; ++i) {
         World& w = W();
@@ -98,6 +104,7 @@ SIM_API void SIM_RunFrames(int count) {
         RunFlightLoops();
         DrawWindows();
         PumpMessages();
+        if (g_frameHook) g_frameHook();
     }
 }
 

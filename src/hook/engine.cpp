@@ -1,0 +1,173 @@
+// The engine's six operations: records, patching, and the freeze around every patch.
+#include <windows.h>
+
+#include <cstring>
+
+#include "hook/code_block.h"
+#include "hook/engine_state.h"
+#include "hook/freeze.h"
+#include "hook/hook.h"
+#include "hook/trampoline.h"
+
+namespace {
+
+constexpr DWORD kExecuteMask = 0xF0;
+constexpr DWORD kReadableMask = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY |
+                                PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+constexpr size_t kSourceWindow = 32;  // a few instructions up to the first 5 bytes and beyond
+
+bool IsExecutable(uintptr_t address) {
+  MEMORY_BASIC_INFORMATION mbi;
+  if (!VirtualQuery(reinterpret_cast<void*>(address), &mbi, sizeof mbi)) return false;
+  return mbi.State == MEM_COMMIT && (mbi.Protect & kExecuteMask) && !(mbi.Protect & PAGE_GUARD);
+}
+
+// How many bytes from `address` (up to `wanted`) lie in committed, readable memory.
+size_t ReadableBytes(uintptr_t address, size_t wanted) {
+  size_t have = 0;
+  while (have < wanted) {
+    MEMORY_BASIC_INFORMATION mbi;
+    if (!VirtualQuery(reinterpret_cast<void*>(address + have), &mbi, sizeof mbi)) break;
+    if (mbi.State != MEM_COMMIT || !(mbi.Protect & kReadableMask) || (mbi.Protect & PAGE_GUARD))
+      break;
+    have = reinterpret_cast<uintptr_t>(mbi.BaseAddress) + mbi.RegionSize - address;
+  }
+  return have < wanted ? have : wanted;
+}
+
+uintptr_t PatchStart(const HookRecord& r) { return r.patchedAbove ? r.target - 5 : r.target; }
+size_t PatchSize(const HookRecord& r) { return r.patchedAbove ? 7 : 5; }
+
+HookStatus Patch(HookRecord& r, bool arm) {
+  auto* start = reinterpret_cast<uint8_t*>(PatchStart(r));
+  const size_t size = PatchSize(r);
+  DWORD former;
+  if (!VirtualProtect(start, size, PAGE_EXECUTE_READWRITE, &former)) return HookMemoryProtection;
+  if (arm) {
+    uint8_t bytes[7];
+    bytes[0] = 0xE9;
+    const int32_t offset = int32_t(int64_t(r.relay) - int64_t(PatchStart(r) + 5));
+    std::memcpy(bytes + 1, &offset, 4);
+    bytes[5] = 0xEB;  // short jump back from the target to the patch above it
+    bytes[6] = 0xF9;
+    std::memcpy(start, bytes, size);
+  } else {
+    std::memcpy(start, r.savedBytes, size);
+  }
+  DWORD unused;
+  VirtualProtect(start, size, former, &unused);
+  FlushInstructionCache(GetCurrentProcess(), start, size);
+  r.armed = arm;
+  return HookOk;
+}
+
+HookStatus SetOne(void* target, bool arm) {
+  HookRecord* r = FindRecord(reinterpret_cast<uintptr_t>(target));
+  if (!r) return HookNotFound;
+  if (bool(r->armed) == arm) return arm ? HookAlreadyArmed : HookAlreadyDisarmed;
+  // Disarming one hook moves no thread: one inside the trampoline finishes the copied
+  // instructions and continues in the restored target; the slot stays valid.
+  ThreadList threads;
+  FreezeThreads(&threads, r, true);
+  const HookStatus status = Patch(*r, arm);
+  ThawThreads(&threads);
+  return status;
+}
+
+HookStatus SetAll(bool arm) {
+  bool any = false;
+  for (uint32_t i = 0; i < Engine.count; ++i) any = any || bool(Engine.records[i].armed) != arm;
+  if (!any) return HookOk;
+  ThreadList threads;
+  FreezeThreads(&threads, nullptr, arm);
+  HookStatus status = HookOk;
+  for (uint32_t i = 0; i < Engine.count && status == HookOk; ++i)
+    if (bool(Engine.records[i].armed) != arm) status = Patch(Engine.records[i], arm);
+  ThawThreads(&threads);
+  return status;
+}
+
+}  // namespace
+
+HookStatus HookInitialize() {
+  EngineLockGuard lock;
+  if (Engine.heap) return HookAlreadyInitialized;
+  Engine.heap = HeapCreate(0, 0, 0);
+  return Engine.heap ? HookOk : HookMemoryAllocation;
+}
+
+HookStatus HookShutdown() {
+  EngineLockGuard lock;
+  if (!Engine.heap) return HookNotInitialized;
+  const HookStatus status = SetAll(false);
+  if (status != HookOk) return status;
+  ReleaseAllCodeBlocks();
+  if (Engine.records) HeapFree(Engine.heap, 0, Engine.records);
+  HeapDestroy(Engine.heap);
+  Engine = EngineState{};
+  return HookOk;
+}
+
+HookStatus HookAdd(void* targetPtr, void* detourPtr, void** trampolineOut) {
+  EngineLockGuard lock;
+  if (!Engine.heap) return HookNotInitialized;
+  const auto target = reinterpret_cast<uintptr_t>(targetPtr);
+  const auto detour = reinterpret_cast<uintptr_t>(detourPtr);
+  if (!IsExecutable(target) || !IsExecutable(detour)) return HookNotExecutable;
+  if (FindRecord(target)) return HookAlreadyExists;
+  uint8_t* slot = TakeCodeSlot(target);
+  if (!slot) return HookMemoryAllocation;
+
+  TrampolineSource src;
+  src.target = target;
+  src.code = reinterpret_cast<const uint8_t*>(target);
+  src.readable = ReadableBytes(target, kSourceWindow);
+  src.above = nullptr;
+  if (target > 5 && IsExecutable(target - 5) && ReadableBytes(target - 5, 5) == 5)
+    src.above = reinterpret_cast<const uint8_t*>(target - 5);
+
+  HookRecord r{};
+  r.target = target;
+  if (!BuildTrampoline(src, slot, reinterpret_cast<uintptr_t>(slot), detour, &r)) {
+    ReleaseCodeSlot(slot);
+    return HookUnsupportedFunction;
+  }
+  std::memcpy(r.savedBytes, reinterpret_cast<const void*>(PatchStart(r)), PatchSize(r));
+  if (!AppendRecord(r)) {
+    ReleaseCodeSlot(slot);
+    return HookMemoryAllocation;
+  }
+  FlushInstructionCache(GetCurrentProcess(), slot, kSlotSize);
+  if (trampolineOut) *trampolineOut = slot;
+  return HookOk;
+}
+
+HookStatus HookDelete(void* target) {
+  EngineLockGuard lock;
+  if (!Engine.heap) return HookNotInitialized;
+  HookRecord* r = FindRecord(reinterpret_cast<uintptr_t>(target));
+  if (!r) return HookNotFound;
+  if (r->armed) {
+    // The slot is released below: threads in it go back to the target.
+    ThreadList threads;
+    FreezeThreads(&threads, r, false);
+    const HookStatus status = Patch(*r, false);
+    ThawThreads(&threads);
+    if (status != HookOk) return status;
+  }
+  ReleaseCodeSlot(reinterpret_cast<uint8_t*>(r->trampoline));
+  RemoveRecord(r);
+  return HookOk;
+}
+
+HookStatus HookArm(void* target) {
+  EngineLockGuard lock;
+  if (!Engine.heap) return HookNotInitialized;
+  return target ? SetOne(target, true) : SetAll(true);
+}
+
+HookStatus HookDisarm(void* target) {
+  EngineLockGuard lock;
+  if (!Engine.heap) return HookNotInitialized;
+  return target ? SetOne(target, false) : SetAll(false);
+}

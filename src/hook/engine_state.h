@@ -1,0 +1,38 @@
+// The engine's process-wide state, its spin lock and its private heap. Windows only.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "hook/hook_record.h"
+
+struct CodeBlock;
+
+struct EngineState {
+  HANDLE heap;  // null while not initialised
+  HookRecord* records;
+  uint32_t capacity;
+  uint32_t count;
+  CodeBlock* blocks;
+  uint32_t freezes;  // times FreezeThreads ran, for diagnostics
+};
+
+extern EngineState Engine;
+extern std::atomic<uint32_t> EngineLock;  // 0 free, 1 taken
+
+void TakeEngineLock();
+void ReleaseEngineLock();
+
+struct EngineLockGuard {
+  EngineLockGuard() { TakeEngineLock(); }
+  ~EngineLockGuard() { ReleaseEngineLock(); }
+  EngineLockGuard(const EngineLockGuard&) = delete;
+  EngineLockGuard& operator=(const EngineLockGuard&) = delete;
+};
+
+// Record array in the private heap.
+HookRecord* FindRecord(uintptr_t target);
+bool AppendRecord(const HookRecord& r);   // false when the array cannot grow
+void RemoveRecord(HookRecord* r);         // moves the last record into its place, may shrink

@@ -1,0 +1,98 @@
+#include "hook/freeze.h"
+
+#include <tlhelp32.h>
+
+#include "hook/engine_state.h"
+
+namespace {
+
+constexpr DWORD kThreadAccess =
+    THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT | THREAD_QUERY_INFORMATION;
+constexpr uint32_t kInitialThreads = 128;
+
+bool AddThread(ThreadList* list, DWORD id) {
+  if (list->count == list->capacity) {
+    const uint32_t grown = list->capacity ? list->capacity * 2 : kInitialThreads;
+    const size_t bytes = sizeof(FrozenThread) * grown;
+    void* p = list->threads ? HeapReAlloc(Engine.heap, 0, list->threads, bytes)
+                            : HeapAlloc(Engine.heap, 0, bytes);
+    if (!p) return false;
+    list->threads = static_cast<FrozenThread*>(p);
+    list->capacity = grown;
+  }
+  list->threads[list->count++] = {id, nullptr};
+  return true;
+}
+
+// Gathered before any thread is suspended: the snapshot uses the process heap.
+void ListOtherThreads(ThreadList* list) {
+  const HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snap == INVALID_HANDLE_VALUE) return;
+  const DWORD self = GetCurrentProcessId(), me = GetCurrentThreadId();
+  THREADENTRY32 te;
+  te.dwSize = sizeof te;
+  for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te)) {
+    const bool hasOwner = te.dwSize >= FIELD_OFFSET(THREADENTRY32, th32OwnerProcessID) +
+                                           sizeof te.th32OwnerProcessID;
+    if (hasOwner && te.th32OwnerProcessID == self && te.th32ThreadID != me &&
+        !AddThread(list, te.th32ThreadID))
+      break;
+    te.dwSize = sizeof te;
+  }
+  CloseHandle(snap);
+}
+
+bool MapForScope(const HookRecord* scope, bool arming, uintptr_t ip, uintptr_t* moved) {
+  if (scope) return bool(scope->armed) != arming && MapInstructionPointer(*scope, arming, ip, moved);
+  for (uint32_t i = 0; i < Engine.count; ++i) {
+    const HookRecord& r = Engine.records[i];
+    if (bool(r.armed) != arming && MapInstructionPointer(r, arming, ip, moved)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void FreezeThreads(ThreadList* list, const HookRecord* scope, bool arming) {
+  list->threads = nullptr;
+  list->count = list->capacity = 0;
+  ++Engine.freezes;
+  ListOtherThreads(list);
+  // From here on: no process heap, no loader, nothing that may throw.
+  // Suspension is asynchronous: ask every thread first so they stop together, then read each
+  // context, which waits for that thread to have stopped.
+  for (uint32_t i = 0; i < list->count; ++i) {
+    FrozenThread& t = list->threads[i];
+    t.handle = OpenThread(kThreadAccess, FALSE, t.id);
+    if (t.handle && SuspendThread(t.handle) == DWORD(-1)) {  // not suspended: never resumed
+      CloseHandle(t.handle);
+      t.handle = nullptr;
+    }
+  }
+  for (uint32_t i = 0; i < list->count; ++i) {
+    const HANDLE h = list->threads[i].handle;
+    if (!h) continue;
+    // The whole integer context is read and written back: Wine 8 mangles a thread whose
+    // context is written back with only CONTEXT_CONTROL.
+    alignas(16) CONTEXT ctx;
+    ctx.ContextFlags = CONTEXT_FULL;
+    if (!GetThreadContext(h, &ctx)) continue;
+    uintptr_t moved;
+    if (MapForScope(scope, arming, ctx.Rip, &moved)) {
+      ctx.Rip = moved;
+      SetThreadContext(h, &ctx);
+    }
+  }
+}
+
+void ThawThreads(ThreadList* list) {
+  for (uint32_t i = 0; i < list->count; ++i) {
+    const HANDLE h = list->threads[i].handle;
+    if (!h) continue;
+    ResumeThread(h);
+    CloseHandle(h);
+  }
+  if (list->threads) HeapFree(Engine.heap, 0, list->threads);
+  list->threads = nullptr;
+  list->count = list->capacity = 0;
+}

@@ -1,0 +1,25 @@
+// Suspending the process's other threads while code is patched. Windows only.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "hook/hook_record.h"
+
+struct FrozenThread {
+  DWORD id;
+  HANDLE handle;  // open from suspension to resumption; null when not suspended
+};
+
+struct ThreadList {
+  FrozenThread* threads;  // in the engine's private heap
+  uint32_t count;
+  uint32_t capacity;
+};
+
+// Suspends every other thread of the process and moves instruction pointers out of the bytes
+// about to change: for `scope` only, or for every record when it is null. `arming` is the state
+// the records are about to take; records already in that state move nothing.
+void FreezeThreads(ThreadList* list, const HookRecord* scope, bool arming);
+void ThawThreads(ThreadList* list);

@@ -1,0 +1,28 @@
+// In-process inline hooks for x86-64: the engine's public operations.
+#pragma once
+
+#include <cstdint>
+
+enum HookStatus : int32_t {
+  HookOk = 0,
+  HookAlreadyInitialized = 1,
+  HookNotInitialized = 2,
+  HookAlreadyExists = 3,
+  HookNotFound = 4,
+  HookAlreadyArmed = 5,
+  HookAlreadyDisarmed = 6,
+  HookNotExecutable = 7,
+  HookUnsupportedFunction = 8,
+  HookMemoryAllocation = 9,
+  HookMemoryProtection = 10,
+};
+
+HookStatus HookInitialize();
+HookStatus HookShutdown();
+// Creates the hook disarmed; on success stores the trampoline (call it to run the target's own
+// code) through `trampoline` when that is not null.
+HookStatus HookAdd(void* target, void* detour, void** trampoline);
+HookStatus HookDelete(void* target);
+// A null target means every hook.
+HookStatus HookArm(void* target);
+HookStatus HookDisarm(void* target);

@@ -1,0 +1,152 @@
+#include "ui/airport_data.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "XPLMDataAccess.h"
+#include "config/options.h"
+#include "simlink/datarefs.h"
+
+FrequencyEntry FrequencyTable[kFrequencyTableSize] = {};
+
+namespace {
+
+SRWLOCK FrequencyTableLock = SRWLOCK_INIT;
+
+// Latitude and longitude in degrees as two floats in one word, so a reader never pairs the
+// latitude of one sample with the longitude of another.
+std::atomic<uint64_t> SampledPosition{0};
+
+constexpr DWORD kReadChunk = 64 * 1024;
+
+struct FileCloser {
+    HANDLE handle;
+    ~FileCloser() { CloseHandle(handle); }
+};
+
+// Reads the file line by line to its end (or until onLine gives false). Binary mode with our
+// own line ends: text mode would end the read at a Ctrl-Z byte. False when it cannot be opened.
+template <class OnLine>
+bool ReadLines(const char* path, size_t limit, OnLine&& onLine) {
+    if (!path || !*path) return false;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    FileCloser closer{file};
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kReadChunk]);
+    if (!buffer) return false;
+    LineSplitter lines(limit);
+    DWORD got = 0;
+    while (ReadFile(file, buffer.get(), kReadChunk, &got, nullptr) && got > 0)
+        if (!lines.Feed(buffer.get(), got, onLine)) return true;
+    lines.Finish(onLine);
+    return true;
+}
+
+// The end of a search: the found ident, or "?".
+int GiveIdent(bool found, const char* ident, char* identOut) {
+    if (found) {
+        memset(identOut, 0, 6);
+        memcpy(identOut, ident, strnlen(ident, 4));
+        size_t length = strlen(identOut);
+        if (length == 3 || length == 4) return 1;
+    }
+    strcpy(identOut, "?");
+    return 0;
+}
+
+}  // namespace
+
+void CopyFrequencyTable(FrequencyEntry out[kFrequencyTableSize]) {
+    AcquireSRWLockShared(&FrequencyTableLock);
+    memcpy(out, FrequencyTable, sizeof FrequencyTable);
+    ReleaseSRWLockShared(&FrequencyTableLock);
+}
+
+void SampleAircraftPosition() {
+    if (!Datarefs.latitude || !Datarefs.longitude) return;
+    float degrees[2] = {XPLMGetDataf(Datarefs.latitude), XPLMGetDataf(Datarefs.longitude)};
+    uint64_t word;
+    memcpy(&word, degrees, sizeof word);
+    SampledPosition.store(word, std::memory_order_release);
+}
+
+int GetAircraftPosition(GeoPosition* position) {
+    if (!position) return 0;
+    uint64_t word = SampledPosition.load(std::memory_order_acquire);
+    float degrees[2];
+    memcpy(degrees, &word, sizeof degrees);
+    position->Latitude = degrees[0] / kDegreesPerRadian;
+    position->Longitude = degrees[1] / kDegreesPerRadian;
+    return 1;
+}
+
+std::string AirportFilePath() { return SimulatorPath("\\Resources\\Plugins\\DURarUravud\\APT.dat"); }
+
+std::string RadioFilePath() { return SimulatorPath("\\Resources\\Plugins\\DURarUravud\\Radio.dat"); }
+
+int FindNearestAirportIn(const char* path, const GeoPosition& aircraft, char* identOut) {
+    if (!identOut) return 0;
+    NearestAirportScan scan(aircraft);
+    if (!ReadLines(path, kAirportLineLimit, [&](const char* line) { return scan.Offer(line); })) return 0;
+    return GiveIdent(scan.Pass() != 0, scan.Ident(), identOut);
+}
+
+int FindNearestAirportFivePass(const char* path, const GeoPosition& aircraft, char* identOut) {
+    if (!identOut) return 0;
+    bool found = false;
+    char ident[5] = {};
+    for (int pass = 1; pass <= kSearchPasses && !found; ++pass) {
+        const double radius = SearchRadius(pass);
+        bool opened = ReadLines(path, kAirportLineLimit, [&](const char* line) {
+            GeoPosition airport;
+            if (!AirportPosition(line, &airport)) return true;
+            if (!(CentralAngle(aircraft, airport) < radius)) return true;
+            CopyLineIdent(line, ident);
+            found = true;
+            return false;
+        });
+        if (!opened) return 0;
+        Sleep(0);
+    }
+    return GiveIdent(found, ident, identOut);
+}
+
+int FindNearestAirport(char* identOut) {
+    if (!identOut) return 0;
+    GeoPosition aircraft;
+    GetAircraftPosition(&aircraft);
+    std::string path = AirportFilePath();
+    if (path.empty()) return 0;
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        MessageBoxA(nullptr, "Airport data file missing!\nPlease re-install plugin DURarUravud.", "", MB_ICONWARNING);
+        return 0;
+    }
+    return FindNearestAirportIn(path.c_str(), aircraft, identOut);
+}
+
+int LoadAirportFrequenciesFrom(const char* path, const char* ident, FrequencyEntry* table) {
+    // An empty ident would occur in every line and load the file's first 16 frequencies.
+    if (!ident || !*ident || !table) return 0;
+    FrequencyCollector collector(ident);
+    bool read = ReadLines(path, kRadioLineLimit, [&](const char* line) {
+        collector.Offer(line);
+        return true;
+    });
+    if (!read) return 0;
+    // Collected first and published at once, so readers never see a half-read table.
+    AcquireSRWLockExclusive(&FrequencyTableLock);
+    memset(table, 0, sizeof(FrequencyEntry) * kFrequencyTableSize);
+    memcpy(table, collector.Entries(), sizeof(FrequencyEntry) * collector.Count());
+    ReleaseSRWLockExclusive(&FrequencyTableLock);
+    return 1;
+}
+
+int LoadAirportFrequencies(const char* ident, FrequencyEntry* table) {
+    if (!ident || !*ident || !table) return 0;
+    std::string path = RadioFilePath();
+    return LoadAirportFrequenciesFrom(path.c_str(), ident, table);
+}

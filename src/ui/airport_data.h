@@ -1,0 +1,39 @@
+#pragma once
+// The plug-in's airport list and radio list (APT.dat, Radio.dat in its own folder) and the two
+// look-ups on them: the airport nearest to the aircraft, and that airport's frequencies.
+#include <string>
+
+#include "ui/airport_records.h"
+
+// The nearest airport's frequencies, filled from entry 0; the first entry with Frequency 0 ends
+// the list. Written by LoadAirportFrequencies on the radio refresh thread.
+extern FrequencyEntry FrequencyTable[kFrequencyTableSize];
+// A consistent copy of FrequencyTable: LoadAirportFrequencies writes a table under the same lock.
+void CopyFrequencyTable(FrequencyEntry out[kFrequencyTableSize]);
+
+// On the simulator's thread: keeps the aircraft's position from the position datarefs for
+// GetAircraftPosition, which runs on other threads. Does nothing while the handles are unknown.
+void SampleAircraftPosition();
+// The last sampled position in radians (0, 0 before the first sample). Gives 1; 0 only for a
+// null out.
+int GetAircraftPosition(GeoPosition* position);
+
+// Nearest airport to the aircraft within 200 nm: 1 and its ident (the line's first four
+// characters) in identOut (at least 6 characters); 0 with "?" when none, 0 with identOut
+// unchanged when APT.dat cannot be read (a missing file is also told in a message box).
+int FindNearestAirport(char* identOut);
+// Clears table (16 entries) and fills it with the Radio.dat lines holding the ident; 1 once the
+// file was read, 0 with the table unchanged for a null or empty ident or an unreadable file.
+int LoadAirportFrequencies(const char* ident, FrequencyEntry* table);
+
+// "...\Resources\Plugins\DURarUravud\APT.dat" and "...\Radio.dat" under the simulator folder;
+// empty when they would not fit a 260-character path.
+std::string AirportFilePath();
+std::string RadioFilePath();
+
+// The look-ups on given files and a given position. FindNearestAirportIn reads the file once;
+// FindNearestAirportFivePass is the literal procedure of one read per radius, kept as the
+// reference it must agree with (tests, benchmark).
+int FindNearestAirportIn(const char* path, const GeoPosition& aircraft, char* identOut);
+int FindNearestAirportFivePass(const char* path, const GeoPosition& aircraft, char* identOut);
+int LoadAirportFrequenciesFrom(const char* path, const char* ident, FrequencyEntry* table);

@@ -1,0 +1,133 @@
+// Threads stopped inside the bytes being changed are moved: into the trampoline when arming,
+// back into the target when a hook is deleted.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+
+#include "code_arena.h"
+#include "hook/engine_state.h"
+#include "hook/hook.h"
+
+namespace {
+
+int Detour(int) { return -1; }
+
+alignas(16) uint8_t gStacks[2][256 * 1024];
+
+class ThreadFixup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(HookInitialize(), HookOk);
+    // 2-byte nop; lea eax, [rcx+7]; ret
+    target = arena.Put({0x66, 0x90, 0x8D, 0x41, 0x07, 0xC3});
+    // sub rsp, 0x28; mov ecx, eax; mov rax, ExitThread; call rax
+    exitStub = arena.Put(Cat({{0x48, 0x83, 0xEC, 0x28, 0x89, 0xC1, 0x48, 0xB8},
+                              Le64(reinterpret_cast<uint64_t>(&ExitThread)),
+                              {0xFF, 0xD0}}));
+    spin = arena.Put({0xEB, 0xFE});  // jmp $
+  }
+  void TearDown() override {
+    if (thread) CloseHandle(thread);
+    EXPECT_EQ(HookShutdown(), HookOk);
+  }
+
+  // A suspended thread that, once resumed, runs from `rip` with ecx = 35 and returns into a stub
+  // that ends the thread with eax as its exit code.
+  void StartStoppedAt(uintptr_t rip, int stack) {
+    // A running thread parked on a spin loop, then suspended: its context is a plain one.
+    thread = CreateThread(nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(spin), nullptr, 0,
+                          nullptr);
+    ASSERT_NE(thread, nullptr);
+    alignas(16) CONTEXT ctx{};
+    for (int tries = 0;; ++tries) {
+      ASSERT_LT(tries, 1000);
+      ASSERT_EQ(SuspendThread(thread), 0u);
+      ctx.ContextFlags = CONTEXT_FULL;
+      ASSERT_TRUE(GetThreadContext(thread, &ctx));
+      if (ctx.Rip == reinterpret_cast<uintptr_t>(spin)) break;
+      ResumeThread(thread);
+      Sleep(1);
+    }
+    uint8_t* top = gStacks[stack] + sizeof gStacks[stack] - 64;
+    const uint64_t ret = reinterpret_cast<uint64_t>(exitStub);
+    std::memcpy(top, &ret, 8);
+    ctx.Rsp = reinterpret_cast<uint64_t>(top);
+    ctx.Rip = rip;
+    ctx.Rcx = 35;
+    ASSERT_TRUE(SetThreadContext(thread, &ctx));
+  }
+
+  uintptr_t Rip() {
+    alignas(16) CONTEXT ctx{};
+    ctx.ContextFlags = CONTEXT_CONTROL;
+    EXPECT_TRUE(GetThreadContext(thread, &ctx));
+    return ctx.Rip;
+  }
+
+  DWORD RunToEnd() {
+    EXPECT_EQ(ResumeThread(thread), 1u);
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeThread(thread, &code);
+    return code;
+  }
+
+  CodeArena arena;
+  uint8_t* target = nullptr;
+  uint8_t* exitStub = nullptr;
+  uint8_t* spin = nullptr;
+  HANDLE thread = nullptr;
+};
+
+TEST_F(ThreadFixup, ArmingMovesAThreadAtTargetPlusTwoIntoTheTrampoline) {
+  void* tramp = nullptr;
+  ASSERT_EQ(HookAdd(target, reinterpret_cast<void*>(&Detour), &tramp), HookOk);
+  StartStoppedAt(reinterpret_cast<uintptr_t>(target) + 2, 0);
+  ASSERT_EQ(HookArm(target), HookOk);
+  EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(tramp) + 2);
+  // It finishes the copied lea in the trampoline and returns through the target's ret.
+  EXPECT_EQ(RunToEnd(), 42u);
+}
+
+TEST_F(ThreadFixup, ThreadAtTheTargetStartIsNotLeftOnThePatch) {
+  void* tramp = nullptr;
+  ASSERT_EQ(HookAdd(target, reinterpret_cast<void*>(&Detour), &tramp), HookOk);
+  StartStoppedAt(reinterpret_cast<uintptr_t>(target), 0);
+  ASSERT_EQ(HookArm(target), HookOk);
+  EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(tramp));
+  EXPECT_EQ(RunToEnd(), 42u);
+}
+
+TEST_F(ThreadFixup, DeletingMovesAThreadInTheTrampolineBackToTheTarget) {
+  void* tramp = nullptr;
+  ASSERT_EQ(HookAdd(target, reinterpret_cast<void*>(&Detour), &tramp), HookOk);
+  ASSERT_EQ(HookArm(target), HookOk);
+  StartStoppedAt(reinterpret_cast<uintptr_t>(tramp) + 2, 1);
+  ASSERT_EQ(HookDelete(target), HookOk);
+  EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(target) + 2);
+  EXPECT_EQ(RunToEnd(), 42u);
+}
+
+TEST_F(ThreadFixup, DisarmingOneHookLeavesAThreadInTheTrampoline) {
+  void* tramp = nullptr;
+  ASSERT_EQ(HookAdd(target, reinterpret_cast<void*>(&Detour), &tramp), HookOk);
+  ASSERT_EQ(HookArm(target), HookOk);
+  StartStoppedAt(reinterpret_cast<uintptr_t>(tramp) + 2, 1);
+  ASSERT_EQ(HookDisarm(target), HookOk);
+  EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(tramp) + 2);
+  EXPECT_EQ(RunToEnd(), 42u);  // the slot is still there
+}
+
+TEST_F(ThreadFixup, DisarmingAllMovesAThreadInTheRelayToTheTarget) {
+  void* tramp = nullptr;
+  ASSERT_EQ(HookAdd(target, reinterpret_cast<void*>(&Detour), &tramp), HookOk);
+  ASSERT_EQ(HookArm(target), HookOk);
+  const uintptr_t relay = FindRecord(reinterpret_cast<uintptr_t>(target))->relay;
+  StartStoppedAt(relay, 1);
+  ASSERT_EQ(HookDisarm(nullptr), HookOk);
+  EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(target));
+  EXPECT_EQ(RunToEnd(), 42u);  // the original function, not the detour
+}
+
+}  // namespace
