@@ -20,12 +20,18 @@ WeatherSample g_sample;
 
 float Read(XPLMDataRef ref) { return ref ? XPLMGetDataf(ref) : 0.0f; }
 
+// The record goes out as one batch of writes: one exchange per feed, and a client of the
+// server never reads a half-written record. A write that does not fit is skipped.
 template <size_t N>
-void Write(uint32_t offset, const std::array<uint8_t, N>& block) {
-    IpcWrite(offset, (uint32_t)N, block.data());
+void Queue(uint32_t offset, const std::array<uint8_t, N>& block) {
+    uint32_t result;
+    IpcQueueWrite(offset, (uint32_t)N, block.data(), &result);
 }
 
-void WriteWord(uint32_t offset, uint32_t value) { IpcWrite(offset, 4, &value); }
+void QueueWord(uint32_t offset, uint32_t value) {
+    uint32_t result;
+    IpcQueueWrite(offset, 4, &value, &result);
+}
 
 }  // namespace
 
@@ -66,18 +72,20 @@ void UpdateSimulatorData() {
     if (LinkActive.load() != 1) return;
     if (OnSimulatorThread()) SampleSimulator();
     const WeatherSample s = LastWeatherSample();
-    WriteWord(0xCC24, timeGetTime());
-    const uint8_t glob[4] = {'G', 'L', 'O', 'B'};
-    IpcWrite(IpcOffset::WeatherArea, 4, glob);
-    Write(0xCF80, UtcHourBlock(s.zuluHour));
-    WriteWord(0xCCF8, 1);
-    Write(0xCCFC, WindLayer(s));
-    Write(0xCC28, PressureBlock(s));
-    Write(0xCC2C, VisibilityBlock(s));
-    WriteWord(0xCC34, 1);
-    Write(0xCC38, TemperatureLayer(s));
-    WriteWord(0xCE7C, 3);
-    Write(0xCE80, CloudLayers(s));
+    IpcSession session;
+    QueueWord(0xCC24, timeGetTime());
+    Queue(IpcOffset::WeatherArea, std::array<uint8_t, 4>{'G', 'L', 'O', 'B'});
+    Queue(0xCF80, UtcHourBlock(s.zuluHour));
+    QueueWord(0xCCF8, 1);
+    Queue(0xCCFC, WindLayer(s));
+    Queue(0xCC28, PressureBlock(s));
+    Queue(0xCC2C, VisibilityBlock(s));
+    QueueWord(0xCC34, 1);
+    Queue(0xCC38, TemperatureLayer(s));
+    QueueWord(0xCE7C, 3);
+    Queue(0xCE80, CloudLayers(s));
+    uint32_t result;
+    IpcProcess(&result);
 }
 
 float SampleFlightLoop(float, float, int, void*) {

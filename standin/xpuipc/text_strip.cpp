@@ -126,7 +126,7 @@ std::string DescribeMessage() {
     }
     int left, top, right, bottom;
     XPLMGetWindowGeometry(g_strip, &left, &top, &right, &bottom);
-    snprintf(line, sizeof line, "message \"%s\" for %d s, %.2f s left, window at %d,%d,%d,%d\n", g_text, g_seconds,
+    snprintf(line, sizeof line, "message \"%s\" for %d s, %.0f s left, window at %d,%d,%d,%d\n", g_text, g_seconds,
              double(g_until - XPLMGetElapsedTime()), left, top, right, bottom);
     return line;
 }

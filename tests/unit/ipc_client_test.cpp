@@ -14,6 +14,7 @@ namespace {
 struct FakeServer {
     std::array<uint8_t, 0x10000> table{};
     int messages = 0;
+    DWORD stallMs = 0;  // answer this late: a sender on another thread times out
     bool garbageSecondRecord = false;
     uint32_t lieAboutReadSize = 0;  // when set, reads answer with this size
     HWND window = nullptr;
@@ -30,6 +31,10 @@ LRESULT CALLBACK ServerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     static UINT ipcMessage = RegisterWindowMessageA("FsasmLib:IPC");
     if (msg != ipcMessage || !g_server) return DefWindowProcA(hwnd, msg, wParam, lParam);
     g_server->messages++;
+    if (g_server->stallMs) {
+        Sleep(g_server->stallMs);
+        return 0;
+    }
     char name[128] = "";
     GlobalGetAtomNameA((ATOM)wParam, name, sizeof name);
     HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
@@ -249,6 +254,58 @@ TEST_F(IpcClient, AWorkerAndTheSimulatorThreadShareTheLinkWithoutDeadlock) {
     }
     worker.join();
     EXPECT_EQ(done, 1);
+}
+
+void PumpUntil(const std::atomic<int>& done, int target, DWORD limitMs) {
+    DWORD start = GetTickCount();
+    while (done.load() < target && GetTickCount() - start < limitMs) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(0);
+    }
+}
+
+TEST_F(IpcClient, TwoThreadsGetBackExactlyTheirOwnValues) {
+    Open();
+    std::atomic<int> done{0};
+    std::atomic<int> wrong{0};
+    auto worker = [&](uint32_t offset, uint32_t seed) {
+        for (uint32_t i = 0; i < 2000; ++i) {
+            uint32_t value = seed + i, back = 0;
+            if (!IpcWrite(offset, 4, &value) || !IpcRead(offset, 4, &back) || back != value) wrong++;
+        }
+        done++;
+    };
+    std::thread a(worker, 0x5000, 0x10000000), b(worker, 0x6000, 0x20000000);
+    PumpUntil(done, 2, 120000);
+    a.join();
+    b.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(done.load(), 2);
+}
+
+TEST_F(IpcClient, ASilentServerCostsNineTimedOutTries) {
+    Open();
+    server.stallMs = 2100;
+    std::atomic<int> done{0};
+    uint32_t code = 0;
+    DWORD elapsed = 0;
+    std::thread sender([&] {
+        DWORD start = GetTickCount();
+        uint32_t value = 0;
+        IpcSession session;
+        uint32_t c = 0;
+        if (IpcQueueRead(0x3304, 4, &value, &c)) IpcProcess(&c);
+        code = c;
+        elapsed = GetTickCount() - start;
+        done = 1;
+    });
+    PumpUntil(done, 1, 60000);
+    sender.join();
+    // Wine leaves ERROR_TIMEOUT behind, so the code is the system-error one there.
+    EXPECT_TRUE(code == IpcTimedOut || code == IpcSendFailed) << code;
+    EXPECT_GE(elapsed, 9u * 2000u);
+    EXPECT_EQ(server.messages, 3 + 9);
 }
 
 }  // namespace
