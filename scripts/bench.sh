@@ -3,12 +3,7 @@
 # against a baseline measured in the same run.
 set -eu
 cd "$(dirname "$0")/.."
-top="$PWD"
-./scripts/setup.sh
-./scripts/build.sh
-export WINEPREFIX="$PWD/build/wineprefix"
-trap '"$top/scripts/wine-prefix.sh" stop' EXIT
-./scripts/wine-prefix.sh start
+. ./scripts/prepare.sh
 for bench in build/bin/*_bench.exe; do
   echo "== $bench"
   build/wine-run "$bench"

@@ -2,12 +2,7 @@
 # Installs the dependencies, builds everything and flies the demo in the stand-in simulator.
 set -eu
 cd "$(dirname "$0")/.."
-top="$PWD"
-./scripts/setup.sh
-./scripts/build.sh
-export WINEPREFIX="$PWD/build/wineprefix"
-trap '"$top/scripts/wine-prefix.sh" stop' EXIT
-./scripts/wine-prefix.sh start
+. ./scripts/prepare.sh
 mkdir -p build/demo
 build/wine-run build/sim/X-Plane.exe --instance build/demo/sim --scenario demo/demo.scn --pictures build/demo
 echo "Demo output: build/demo"

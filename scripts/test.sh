@@ -2,12 +2,7 @@
 # Installs the dependencies, builds everything and runs every test.
 set -eu
 cd "$(dirname "$0")/.."
-top="$PWD"
-./scripts/setup.sh
-./scripts/build.sh
-export WINEPREFIX="$PWD/build/wineprefix"
-trap '"$top/scripts/wine-prefix.sh" stop' EXIT
-./scripts/wine-prefix.sh start
+. ./scripts/prepare.sh
 cd build
 ctest --output-on-failure -j "$(nproc)" "$@"
 cd ..
