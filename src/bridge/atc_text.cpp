@@ -1,7 +1,9 @@
 #include "bridge/atc_text.h"
 
 XPLMWindowID AtcTextWindow = nullptr;
-ScreenRect AtcTextRect = {0, 0, 0, 0};
+int AtcTextWindowFound = 0;
+// The server's own strip on a 1024 x 768 screen.
+ScreenRect AtcTextRect = {1, 748, 1024, 728};
 int HideAtcText = 0;
 
 bool CornerRect(int windowPosition, int w, int h, ScreenRect* out) {

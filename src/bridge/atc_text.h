@@ -7,6 +7,7 @@ struct ScreenRect {
 };
 
 extern XPLMWindowID AtcTextWindow;  // null until the server has shown text
+extern int AtcTextWindowFound;      // the strip has been recognised once since load
 extern ScreenRect AtcTextRect;
 extern int HideAtcText;
 

@@ -1,7 +1,237 @@
 #include "bridge/intercept.h"
 
-// The detours that move and redraw the server's text arrive with the hook engine; until then
-// the link runs with the simulator's functions as they are.
-bool InstallHooks() { return false; }
+#include <windows.h>
 
-void RemoveHooks() {}
+#include <cstring>
+
+#include "bridge/atc_text.h"
+#include "bridge/atc_text_layout.h"
+#include "bridge/monitor.h"
+#include "config/hotkeys.h"
+#include "config/options.h"
+#include "hook/hook.h"
+#include "shell/plugin.h"
+
+namespace {
+
+using CreateWindowFn = XPLMWindowID (*)(int, int, int, int, int, XPLMDrawWindow_f, XPLMHandleKey_f,
+                                        XPLMHandleMouseClick_f, void*);
+using DestroyWindowFn = void (*)(XPLMWindowID);
+using DrawStringFn = void (*)(float*, int, int, char*, int*, XPLMFontID);
+// Called with the key code as a whole int so the register holds 0-255, not a sign-extended char.
+using RegisterHotKeyFn = XPLMHotKeyID (*)(int, XPLMKeyFlags, const char*, XPLMHotKey_f, void*);
+using UnregisterHotKeyFn = void (*)(XPLMHotKeyID);
+
+CreateWindowFn RealCreateWindow = nullptr;
+DestroyWindowFn RealDestroyWindow = nullptr;
+DrawStringFn RealDrawString = nullptr;
+RegisterHotKeyFn RealRegisterHotKey = nullptr;
+UnregisterHotKeyFn RealUnregisterHotKey = nullptr;
+
+struct Interception {
+    const char* name;
+    void* detour;
+    void** real;
+    void* target = nullptr;  // the simulator library's export, once looked up
+    bool added = false;
+};
+
+Interception CreateWindowHook{"XPLMCreateWindow", reinterpret_cast<void*>(&CreateWindowDetour),
+                              reinterpret_cast<void**>(&RealCreateWindow)};
+Interception DestroyWindowHook{"XPLMDestroyWindow", reinterpret_cast<void*>(&DestroyWindowDetour),
+                               reinterpret_cast<void**>(&RealDestroyWindow)};
+Interception DrawStringHook{"XPLMDrawString", reinterpret_cast<void*>(&DrawStringDetour),
+                            reinterpret_cast<void**>(&RealDrawString)};
+Interception RegisterHotKeyHook{"XPLMRegisterHotKey", reinterpret_cast<void*>(&RegisterHotKeyDetour),
+                                reinterpret_cast<void**>(&RealRegisterHotKey)};
+Interception UnregisterHotKeyHook{"XPLMUnregisterHotKey", reinterpret_cast<void*>(&UnregisterHotKeyDetour),
+                                  reinterpret_cast<void**>(&RealUnregisterHotKey)};
+
+Interception* const kInstallOrder[] = {&CreateWindowHook, &DestroyWindowHook, &DrawStringHook, &RegisterHotKeyHook,
+                                       &UnregisterHotKeyHook};
+Interception* const kRemoveOrder[] = {&DrawStringHook, &CreateWindowHook, &DestroyWindowHook, &RegisterHotKeyHook,
+                                      &UnregisterHotKeyHook};
+
+// The export itself, so calls from every plug-in are caught: the address of an imported function
+// as this module sees it may be a jump stub of our own.
+void* SimulatorExport(const char* name) {
+    HMODULE library = GetModuleHandleA("XPLM_64.dll");
+    return library ? reinterpret_cast<void*>(GetProcAddress(library, name)) : nullptr;
+}
+
+bool CreatedByThisPlugin(XPLMDrawWindow_f draw) {
+    HMODULE owner = nullptr;
+    HMODULE self = nullptr;
+    const DWORD flags = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
+    if (!draw || !GetModuleHandleExA(flags, reinterpret_cast<LPCSTR>(draw), &owner)) return false;
+    if (!GetModuleHandleExA(flags, reinterpret_cast<LPCSTR>(&CreatedByThisPlugin), &self)) return false;
+    return owner == self;
+}
+
+ScreenRect StripCornerRect(int windowPosition, int w, int h) {
+    switch (windowPosition) {
+        case 2: return {w - 290, h, w, h - 160};
+        case 3: return {w - 290, 160, w, 0};
+        case 4: return {0, 160, 290, 0};
+        default: return {0, h, 290, h - 160};
+    }
+}
+
+void DrawTitleAndText(float* titleColour, float* textColour, int x, int y, const char* route,
+                      const AtcTextLines* lines, int* wordWrapWidth, XPLMFontID font) {
+    static char title[] = "Qvestation ATC";
+    RealDrawString(titleColour, x, y, title, wordWrapWidth, font);
+    if (route) RealDrawString(titleColour, x + 200, y, const_cast<char*>(route), wordWrapWidth, font);
+    for (int i = 0; i < lines->count; ++i)
+        RealDrawString(textColour, x, y - lines->line[i].dropBelowTitle, const_cast<char*>(lines->line[i].text),
+                       wordWrapWidth, font);
+}
+
+PVOID UnloadWatchCookie = nullptr;
+
+struct DllNotificationData {
+    ULONG flags;
+    const void* fullDllName;
+    const void* baseDllName;
+    PVOID dllBase;
+    ULONG sizeOfImage;
+};
+constexpr ULONG kDllUnloaded = 2;
+using DllNotificationFn = VOID(CALLBACK*)(ULONG reason, const DllNotificationData* data, PVOID context);
+using RegisterDllNotificationFn = LONG(NTAPI*)(ULONG flags, DllNotificationFn callback, PVOID context, PVOID* cookie);
+using UnregisterDllNotificationFn = LONG(NTAPI*)(PVOID cookie);
+
+VOID CALLBACK ModuleUnloaded(ULONG reason, const DllNotificationData* data, PVOID) {
+    if (reason != kDllUnloaded || !data) return;
+    const char* base = static_cast<const char*>(data->dllBase);
+    const char* source = AtcTextSource.load();
+    if (source && source >= base && source < base + data->sizeOfImage) AtcTextSource = nullptr;
+}
+
+}  // namespace
+
+bool InstallHooks() {
+    if (HookInitialize() != HookOk) return false;
+    for (Interception* hook : kInstallOrder) {
+        hook->target = SimulatorExport(hook->name);
+        if (!hook->target || HookAdd(hook->target, hook->detour, hook->real) != HookOk) continue;
+        hook->added = true;
+        if (HookArm(hook->target) != HookOk) return false;
+    }
+    return true;
+}
+
+bool RemoveHooks() {
+    for (Interception* hook : kRemoveOrder) {
+        if (!hook->added || HookDisarm(hook->target) != HookOk) continue;
+        if (HookDelete(hook->target) != HookOk) return true;  // the rest stay as they are
+        hook->added = false;
+    }
+    HookShutdown();
+    return true;
+}
+
+bool HooksInstalled() {
+    for (Interception* hook : kInstallOrder)
+        if (hook->added) return true;
+    return false;
+}
+
+XPLMWindowID CreateWindowDetour(int left, int top, int right, int bottom, int isVisible, XPLMDrawWindow_f draw,
+                                XPLMHandleKey_f key, XPLMHandleMouseClick_f mouse, void* refcon) {
+    XPLMWindowID window = RealCreateWindow(left, top, right, bottom, isVisible, draw, key, mouse, refcon);
+    int width = 0, height = 0;
+    XPLMGetScreenSize(&width, &height);
+    // Only the server's strip, by its geometry, every time; never one of our own windows.
+    if (window && left == 1 && top == height - 20 && right == width && bottom == height - 40 &&
+        !CreatedByThisPlugin(draw)) {
+        AtcTextWindowFound = 1;
+        AtcTextWindow = window;
+        AtcTextRect = StripCornerRect(PluginOptions.WindowPosition, width, height);
+        XPLMSetWindowGeometry(window, AtcTextRect.left, AtcTextRect.top, AtcTextRect.right, AtcTextRect.bottom);
+    }
+    if (HideAtcText == 1 && AtcTextWindow) XPLMSetWindowIsVisible(AtcTextWindow, 0);
+    return window;
+}
+
+void DestroyWindowDetour(XPLMWindowID window) {
+    if (window && window == AtcTextWindow) AtcTextWindow = nullptr;
+    RealDestroyWindow(window);
+}
+
+namespace {
+
+// Before the text buffer is known: a string carrying an ATC marker stands for the message.
+__attribute__((noinline)) bool DrawPleaseWaitIfMarked(int x, int y, const char* text, int* wordWrapWidth,
+                                                      XPLMFontID font) {
+    if (!HasAtcTextMarker(text)) return false;
+    static char title[] = "Qvestation ATC";
+    static char pleaseWait[] = "Please wait...";
+    RealDrawString(PluginOptions.TitleColour, x, y, title, wordWrapWidth, font);
+    RealDrawString(PluginOptions.OptionsColour, x, y - 40, pleaseWait, wordWrapWidth, font);
+    return true;
+}
+
+// The string is the message when it occurs in the 128 bytes the server draws from; then it is
+// drawn as the block instead.
+__attribute__((noinline)) bool DrawIfAtcMessage(const char* source, int x, int y, const char* text, size_t length,
+                                                int* wordWrapWidth, XPLMFontID font) {
+    char snapshot[128];
+    memcpy(snapshot, source, sizeof snapshot);
+    // Drawing happens on the simulator's thread only, so the index needs no lock.
+    static SnapshotIndex index;
+    if (!index.Describes(snapshot)) index.Build(snapshot);
+    if (!index.Contains(text, length)) return false;
+    AtcTextLines lines;
+    WrapAtcText(text, length, &lines);
+    DrawTitleAndText(PluginOptions.TitleColour, PluginOptions.OptionsColour, x, y, RouteText, &lines, wordWrapWidth,
+                     font);
+    return true;
+}
+
+}  // namespace
+
+// Runs for every string any plug-in draws: the usual way through is a few loads and compares,
+// with no allocation, lock or system call.
+void DrawStringDetour(float* colour, int x, int y, char* text, int* wordWrapWidth, XPLMFontID font) {
+    if (LinkActive.load(std::memory_order_relaxed) == 1 && text) {
+        const char* source = AtcTextSource.load(std::memory_order_acquire);
+        if (!source) {
+            if (DrawPleaseWaitIfMarked(x, y, text, wordWrapWidth, font)) return;
+        } else {
+            // Most strings are short: their end turns up within the first ten characters.
+            size_t length = 0;
+            while (length <= kAtcMessageMaxLength && text[length]) ++length;
+            if (length >= kAtcMessageMinLength && length <= kAtcMessageMaxLength &&
+                DrawIfAtcMessage(source, x, y, text, length, wordWrapWidth, font))
+                return;
+        }
+    }
+    RealDrawString(colour, x, y, text, wordWrapWidth, font);
+}
+
+XPLMHotKeyID RegisterHotKeyDetour(char virtualKey, XPLMKeyFlags flags, const char* description,
+                                  XPLMHotKey_f callback, void* refcon) {
+    return RealRegisterHotKey((int)(unsigned char)virtualKey, flags, description, callback, refcon);
+}
+
+void UnregisterHotKeyDetour(XPLMHotKeyID hotKey) { RealUnregisterHotKey(hotKey); }
+
+void WatchServerUnload() {
+    if (UnloadWatchCookie) return;
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    auto registerFn = ntdll ? reinterpret_cast<RegisterDllNotificationFn>(
+                                  reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrRegisterDllNotification")))
+                            : nullptr;
+    if (registerFn && registerFn(0, ModuleUnloaded, nullptr, &UnloadWatchCookie) != 0) UnloadWatchCookie = nullptr;
+}
+
+void StopWatchingServerUnload() {
+    if (!UnloadWatchCookie) return;
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    auto unregisterFn = ntdll ? reinterpret_cast<UnregisterDllNotificationFn>(
+                                    reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnregisterDllNotification")))
+                              : nullptr;
+    if (unregisterFn) unregisterFn(UnloadWatchCookie);
+    UnloadWatchCookie = nullptr;
+}

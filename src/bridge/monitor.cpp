@@ -35,15 +35,28 @@ constexpr DWORD kCom1SettleMs = 2000;
 
 bool FrequencyTableHasEntry() { return FrequencyTable[0].Type != 0; }
 
-// The IPC server's module, by the full path of its plug-in file.
-HMODULE ServerModule() {
-    std::string first = SimulatorPath(Is64BitProcess ? "\\Resources\\plugins\\XPUIPC\\64\\win.xpl"
-                                                     : "\\Resources\\plugins\\XPUIPC\\32\\win.xpl");
-    HMODULE module = first.empty() ? nullptr : GetModuleHandleA(first.c_str());
-    if (module) return module;
-    std::string second = SimulatorPath("\\Resources\\plugins\\XPUIPC+\\win_x64\\XPUIPC+.xpl");
-    return second.empty() ? nullptr : GetModuleHandleA(second.c_str());
-}
+// The IPC server's module, by the full path of its plug-in file, held loaded while we look into
+// it: an address found in it is published before the module can go, and its unloading then
+// forgets the address again (see WatchServerUnload).
+class ServerModule {
+public:
+    ServerModule() {
+        std::string first = SimulatorPath(Is64BitProcess ? "\\Resources\\plugins\\XPUIPC\\64\\win.xpl"
+                                                         : "\\Resources\\plugins\\XPUIPC\\32\\win.xpl");
+        if (!first.empty() && GetModuleHandleExA(0, first.c_str(), &module_)) return;
+        std::string second = SimulatorPath("\\Resources\\plugins\\XPUIPC+\\win_x64\\XPUIPC+.xpl");
+        if (second.empty() || !GetModuleHandleExA(0, second.c_str(), &module_)) module_ = nullptr;
+    }
+    ~ServerModule() {
+        if (module_) FreeLibrary(module_);
+    }
+    ServerModule(const ServerModule&) = delete;
+    ServerModule& operator=(const ServerModule&) = delete;
+    HMODULE get() const { return module_; }
+
+private:
+    HMODULE module_ = nullptr;
+};
 
 // Copies the 128 bytes at address when they are committed, accessible memory; false otherwise.
 bool ReadWindow(const char* address, char window[kAtcTextWindow + 1]) {
@@ -69,7 +82,8 @@ bool IsAtcTextAtStart(const char* text128) { return IsAtcTextAtStart(text128, kA
 bool IsAtcTextAnywhere(const char* text128) { return IsAtcTextAnywhere(text128, kAtcTextWindow); }
 
 const char* FindAtcTextSource() {
-    HMODULE module = ServerModule();
+    ServerModule server;
+    HMODULE module = server.get();
     if (!module) return nullptr;
     const char* base = reinterpret_cast<const char*>(module);
     const char* first = base + (Is64BitProcess ? 0x4EBE0 : 0x4CD48);
@@ -83,7 +97,8 @@ const char* FindAtcTextSource() {
 DWORD WINAPI AtcTextScan(LPVOID) {
     BackgroundWork work;
     if (!work.Admitted()) return 0;
-    HMODULE module = ServerModule();
+    ServerModule server;
+    HMODULE module = server.get();
     if (!module) return 0;
     AtcTextScanRunning = 1;
     Sleep(2000);
@@ -138,6 +153,7 @@ void AttachToAtc() {
     ReadAtcHotkeys(HotkeyTable, &EmergencyKey);
     for (int i = 0; i < kAtcHotkeyCount; ++i) HotkeyKeys[i] = (char)HotkeyTable[i].key;
     if (!AtcTextSource.load()) {
+        ServerModule keepLoaded;  // until the address is published
         AtcTextSource = FindAtcTextSource();
         if (!AtcTextSource.load() && !AtcTextScanRunning.load()) {
             HANDLE thread = CreateThread(nullptr, 0, AtcTextScan, nullptr, CREATE_SUSPENDED, nullptr);

@@ -7,6 +7,7 @@
 #include "XPLMMenus.h"
 #include "XPLMProcessing.h"
 #include "bridge/atc_text.h"
+#include "bridge/intercept.h"
 #include "bridge/monitor.h"
 #include "config/atc_locate.h"
 #include "config/options.h"
@@ -89,12 +90,14 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
         if (Is64BitWindows()) Is64BitProcess = IsWow64() ? 0 : 1;
         BuildPluginMenu();
         CreatePluginLocks();
+        WatchServerUnload();
         return 1;
     });
 }
 
 void XPluginStop(void) {
     GuardedVoid("XPluginStop", [] {
+        StopWatchingServerUnload();
         if (!DeletePluginLocks(kBackgroundWorkWaitMs))
             LogLine("background work still running at stop; its locks are left in place");
     });
@@ -117,6 +120,9 @@ void XPluginDisable(void) {
         XPLMUnregisterFlightLoopCallback(FirstFlightLoop, nullptr);
         XPLMUnregisterFlightLoopCallback(SampleFlightLoop, nullptr);
         FirstFlightLoopDone = 0;
+        // A start that failed after installing the hooks left them in place; our replacements
+        // must not outlive the plug-in.
+        if (HooksInstalled()) RemoveHooks();
     });
 }
 

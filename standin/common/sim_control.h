@@ -50,6 +50,8 @@ SIM_API void SIM_SetScreenSize(int width, int height);
 // Called on the main thread after every frame (the host runs its simulated timers there).
 typedef void (*SimFrameHook)(void);
 SIM_API void SIM_SetFrameHook(SimFrameHook hook);
+// Benchmarks: with 0, XPLMDrawString only counts as an API call and records nothing.
+SIM_API void SIM_SetDrawRecording(int on);
 
 // ---- datarefs
 // Creates or retypes a dataref (xplmType_Int / Float / Double) and sets its value.

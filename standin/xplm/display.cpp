@@ -87,8 +87,10 @@ std::string DescribeHotKeys() {
     std::string out;
     for (auto& h : W().hotKeys) {
         if (h->dead) continue;
-        out += Format("hotkey of %s vkey=0x%02X flags=%d \"%s\"\n", PluginName(h->owner).c_str(),
-                      (unsigned char)h->virtualKey, h->flags, h->description.c_str());
+        // A key code from 128 up that arrives sign-extended shows its raw value too.
+        std::string raw = h->rawVirtualKey == (unsigned char)h->virtualKey ? "" : Format(" raw=%d", h->rawVirtualKey);
+        out += Format("hotkey of %s vkey=0x%02X%s flags=%d \"%s\"\n", PluginName(h->owner).c_str(),
+                      (unsigned char)h->virtualKey, raw.c_str(), h->flags, h->description.c_str());
     }
     return out;
 }
@@ -346,12 +348,14 @@ XPLM_API int XPLMUnregisterKeySniffer(XPLMKeySniffer_f inCallback, int inBeforeW
     return 0;
 }
 
-XPLM_API XPLMHotKeyID XPLMRegisterHotKey(char inVirtualKey, XPLMKeyFlags inFlags, const char* inDescription,
-                                         XPLMHotKey_f inCallback, void* inRefcon) {
+// The export itself lives in hotkey_export.cpp, which sees the key code as the whole register.
+XPLMHotKeyID RegisterHotKeyRaw(int rawVirtualKey, XPLMKeyFlags inFlags, const char* inDescription,
+                               XPLMHotKey_f inCallback, void* inRefcon) {
     ApiCall("XPLMRegisterHotKey");
     if (!inCallback) return nullptr;
     auto h = std::make_unique<HotKey>();
-    h->virtualKey = inVirtualKey;
+    h->virtualKey = (char)rawVirtualKey;
+    h->rawVirtualKey = rawVirtualKey;
     h->flags = inFlags;
     h->description = inDescription ? inDescription : "";
     h->fn = inCallback;

@@ -26,9 +26,14 @@ XPLM_API void XPLMDrawTranslucentDarkBox(int inLeft, int inTop, int inRight, int
     W().drawing.push_back(item);
 }
 
+static bool g_recordDraws = true;
+
+SIM_API void SIM_SetDrawRecording(int on) { g_recordDraws = on != 0; }
+
 XPLM_API void XPLMDrawString(float* inColorRGB, int inXOffset, int inYOffset, char* inChar, int* inWordWrapWidth,
                              XPLMFontID inFontID) {
     ApiCall("XPLMDrawString");
+    if (!g_recordDraws) return;
     SimDrawItem item{};
     item.kind = SimDraw_String;
     item.left = item.right = inXOffset;

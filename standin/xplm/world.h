@@ -68,6 +68,7 @@ struct KeySniffer {
 
 struct HotKey {
     char virtualKey;
+    int rawVirtualKey;  // the 32-bit register the key code came in
     XPLMKeyFlags flags;
     std::string description;
     XPLMHotKey_f fn;

@@ -1,0 +1,254 @@
+// The interceptions in the stand-in simulator library loaded into this process: the server's strip
+// is caught and moved, the ATC message redrawn as a block, everything else passed through.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "XPLMDisplay.h"
+#include "XPLMGraphics.h"
+#include "bridge/atc_text.h"
+#include "bridge/intercept.h"
+#include "bridge/monitor.h"
+#include "common/sim_control.h"
+#include "config/hotkeys.h"
+#include "config/options.h"
+#include "shell/plugin.h"
+
+namespace {
+
+struct Drawn {
+    int x, y;
+    float rgb[3];
+    std::string text;
+};
+
+// What a window of another plug-in draws this frame.
+std::vector<std::string> g_toDraw;
+
+void DrawTexts(XPLMWindowID, void*) {
+    float white[3] = {1, 1, 1};
+    for (std::string& text : g_toDraw) XPLMDrawString(white, 100, 500, &text[0], nullptr, xplmFont_Basic);
+}
+
+class Intercepts : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SIM_Init(nullptr);
+        SIM_SetScreenSize(1920, 1080);
+        PluginOptions = OptionRecord();
+        AtcTextWindow = nullptr;
+        AtcTextWindowFound = 0;
+        HideAtcText = 0;
+        AtcTextSource = nullptr;
+        strcpy(RouteText, "EDDF to EDDM");
+        memset(source, 0, sizeof source);
+        ASSERT_TRUE(InstallHooks());
+        LinkActive = 1;
+        g_toDraw.clear();
+        drawer = XPLMCreateWindow(50, 600, 400, 400, 1, DrawTexts, nullptr, nullptr, nullptr);
+    }
+    void TearDown() override {
+        LinkActive = 0;
+        AtcTextSource = nullptr;
+        EXPECT_TRUE(RemoveHooks());
+        EXPECT_FALSE(HooksInstalled());
+        AtcTextWindow = nullptr;
+        AtcTextWindowFound = 0;
+    }
+
+    void SetMessage(const char* text) {
+        memset(source, 0, sizeof source);
+        memcpy(source, text, strnlen(text, sizeof source));
+        AtcTextSource = source;
+    }
+
+    std::vector<Drawn> DrawFrame(std::vector<std::string> texts) {
+        g_toDraw = std::move(texts);
+        SIM_RunFrames(1);
+        std::vector<Drawn> out;
+        for (int i = 0; i < SIM_FrameItemCount(); ++i) {
+            const SimDrawItem* item = SIM_FrameItem(i);
+            if (item->kind != SimDraw_String) continue;
+            out.push_back({item->left, item->bottom, {item->rgb[0], item->rgb[1], item->rgb[2]}, item->text});
+        }
+        return out;
+    }
+
+    static void ExpectGeometry(XPLMWindowID window, int l, int t, int r, int b) {
+        int left, top, right, bottom;
+        XPLMGetWindowGeometry(window, &left, &top, &right, &bottom);
+        EXPECT_EQ(left, l);
+        EXPECT_EQ(top, t);
+        EXPECT_EQ(right, r);
+        EXPECT_EQ(bottom, b);
+    }
+
+    char source[160];
+    XPLMWindowID drawer = nullptr;
+};
+
+TEST_F(Intercepts, TheServersStripIsCaughtByItsGeometryAndMovedToTheCorner) {
+    PluginOptions.WindowPosition = 3;
+    // Another plug-in's window at left 0 in the same strip is not the server's.
+    XPLMWindowID other = XPLMCreateWindow(0, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(AtcTextWindowFound, 0);
+    EXPECT_EQ(AtcTextWindow, nullptr);
+    ExpectGeometry(other, 0, 1060, 1920, 1040);
+
+    XPLMWindowID strip = XPLMCreateWindow(1, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(AtcTextWindowFound, 1);
+    EXPECT_EQ(AtcTextWindow, strip);
+    ExpectGeometry(strip, 1630, 160, 1920, 0);
+    EXPECT_EQ(AtcTextRect.left, 1630);
+    EXPECT_EQ(AtcTextRect.bottom, 0);
+
+    // Later windows are taken only when they pass the same test.
+    XPLMWindowID later = XPLMCreateWindow(10, 500, 300, 400, 1, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(AtcTextWindow, strip);
+    ExpectGeometry(later, 10, 500, 300, 400);
+
+    // Destroyed: forgotten, while the recognition stays.
+    XPLMDestroyWindow(strip);
+    EXPECT_EQ(AtcTextWindow, nullptr);
+    EXPECT_EQ(AtcTextWindowFound, 1);
+
+    PluginOptions.WindowPosition = 0;  // any other value is the top left corner
+    XPLMWindowID again = XPLMCreateWindow(1, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(AtcTextWindow, again);
+    ExpectGeometry(again, 0, 1080, 290, 920);
+    XPLMDestroyWindow(again);
+    XPLMDestroyWindow(later);
+    XPLMDestroyWindow(other);
+}
+
+TEST_F(Intercepts, OurOwnWindowsAreNeverTakenForTheStrip) {
+    XPLMWindowID ours = XPLMCreateWindow(1, 1060, 1920, 1040, 1, DrawTexts, nullptr, nullptr, nullptr);
+    EXPECT_EQ(AtcTextWindowFound, 0);
+    EXPECT_EQ(AtcTextWindow, nullptr);
+    ExpectGeometry(ours, 1, 1060, 1920, 1040);
+    XPLMDestroyWindow(ours);
+}
+
+TEST_F(Intercepts, WhileHiddenANewStripIsMovedAndMadeInvisible) {
+    HideAtcText = 1;
+    PluginOptions.WindowPosition = 2;
+    XPLMWindowID strip = XPLMCreateWindow(1, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
+    ExpectGeometry(strip, 1630, 1080, 1920, 920);
+    EXPECT_EQ(XPLMGetWindowIsVisible(strip), 0);
+    // Any later creation hides it again.
+    XPLMSetWindowIsVisible(strip, 1);
+    XPLMWindowID other = XPLMCreateWindow(10, 500, 300, 400, 1, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(XPLMGetWindowIsVisible(strip), 0);
+    EXPECT_EQ(XPLMGetWindowIsVisible(other), 1);
+    XPLMDestroyWindow(other);
+    XPLMDestroyWindow(strip);
+}
+
+TEST_F(Intercepts, BeforeTheSourceIsKnownMarkedTextsShowPleaseWait) {
+    auto drawn = DrawFrame({"loaded fp EDDF", "Frame rate 30", "Your COMFREQ is"});
+    ASSERT_EQ(drawn.size(), 5u);
+    EXPECT_EQ(drawn[0].text, "Qvestation ATC");
+    EXPECT_EQ(drawn[0].y, 500);
+    EXPECT_FLOAT_EQ(drawn[0].rgb[0], PluginOptions.TitleColour[0]);
+    EXPECT_EQ(drawn[1].text, "Please wait...");
+    EXPECT_EQ(drawn[1].y, 460);
+    EXPECT_FLOAT_EQ(drawn[1].rgb[0], PluginOptions.OptionsColour[0]);
+    EXPECT_EQ(drawn[2].text, "Frame rate 30");
+    EXPECT_EQ(drawn[3].text, "Qvestation ATC");
+    EXPECT_EQ(drawn[4].text, "Please wait...");
+}
+
+TEST_F(Intercepts, TheMessageIsRedrawnWrappedBelowTheTitleAndRoute) {
+    // 60 characters, the only blank at or after the 41st at the 45th.
+    const std::string message = "Cleared_to_EDDM_via_the_ANEKI_departure_flig ht level 80 ok";
+    ASSERT_EQ(message.size(), 59u);
+    const std::string sixty = message + "!";
+    SetMessage(sixty.c_str());
+    auto drawn = DrawFrame({sixty});
+    ASSERT_EQ(drawn.size(), 4u);
+    EXPECT_EQ(drawn[0].text, "Qvestation ATC");
+    EXPECT_EQ(drawn[0].x, 100);
+    EXPECT_EQ(drawn[1].text, "EDDF to EDDM");
+    EXPECT_EQ(drawn[1].x, 300);
+    EXPECT_EQ(drawn[1].y, 500);
+    EXPECT_EQ(drawn[2].text, sixty.substr(0, 45));
+    EXPECT_EQ(drawn[2].y, 480);
+    EXPECT_EQ(drawn[3].text, sixty.substr(45));
+    EXPECT_EQ(drawn[3].y, 448);
+
+    // A short message stands whole one line lower than a first broken line would.
+    SetMessage("Contact Langen Radar on 123.45");
+    drawn = DrawFrame({"contact langen radar on 123.45"});
+    ASSERT_EQ(drawn.size(), 3u);
+    EXPECT_EQ(drawn[2].text, "contact langen radar on 123.45");
+    EXPECT_EQ(drawn[2].y, 464);
+}
+
+TEST_F(Intercepts, CarriageReturnsAreDroppedButCountTowardsTheLine) {
+    // 39 visible characters and a carriage return: the blank after them breaks the line.
+    std::string text = std::string(20, 'a') + "\r" + std::string(19, 'b') + " " + "rest of it";
+    SetMessage(text.c_str());
+    auto drawn = DrawFrame({text});
+    ASSERT_EQ(drawn.size(), 4u);
+    EXPECT_EQ(drawn[2].text, std::string(20, 'a') + std::string(19, 'b') + " ");
+    EXPECT_EQ(drawn[2].y, 480);
+    EXPECT_EQ(drawn[3].text, "rest of it");
+    EXPECT_EQ(drawn[3].y, 448);
+}
+
+TEST_F(Intercepts, OtherTextsPassUnchanged) {
+    const std::string longMessage(130, 'x');
+    SetMessage(longMessage.c_str());  // the source holds the first 128 of them
+    auto drawn = DrawFrame({"xxxxxxxxx", std::string(129, 'x'), "not the ATC text at all"});
+    ASSERT_EQ(drawn.size(), 3u);
+    EXPECT_EQ(drawn[0].text, "xxxxxxxxx");
+    EXPECT_EQ(drawn[0].rgb[0], 1.0f);
+    EXPECT_EQ(drawn[1].text.size(), std::min<size_t>(129, SIM_DRAW_TEXT_MAX - 1));
+    EXPECT_EQ(drawn[2].text, "not the ATC text at all");
+    EXPECT_EQ(drawn[2].y, 500);
+
+    // Exactly the 128 bytes of the source: found, although no NUL follows them.
+    drawn = DrawFrame({std::string(128, 'x')});
+    ASSERT_EQ(drawn.size(), 3u);
+    EXPECT_EQ(drawn[0].text, "Qvestation ATC");
+
+    // With the link down every string passes, even with the hooks in place.
+    LinkActive = 0;
+    AtcTextSource = nullptr;
+    drawn = DrawFrame({"Loaded FP EDDF", std::string(20, 'x')});
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_EQ(drawn[0].text, "Loaded FP EDDF");
+}
+
+TEST_F(Intercepts, HotKeyCodesReachTheSimulatorWidenedWithoutSign) {
+    auto callback = [](void*) {};
+    XPLMHotKeyID key = XPLMRegisterHotKey((char)0xBA, xplm_DownFlag, "semicolon", callback, nullptr);
+    ASSERT_NE(key, nullptr);
+    char text[2048];
+    SIM_Describe("hotkeys", text, sizeof text);
+    EXPECT_NE(strstr(text, "vkey=0xBA flags"), nullptr) << text;  // no sign-extended raw value
+    XPLMUnregisterHotKey(key);
+    SIM_Describe("hotkeys", text, sizeof text);
+    EXPECT_EQ(strstr(text, "semicolon"), nullptr) << text;
+}
+
+TEST(InterceptUnload, AnUnloadedServerModuleTakesTheSourceWithIt) {
+    WatchServerUnload();
+    ASSERT_EQ(GetModuleHandleA("msimg32.dll"), nullptr);
+    HMODULE module = LoadLibraryA("msimg32.dll");
+    ASSERT_NE(module, nullptr);
+    const char* inside = reinterpret_cast<const char*>(module) + 0x200;
+    char elsewhere[8];
+    AtcTextSource = elsewhere;
+    FreeLibrary(LoadLibraryA("msimg32.dll"));  // still loaded: nothing changes
+    EXPECT_EQ(AtcTextSource.load(), elsewhere);
+    AtcTextSource = inside;
+    FreeLibrary(module);
+    EXPECT_EQ(AtcTextSource.load(), nullptr);
+    StopWatchingServerUnload();
+    AtcTextSource = nullptr;
+}
+
+}  // namespace
