@@ -6,7 +6,10 @@
 namespace {
 std::mutex g_outMutex;
 std::vector<std::string> g_lines;
+bool g_quiet = false;
 }  // namespace
+
+void SetOutputQuiet(bool quiet) { g_quiet = quiet; }
 
 namespace {
 void ReplaceAll(std::string& text, const std::string& what, const std::string& with) {
@@ -17,6 +20,7 @@ void ReplaceAll(std::string& text, const std::string& what, const std::string& w
 }  // namespace
 
 void Out(const std::string& raw) {
+    if (g_quiet) return;
     // Observations name the simulator folder as ${SIM}, so expected outputs hold wherever the
     // build lives.
     static const std::string folder = HostFolder();

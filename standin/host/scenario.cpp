@@ -173,6 +173,8 @@ void Print(const std::vector<std::string>& w) {
         bool ok = false;
         std::string text = ReadFile(SimPath("Log.txt"), &ok);
         PrintLines("log: ", text);
+    } else if (what == "process") {
+        Out(DescribeProcess());
     } else if (what == "offthread") {
         Out("offthread-calls " + std::to_string(SIM_OffThreadCalls()) +
             (SIM_OffThreadCalls() ? std::string(" first ") + SIM_FirstOffThreadCall() : std::string()));
@@ -285,6 +287,19 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
         if (depth > 8) throw Failure{"includes nested too deep"};
         std::string dir = scenarioPath.substr(0, scenarioPath.find_last_of("\\/") + 1);
         if (RunLines(dir + w[1], pictureFolder, depth + 1) != 0) throw Failure{"in " + w[1]};
+    } else if (c == "repeat") {
+        // repeat N FILE: another scenario file N times
+        Need(w, 3, "repeat N FILE");
+        if (depth > 8) throw Failure{"includes nested too deep"};
+        std::string dir = scenarioPath.substr(0, scenarioPath.find_last_of("\\/") + 1);
+        const long times = (long)Number(w[1]);
+        for (long i = 0; i < times; ++i)
+            if (RunLines(dir + w[2], pictureFolder, depth + 1) != 0)
+                throw Failure{"in " + w[2] + ", round " + std::to_string(i + 1)};
+    } else if (c == "output") {
+        Need(w, 2, "output quiet|normal");
+        if (w[1] != "quiet" && w[1] != "normal") throw Failure{"output quiet|normal"};
+        SetOutputQuiet(w[1] == "quiet");
     } else if (c == "echo") {
         std::string text;
         for (size_t i = 1; i < w.size(); ++i) text += (i > 1 ? " " : "") + w[i];
@@ -362,11 +377,20 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
     }
 }
 
-// ${SIM} in a word stands for the simulator folder.
+// ${SIM} in a word stands for the simulator folder, ${env:NAME} for an environment variable.
 void Substitute(std::vector<std::string>& words) {
     for (std::string& w : words) {
         size_t at;
         while ((at = w.find("${SIM}")) != std::string::npos) w.replace(at, 6, HostFolder());
+        while ((at = w.find("${env:")) != std::string::npos) {
+            size_t end = w.find('}', at);
+            if (end == std::string::npos) throw Failure{"unterminated ${env:NAME}"};
+            std::string name = w.substr(at + 6, end - at - 6);
+            char value[256] = "";
+            DWORD n = GetEnvironmentVariableA(name.c_str(), value, sizeof value);
+            if (n == 0 || n >= sizeof value) throw Failure{"environment variable " + name + " is not set"};
+            w.replace(at, end - at + 1, value);
+        }
     }
 }
 
@@ -388,6 +412,7 @@ int RunLines(const std::string& scenarioPath, const std::string& pictureFolder, 
             Substitute(w);
             Execute(w, pictureFolder, scenarioPath, depth);
         } catch (const Failure& f) {
+            SetOutputQuiet(false);
             Out("scenario " + scenarioPath.substr(scenarioPath.find_last_of("\\/") + 1) + " line " +
                 std::to_string(number) + ": " + f.message);
             return 2;
