@@ -10,6 +10,7 @@
 #include "config/hotkeys.h"
 #include "config/options.h"
 #include "hook/hook.h"
+#include "shell/log.h"
 #include "shell/plugin.h"
 
 namespace {
@@ -111,12 +112,29 @@ VOID CALLBACK ModuleUnloaded(ULONG reason, const DllNotificationData* data, PVOI
 }  // namespace
 
 bool InstallHooks() {
-    if (HookInitialize() != HookOk) return false;
+    const HookStatus started = HookInitialize();
+    if (started != HookOk) {
+        LogLine("interception not installed: the hook engine did not start (status %d)", (int)started);
+        return false;
+    }
     for (Interception* hook : kInstallOrder) {
         hook->target = SimulatorExport(hook->name);
-        if (!hook->target || HookAdd(hook->target, hook->detour, hook->real) != HookOk) continue;
+        if (!hook->target) {
+            LogLine("%s not intercepted: the simulator library does not export it", hook->name);
+            continue;
+        }
+        const HookStatus added = HookAdd(hook->target, hook->detour, hook->real);
+        if (added != HookOk) {
+            LogLine("%s not intercepted (status %d)", hook->name, (int)added);
+            continue;
+        }
         hook->added = true;
-        if (HookArm(hook->target) != HookOk) return false;
+        const HookStatus armed = HookArm(hook->target);
+        if (armed != HookOk) {
+            LogLine("%s could not be armed (status %d); the functions after it are not intercepted", hook->name,
+                    (int)armed);
+            return false;
+        }
     }
     return true;
 }

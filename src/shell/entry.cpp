@@ -34,7 +34,10 @@ const char* const kMenuItems[MenuItemCount] = {
 // deleting the locks; it exceeds the longest IPC exchange (9 tries of 2 s).
 constexpr unsigned kBackgroundWorkWaitMs = 30000;
 
-void Refuse(const char* text) { MessageBoxA(nullptr, text, "DURarUravud", MB_OK | MB_ICONWARNING); }
+void Refuse(const char* why, const char* text) {
+    LogLine("not loaded: %s", why);
+    MessageBoxA(nullptr, text, "DURarUravud", MB_OK | MB_ICONWARNING);
+}
 
 void CopyIdentity(char* out, const char* text) {
     // The simulator's buffers hold at least 256 characters.
@@ -68,17 +71,19 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
     return Guarded("XPluginStart", 0, [&] {
         RememberSimulatorThread();
         if (!WindowsVersionOk()) {
-            Refuse("DURarUravud plugin requires Windows Vista or higher!\nIt will not load.");
+            Refuse("Windows older than Vista", "DURarUravud plugin requires Windows Vista or higher!\nIt will not load.");
             return 0;
         }
         if (!ElevationOk()) {
-            Refuse("DURarUravud plugin requires setting X-Pane.exe and X-Plane-32Bit.exe to run as "
+            Refuse("the simulator does not run with full (elevated) rights",
+                   "DURarUravud plugin requires setting X-Pane.exe and X-Plane-32Bit.exe to run as "
                    "administrator\n\nThank you");
             return 0;
         }
         char* atcFolder = LocateAtcProgram();
         if (!atcFolder) {
-            Refuse("DURarUravud plugin requires\nthird party QVE ATC program\nIt won't load until it knows the path "
+            Refuse("the ATC program's folder is not known (no installer entry, no choice made)",
+                   "DURarUravud plugin requires\nthird party QVE ATC program\nIt won't load until it knows the path "
                    "to that program.\n\nThank you");
             return 0;
         }

@@ -148,11 +148,13 @@ bool StartLink() {
     return Guarded("StartLink", false, [] {
         CriticalSectionGuard lock(&StartLinkLock);
         if (FindIpcServer() == XPLM_NO_PLUGIN_ID) {
+            LogLine("link not started: the IPC server plug-in (XPUIPC) is not loaded");
             ShowMessage(LinkMessage::XpuipcMissing);
             return false;
         }
         StopSibling();
         if (AtcProgramConnected()) {
+            LogLine("link not started: the ATC program was already connected to the simulator; it was told to close");
             CloseAtcProgram();
             return false;
         }

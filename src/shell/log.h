@@ -1,8 +1,16 @@
 #pragma once
 // The simulator's log, where the plug-in tells an advanced user why something did not work.
-// Lines start with "DURarUravud: ". Only written from the simulator's thread (the simulator
-// forbids API calls from other threads); calls from other threads are dropped.
+// Lines start with "DURarUravud: ". Only the simulator's thread writes to it (the simulator
+// forbids API calls from other threads): lines from other threads wait in a small queue that the
+// simulator's thread empties every second and before its own next line.
 
 void RememberSimulatorThread();
 bool OnSimulatorThread();
 void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// At most one line per kind every intervalMs; the next one says how many were left out.
+void LogLineLimited(int kind, unsigned intervalMs, const char* format, ...) __attribute__((format(printf, 3, 4)));
+// On the simulator's thread: writes the lines other threads queued.
+void FlushQueuedLog();
+
+// Kinds of rate-limited lines.
+enum LogKind { LogIpcExchange = 0, LogKindCount = 4 };

@@ -5,6 +5,7 @@
 
 #include "XPLMDataAccess.h"
 #include "shell/guard.h"
+#include "shell/log.h"
 #include "shell/plugin.h"
 #include "simlink/datarefs.h"
 #include "simlink/ipc_client.h"
@@ -91,6 +92,7 @@ void UpdateSimulatorData() {
 float SampleFlightLoop(float, float, int, void*) {
     return Guarded("SampleFlightLoop", 1.0f, [] {
         SampleSimulator();
+        FlushQueuedLog();
         return 1.0f;
     });
 }

@@ -166,7 +166,11 @@ bool IpcProcess(uint32_t* result) {
                                    kSendTimeoutMs, &reply) != 0;
         if (!sent) Sleep(kPauseMs);
     }
-    if (!sent) return Fail(result, GetLastError() != 0 ? IpcSendFailed : IpcTimedOut);
+    if (!sent) {
+        const IpcResult code = GetLastError() != 0 ? IpcSendFailed : IpcTimedOut;
+        LogLineLimited(LogIpcExchange, 30000, "IPC exchange with the server failed (code %u)", (unsigned)code);
+        return Fail(result, code);
+    }
 
     // The server's reply lies in the same area. Never step past the request area, whatever
     // sizes a misbehaving server left in it.

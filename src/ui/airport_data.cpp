@@ -8,6 +8,7 @@
 
 #include "XPLMDataAccess.h"
 #include "config/options.h"
+#include "shell/log.h"
 #include "simlink/datarefs.h"
 
 FrequencyEntry FrequencyTable[kFrequencyTableSize] = {};
@@ -122,6 +123,7 @@ int FindNearestAirport(char* identOut) {
     std::string path = AirportFilePath();
     if (path.empty()) return 0;
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        LogLine("airport data file missing: %s", path.c_str());
         MessageBoxA(nullptr, "Airport data file missing!\nPlease re-install plugin DURarUravud.", "", MB_ICONWARNING);
         return 0;
     }
@@ -148,5 +150,7 @@ int LoadAirportFrequenciesFrom(const char* path, const char* ident, FrequencyEnt
 int LoadAirportFrequencies(const char* ident, FrequencyEntry* table) {
     if (!ident || !*ident || !table) return 0;
     std::string path = RadioFilePath();
-    return LoadAirportFrequenciesFrom(path.c_str(), ident, table);
+    if (LoadAirportFrequenciesFrom(path.c_str(), ident, table)) return 1;
+    LogLine("radio data file could not be read: %s", path.c_str());
+    return 0;
 }

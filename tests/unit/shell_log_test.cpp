@@ -1,0 +1,74 @@
+// The simulator's log is written only on the simulator's thread: lines from background work wait
+// until that thread empties the queue, in order, and a flood is counted rather than kept.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/sim_control.h"
+#include "shell/log.h"
+
+namespace {
+
+std::vector<std::string> g_logged;
+
+void Sink(const char* line) {
+    std::string text = line;
+    if (text.rfind("log ", 0) == 0) g_logged.push_back(text.substr(4));
+}
+
+class SimulatorLog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SIM_Init(Sink);
+        SIM_Trace("log", 1);
+        RememberSimulatorThread();
+        FlushQueuedLog();
+        g_logged.clear();
+    }
+    void TearDown() override { SIM_Trace("log", 0); }
+};
+
+TEST_F(SimulatorLog, BackgroundLinesWaitForTheSimulatorsThreadInOrder) {
+    std::thread worker([] {
+        LogLine("first %d", 1);
+        LogLine("second");
+    });
+    worker.join();
+    EXPECT_TRUE(g_logged.empty());
+    EXPECT_EQ(SIM_OffThreadCalls(), 0);
+    LogLine("third");  // our own line comes after what was waiting
+    ASSERT_EQ(g_logged.size(), 3u);
+    EXPECT_EQ(g_logged[0], "DURarUravud: first 1");
+    EXPECT_EQ(g_logged[1], "DURarUravud: second");
+    EXPECT_EQ(g_logged[2], "DURarUravud: third");
+}
+
+TEST_F(SimulatorLog, AFloodFromBackgroundWorkIsCountedNotKept) {
+    std::thread worker([] {
+        for (int i = 0; i < 100; ++i) LogLine("line %d", i);
+    });
+    worker.join();
+    FlushQueuedLog();
+    ASSERT_EQ(g_logged.size(), 33u);
+    EXPECT_EQ(g_logged[0], "DURarUravud: line 0");
+    EXPECT_EQ(g_logged[31], "DURarUravud: line 31");
+    EXPECT_EQ(g_logged[32], "DURarUravud: 68 lines from background work were left out");
+    g_logged.clear();
+    FlushQueuedLog();
+    EXPECT_TRUE(g_logged.empty());
+}
+
+TEST_F(SimulatorLog, RateLimitedLinesSayHowManyWereLeftOut) {
+    for (int i = 0; i < 5; ++i) LogLineLimited(LogIpcExchange, 200, "exchange failed (code %d)", 11);
+    ASSERT_EQ(g_logged.size(), 1u);
+    Sleep(250);
+    LogLineLimited(LogIpcExchange, 200, "exchange failed (code %d)", 12);
+    ASSERT_EQ(g_logged.size(), 2u);
+    EXPECT_EQ(g_logged[1], "DURarUravud: exchange failed (code 12) (4 more since the last such line)");
+}
+
+}  // namespace
