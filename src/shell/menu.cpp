@@ -1,8 +1,105 @@
 // The plug-in menu's commands.
-#include <cstdint>
+#include <windows.h>
+#include <shellapi.h>
+#include <shlwapi.h>
 
+#include <cstdint>
+#include <string>
+
+#include "XPLMDisplay.h"
+#include "XPLMMenus.h"
+#include "XPLMUtilities.h"
+#include "XPWidgets.h"
+#include "bridge/atc_window.h"
+#include "config/atc_locate.h"
+#include "config/options.h"
+#include "shell/com_scope.h"
 #include "shell/guard.h"
 #include "shell/plugin.h"
+#include "ui/hints_window.h"
+#include "ui/settings_window.h"
+
+namespace {
+
+constexpr int kWindowWidth = 200;
+constexpr int kWindowHeight = 150;
+
+// Items 2 and 8: one window at most, top-left corner at the screen's centre; a hidden one is
+// shown again, a visible one left as it is.
+void OpenWidgetWindow(XPWidgetID& window, int& open, void (*create)(int, int, int, int)) {
+    if (!open) {
+        int width = 0, height = 0;
+        XPLMGetScreenSize(&width, &height);
+        create(width / 2, height / 2, kWindowWidth, kWindowHeight);
+        open = 1;
+    } else if (!XPIsWidgetVisible(window)) {
+        XPShowWidget(window);
+    }
+}
+
+// Item 3, online: the address (or document) opened with "open". Utility: the program started in
+// its own folder; the target itself is never changed.
+void FlightPlanning() {
+    ComScope com;
+    if (!com.Ready()) return;
+    const char* target = PluginOptions.FlightPlanningTarget;
+    if (PluginOptions.FlightPlanningOnline == 1) {
+        ShellExecuteA(nullptr, "open", target, nullptr, nullptr, SW_SHOWNORMAL);
+        return;
+    }
+    if (!PathFileExistsA(target)) return;
+    std::string path = target;
+    size_t slash = path.rfind('\\');
+    if (slash == std::string::npos) return;
+    std::string file = path.substr(slash + 1);
+    std::string folder = path.substr(0, slash);
+    // "C:" alone names the drive's current folder, not its root.
+    if (folder.size() == 2 && folder[1] == ':') folder += '\\';
+    ShellExecuteA(nullptr, nullptr, file.c_str(), nullptr, folder.c_str(), SW_SHOWNORMAL);
+}
+
+// Item 4: the newer edition, else the older one, in the program's folder; nothing while the
+// ATC program is connected (a running but unconnected one is started again).
+void LaunchAtcProgram() {
+    if (AtcProgramConnected()) return;
+    char* folder = LocateAtcProgram();
+    if (!folder) return;
+    {
+        ComScope com;
+        if (com.Ready() &&
+            !ShellStarted(ShellExecuteA(nullptr, nullptr, "QV3.exe", nullptr, folder, SW_SHOWNORMAL)))
+            ShellExecuteA(nullptr, nullptr, "QV_Station.exe", nullptr, folder, SW_SHOWNORMAL);
+    }
+    HeapFree(GetProcessHeap(), 0, folder);
+}
+
+// Item 5: the option, the check mark and, when it exists, the hints window follow each other.
+// The file gets the option at the link stop.
+void ToggleKeyboardHints() {
+    PluginOptions.EnableKeyboardHints = PluginOptions.EnableKeyboardHints == 0 ? 1 : 0;
+    XPLMCheckMenuItem(PluginMenu, MenuKeyboardHints,
+                      PluginOptions.EnableKeyboardHints ? xplm_Menu_Checked : xplm_Menu_Unchecked);
+    if (HintsWindow) XPLMSetWindowIsVisible(HintsWindow, PluginOptions.EnableKeyboardHints);
+}
+
+// Item 6: the PDF manual with the default verb, else the RTF one with "open".
+void ShowManual() {
+    const std::string pdf = SimulatorPath("\\Resources\\plugins\\DURarUravud\\DURarUravud.pdf");
+    if (pdf.empty()) return;
+    ComScope com;
+    if (!com.Ready()) return;
+    if (ShellStarted(ShellExecuteA(nullptr, nullptr, pdf.c_str(), nullptr, nullptr, SW_SHOWNORMAL))) return;
+    const std::string rtf = pdf.substr(0, pdf.rfind('\\') + 1) + "DURarUravud.rtf";
+    ShellExecuteA(nullptr, "open", rtf.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// Item 7: nothing when the simulator lacks the command.
+void ToggleViewMode() {
+    XPLMCommandRef command = XPLMFindCommand("sim/operation/toggle_full_screen");
+    if (command) XPLMCommandOnce(command);
+}
+
+}  // namespace
 
 void MenuHandler(void* menuRef, void* itemRef) {
     GuardedVoid("MenuHandler", [&] {
@@ -13,8 +110,29 @@ void MenuHandler(void* menuRef, void* itemRef) {
             case MenuDisable:
                 if (StopLink()) MenuAfterLinkStopped();
                 break;
-            default:
+            case MenuSettings:
+                OpenWidgetWindow(SettingsWindow, SettingsWindowOpen, CreateSettingsWindow);
                 break;
+            case MenuFlightPlanning:
+                FlightPlanning();
+                break;
+            case MenuLaunch:
+                LaunchAtcProgram();
+                break;
+            case MenuKeyboardHints:
+                ToggleKeyboardHints();
+                break;
+            case MenuManual:
+                ShowManual();
+                break;
+            case MenuViewMode:
+                ToggleViewMode();
+                break;
+            case MenuAbout:
+                OpenWidgetWindow(AboutWindow, AboutWindowOpen, CreateAboutWindow);
+                break;
+            default:
+                break;  // not one of the nine items
         }
     });
 }

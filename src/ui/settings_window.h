@@ -1,8 +1,21 @@
 #pragma once
 // The settings and About windows.
+#include <cstdint>
+
 #include "XPWidgets.h"
 
 extern XPWidgetID SettingsWindow;
 extern int SettingsWindowOpen;
 extern XPWidgetID AboutWindow;
 extern int AboutWindowOpen;
+
+// The maker's web site that the About window's button opens.
+extern const char* const MakerWebSite;
+
+// Build the window with its top-left corner at (left, top), width wide and height high (screen
+// coordinates, y up) and keep its handles. The caller sets the matching Open flag.
+void CreateSettingsWindow(int left, int top, int width, int height);
+void CreateAboutWindow(int left, int top, int width, int height);
+
+int SettingsWindowCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2);
+int AboutWindowCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2);

@@ -10,7 +10,7 @@ extern "C" {
 enum SimDrawKind {
     SimDraw_String = 1,        // XPLMDrawString: x,y = left, baseline; text; rgb
     SimDraw_DarkBox = 2,       // XPLMDrawTranslucentDarkBox: l,t,r,b
-    SimDraw_WidgetWindow = 3,  // a widget main window: l,t,r,b; text = caption
+    SimDraw_WidgetWindow = 3,  // a widget main window: l,t,r,b; text = caption; state = 1 with close boxes
     SimDraw_WidgetButton = 4,  // a widget button: l,t,r,b; text = caption; state = button state,
                                // style = button type (0 push, 1 radio/check box)
     SimDraw_WidgetCaption = 5, // a widget caption: l,t,r,b; text

@@ -2,6 +2,7 @@
 // Nothing modal ever opens and nothing is launched; each call is printed with its arguments.
 #include <windows.h>
 #include <commdlg.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -19,6 +20,9 @@ std::deque<int> g_messageBoxAnswers;
 std::deque<std::string> g_openFileAnswers;  // "" = cancel
 std::deque<long> g_colourAnswers;           // -1 = cancel
 std::deque<long> g_shellAnswers;
+std::deque<HRESULT> g_comAnswers;  // given instead of initialising COM
+// Real COM initialisations of this thread that the plug-in has not yet undone.
+thread_local int g_realComInits = 0;
 
 // Fakes of what Wine cannot be made to report. Unset = the real answer.
 bool g_fakeVersion = false;
@@ -142,6 +146,26 @@ HINSTANCE WINAPI FakeShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR 
     return (HINSTANCE)(intptr_t)answer;
 }
 
+HRESULT WINAPI FakeCoInitializeEx(LPVOID reserved, DWORD flags) {
+    HRESULT answer = S_OK;
+    bool queued = Next(g_comAnswers, &answer);
+    if (!queued) {
+        answer = CoInitializeEx(reserved, flags);
+        if (SUCCEEDED(answer)) ++g_realComInits;
+    }
+    Out("CoInitializeEx reserved=" + Hex((uintptr_t)reserved) + " flags=" + Hex(flags) + " -> " +
+        Hex((unsigned long)answer));
+    return answer;
+}
+
+void WINAPI FakeCoUninitialize() {
+    Out("CoUninitialize");
+    if (g_realComInits > 0) {
+        --g_realComInits;
+        CoUninitialize();
+    }
+}
+
 BOOL WINAPI FakeGetVersionExA(LPOSVERSIONINFOA info) {
     BOOL ok = GetVersionExA(info);
     if (ok && g_fakeVersion) {
@@ -221,6 +245,8 @@ const Intercept kIntercepts[] = {
     {"comdlg32.dll", "GetOpenFileNameA", (void*)FakeGetOpenFileNameA},
     {"comdlg32.dll", "ChooseColorA", (void*)FakeChooseColorA},
     {"shell32.dll", "ShellExecuteA", (void*)FakeShellExecuteA},
+    {"ole32.dll", "CoInitializeEx", (void*)FakeCoInitializeEx},
+    {"ole32.dll", "CoUninitialize", (void*)FakeCoUninitialize},
     {"kernel32.dll", "GetVersionExA", (void*)FakeGetVersionExA},
     {"kernel32.dll", "GetProcAddress", (void*)FakeGetProcAddress},
     {"kernel32.dll", "GetSystemInfo", (void*)FakeGetSystemInfo},
@@ -285,8 +311,13 @@ bool ConfigureAnswer(const std::vector<std::string>& a, std::string* error) {
         g_colourAnswers.push_back(RGB(r & 255, g & 255, b & 255));
     } else if (a.size() == 2 && a[0] == "shell" && ToLong(a[1], &n)) {
         g_shellAnswers.push_back(n);
+    } else if (a.size() == 2 && a[0] == "com") {
+        char* end = nullptr;
+        unsigned long long code = strtoull(a[1].c_str(), &end, 0);
+        if (a[1].empty() || *end || code > 0xFFFFFFFFull) return *error = "bad HRESULT", false;
+        g_comAnswers.push_back((HRESULT)(uint32_t)code);
     } else {
-        *error = "answer messagebox N | open-file PATH|cancel | color R G B|cancel | shell N";
+        *error = "answer messagebox N | open-file PATH|cancel | color R G B|cancel | shell N | com HRESULT";
         return false;
     }
     return true;

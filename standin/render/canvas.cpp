@@ -7,6 +7,8 @@
 
 namespace sim_render {
 
+static_assert(kFontCellWidth == 8, "Canvas::Text's default advance is the font cell");
+
 Rect Intersect(const Rect& a, const Rect& b) {
     return {std::max(a.left, b.left), std::max(a.bottom, b.bottom), std::min(a.right, b.right),
             std::min(a.top, b.top)};
@@ -83,16 +85,19 @@ void Canvas::Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1, Rgb c) {
     }
 }
 
-void Canvas::Text(int64_t x, int64_t baseline, const char* text, size_t maxLen, Rgb c) {
+void Canvas::Text(int64_t x, int64_t baseline, const char* text, size_t maxLen, Rgb c, int advance,
+                  int blankAdvance) {
     if (clip_.Empty()) return;
     size_t n = BoundedLength(text, maxLen);
     // Glyph rows span baseline-2 .. baseline+6; skip text wholly above or below the clip.
     if (baseline + kGlyphBaselineRow < clip_.bottom || baseline - (kGlyphRows - 1 - kGlyphBaselineRow) >= clip_.top)
         return;
+    int64_t nextX = x;
     for (size_t i = 0; i < n; ++i) {
-        int64_t cellX = x + static_cast<int64_t>(i) * kFontCellWidth;
+        int64_t cellX = nextX;
+        nextX += text[i] == ' ' ? blankAdvance : advance;
         if (cellX >= clip_.right) break;
-        if (cellX + kFontCellWidth <= clip_.left) continue;
+        if (cellX + kGlyphCellOffsetX + kGlyphColumns <= clip_.left) continue;
         const uint8_t* glyph = FontGlyph(static_cast<unsigned char>(text[i]));
         for (int row = 0; row < kGlyphRows; ++row) {
             uint8_t bits = glyph[row];

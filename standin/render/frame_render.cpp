@@ -1,5 +1,7 @@
 #include "render/frame_render.h"
 
+#include <utility>
+
 #include "render/canvas.h"
 #include "render/font.h"
 
@@ -44,15 +46,27 @@ Rgb WidgetTextColour(const SimDrawItem& it) {
 
 Rect ItemRect(const SimDrawItem& it) { return {it.left, it.bottom, it.right, it.top}; }
 
-int64_t TextWidth(const char* text) {
-    return static_cast<int64_t>(sim_render::BoundedLength(text, kTextMax)) * kFontCellWidth;
+// Widget texts are set narrower than XPLMDrawString's monospaced cells, as the simulator's
+// proportional widget font is: glyphs advance 6 pixels, blanks 3.
+constexpr int kWidgetAdvance = 6;
+constexpr int kWidgetBlankAdvance = 3;
+
+int64_t WidgetTextWidth(const char* text) {
+    size_t n = sim_render::BoundedLength(text, kTextMax);
+    int64_t width = 0;
+    for (size_t i = 0; i < n; ++i) width += text[i] == ' ' ? kWidgetBlankAdvance : kWidgetAdvance;
+    return width;
+}
+
+void WidgetText(Canvas& cv, int64_t x, int64_t baseline, const char* text, Rgb c) {
+    cv.Text(x, baseline, text, kTextMax, c, kWidgetAdvance, kWidgetBlankAdvance);
 }
 
 // Baseline that centres capital letters vertically in r.
 int64_t CentredBaseline(const Rect& r) { return r.bottom + (r.Height() - sim_render::kGlyphCapHeight) / 2; }
 
 void CentredText(Canvas& cv, const Rect& r, const char* text, Rgb c) {
-    cv.Text(r.left + (r.Width() - TextWidth(text)) / 2, CentredBaseline(r), text, kTextMax, c);
+    WidgetText(cv, r.left + (r.Width() - WidgetTextWidth(text)) / 2, CentredBaseline(r), text, c);
 }
 
 void Bevel(Canvas& cv, const Rect& r, Rgb topLeft, Rgb bottomRight) {
@@ -69,29 +83,36 @@ void DrawWindow(Canvas& cv, const SimDrawItem& it, const Rect& r) {
     cv.Fill(bar, kTitleBar);
     cv.Outline(r, kPanelBorder);
 
-    int64_t boxTop = bar.top - (kTitleBarHeight - kCloseBoxSize) / 2;
-    Rect box = {r.right - 4 - kCloseBoxSize, boxTop - kCloseBoxSize, r.right - 4, boxTop};
-    cv.Fill(box, kCloseBox);
-    cv.Outline(box, kTitleText);
-    cv.Line(box.left + 2, box.bottom + 2, box.right - 3, box.top - 3, kTitleText);
-    cv.Line(box.left + 2, box.top - 3, box.right - 3, box.bottom + 2, kTitleText);
-
-    // The caption never runs under the close box.
-    Rect captionArea = {bar.left + 1, bar.bottom, box.left - 2, bar.top};
+    // State 1: the window has its close box (drawn at the top right), which the caption never
+    // runs under.
+    Rect captionArea = {bar.left + 1, bar.bottom, bar.right - 1, bar.top};
+    if (it.state != 0) {
+        int64_t boxTop = bar.top - (kTitleBarHeight - kCloseBoxSize) / 2;
+        Rect box = {r.right - 4 - kCloseBoxSize, boxTop - kCloseBoxSize, r.right - 4, boxTop};
+        cv.Fill(box, kCloseBox);
+        cv.Outline(box, kTitleText);
+        cv.Line(box.left + 2, box.bottom + 2, box.right - 3, box.top - 3, kTitleText);
+        cv.Line(box.left + 2, box.top - 3, box.right - 3, box.bottom + 2, kTitleText);
+        captionArea.right = box.left - 2;
+    }
     cv.SetClip(captionArea);
     CentredText(cv, captionArea, it.text, kTitleText);
 }
 
+// A check box or radio button: the small box at the left of its rect, the label beside it. As in
+// the simulator, the label may run on past the rect; labelClip is where it may go.
+void DrawCheckButton(Canvas& cv, const SimDrawItem& it, const Rect& r, const Rect& labelClip) {
+    int64_t top = r.top - (r.Height() - kCheckBoxSize) / 2;
+    Rect box = {r.left + 1, top - kCheckBoxSize, r.left + 1 + kCheckBoxSize, top};
+    cv.SetClip(r);
+    cv.Fill(box, kCheckInside);
+    cv.Outline(box, kPanelBorder);
+    if (it.state != 0) cv.Fill({box.left + 3, box.bottom + 3, box.right - 3, box.top - 3}, kCheckMark);
+    cv.SetClip(labelClip);
+    WidgetText(cv, box.right + 4, CentredBaseline(r), it.text, WidgetTextColour(it));
+}
+
 void DrawButton(Canvas& cv, const SimDrawItem& it, const Rect& r) {
-    if (it.style == 1) {
-        int64_t top = r.top - (r.Height() - kCheckBoxSize) / 2;
-        Rect box = {r.left + 1, top - kCheckBoxSize, r.left + 1 + kCheckBoxSize, top};
-        cv.Fill(box, kCheckInside);
-        cv.Outline(box, kPanelBorder);
-        if (it.state != 0) cv.Fill({box.left + 3, box.bottom + 3, box.right - 3, box.top - 3}, kCheckMark);
-        cv.Text(box.right + 4, CentredBaseline(r), it.text, kTextMax, WidgetTextColour(it));
-        return;
-    }
     bool pressed = it.state != 0;
     cv.Fill(r, pressed ? kButtonPressed : kButtonFace);
     cv.Outline(r, kPanelBorder);
@@ -101,7 +122,37 @@ void DrawButton(Canvas& cv, const SimDrawItem& it, const Rect& r) {
     CentredText(cv, r, it.text, WidgetTextColour(it));
 }
 
-void DrawItem(Canvas& cv, const SimDrawItem& it) {
+// The body of the widget main window last drawn in each stand-in window (index), below its
+// title bar: the texts of its captions and check boxes may use all of it, as in the simulator,
+// where they are not cut at their own rect.
+class WindowBodies {
+public:
+    void Remember(const SimDrawItem& it, const Rect& r) {
+        if (it.window < 0) return;
+        Rect body = {r.left + 1, r.bottom + 1, r.right - 1, r.top - kTitleBarHeight};
+        for (auto& entry : bodies_)
+            if (entry.first == it.window) {
+                entry.second = body;
+                return;
+            }
+        bodies_.emplace_back(it.window, body);
+    }
+    // The body of the item's window when it has one and the item lies in it, else the item's rect.
+    Rect TextClip(const SimDrawItem& it, const Rect& r) const {
+        if (it.window < 0) return r;
+        for (const auto& entry : bodies_)
+            if (entry.first == it.window) {
+                Rect inside = sim_render::Intersect(r, entry.second);
+                return inside.Empty() ? r : entry.second;
+            }
+        return r;
+    }
+
+private:
+    std::vector<std::pair<int, Rect>> bodies_;
+};
+
+void DrawItem(Canvas& cv, const SimDrawItem& it, WindowBodies& bodies) {
     if (it.kind == SimDraw_String) {
         cv.Text(it.left, it.bottom, it.text, kTextMax, ItemColour(it));
         return;
@@ -115,19 +166,24 @@ void DrawItem(Canvas& cv, const SimDrawItem& it) {
     case SimDraw_WidgetWindow:
         cv.SetClip(r);
         DrawWindow(cv, it, r);
+        bodies.Remember(it, r);
         break;
     case SimDraw_WidgetButton:
-        cv.SetClip(r);
-        DrawButton(cv, it, r);
+        if (it.style == 1) {
+            DrawCheckButton(cv, it, r, bodies.TextClip(it, r));
+        } else {
+            cv.SetClip(r);
+            DrawButton(cv, it, r);
+        }
         break;
     case SimDraw_WidgetCaption:
-        cv.SetClip(r);
-        cv.Text(r.left, CentredBaseline(r), it.text, kTextMax, WidgetTextColour(it));
+        cv.SetClip(bodies.TextClip(it, r));
+        WidgetText(cv, r.left, CentredBaseline(r), it.text, WidgetTextColour(it));
         break;
     case SimDraw_WidgetBox:
         cv.SetClip(r);
         cv.Outline(r, kOutline);
-        cv.Text(r.left + 3, CentredBaseline(r), it.text, kTextMax, WidgetTextColour(it));
+        WidgetText(cv, r.left + 3, CentredBaseline(r), it.text, WidgetTextColour(it));
         break;
     default:  // unknown kinds from a newer recorder are skipped
         break;
@@ -148,6 +204,7 @@ std::vector<uint8_t> RenderFrame(int width, int height, const SimDrawItem* items
     }
     if (items == nullptr) return rgb;
     Canvas cv(rgb.data(), width, height);
-    for (int i = 0; i < count; ++i) DrawItem(cv, items[i]);
+    WindowBodies bodies;
+    for (int i = 0; i < count; ++i) DrawItem(cv, items[i], bodies);
     return rgb;
 }

@@ -146,7 +146,11 @@ TEST(RenderText, FontCoversPrintableAsciiInsideTheCell) {
 
 TEST(RenderWidgets, WindowHasTitleBarCaptionAndCloseBoxAllInside) {
     const int l = 10, t = 100, r = 170, b = 20;
-    auto window = [&](const char* caption) { return Frame(200, 120, {Item(SimDraw_WidgetWindow, l, t, r, b, caption)}); };
+    auto window = [&](const char* caption) {
+        SimDrawItem it = Item(SimDraw_WidgetWindow, l, t, r, b, caption);
+        it.state = 1;  // with its close box
+        return Frame(200, 120, {it});
+    };
     Frame plain = window("");
     Box body = Diff(plain, Frame(200, 120));
     EXPECT_EQ(body.count, (r - l) * (t - b));  // covers the rect and nothing else
@@ -164,6 +168,21 @@ TEST(RenderWidgets, WindowHasTitleBarCaptionAndCloseBoxAllInside) {
     EXPECT_GE(clipped.left, l);
     EXPECT_LT(clipped.right, r - 15);
     EXPECT_GT(clipped.bottom, t - 20);
+}
+
+TEST(RenderWidgets, WindowWithoutCloseBoxHasNone) {
+    SimDrawItem with = Item(SimDraw_WidgetWindow, 10, 100, 170, 20), without = with;
+    with.state = 1;
+    Box box = Diff(Frame(200, 120, {with}), Frame(200, 120, {without}));
+    ASSERT_GT(box.count, 0);
+    EXPECT_GT(box.left, 170 - 20);  // only the close box differs
+    EXPECT_GT(box.bottom, 100 - 18);
+    // Without one, the caption may use the whole title bar.
+    without.state = 0;
+    strcpy(without.text, std::string(30, 'M').c_str());
+    Box cap = Diff(Frame(200, 120, {without}), Frame(200, 120, {Item(SimDraw_WidgetWindow, 10, 100, 170, 20)}));
+    EXPECT_GT(cap.right, 170 - 15);
+    EXPECT_LT(cap.right, 170);
 }
 
 TEST(RenderWidgets, ButtonsShowCaptionAndState) {
@@ -185,6 +204,54 @@ TEST(RenderWidgets, ButtonsShowCaptionAndState) {
     EXPECT_LT(tick.right, 20 + 14);
     EXPECT_GT(label.left, tick.right);
     EXPECT_LT(label.left, 20 + 24);
+}
+
+TEST(RenderWidgets, InAWindowLabelsRunPastTheirRectUpToTheWindowBody) {
+    // As the simulator draws them: a check box 20 wide with a long label, a narrow caption.
+    auto items = [](int window) {
+        SimDrawItem w = Item(SimDraw_WidgetWindow, 10, 110, 190, 10, "W"), box = Item(SimDraw_WidgetButton, 30, 40, 50, 24,
+                                                                                  " Disable Native ATC"),
+                    cap = Item(SimDraw_WidgetCaption, 30, 80, 60, 68, "Window Position");
+        w.window = box.window = cap.window = window;
+        box.style = 1;
+        return std::vector<SimDrawItem>{w, box, cap};
+    };
+    std::vector<SimDrawItem> inWindow = items(0), loose = items(-1);
+    std::vector<SimDrawItem> bare = items(0);
+    strcpy(bare[1].text, "");
+    strcpy(bare[2].text, "");
+    Box label = Diff(Frame(200, 120, {inWindow[0], inWindow[1]}), Frame(200, 120, {bare[0], bare[1]}));
+    ASSERT_GT(label.count, 0);
+    EXPECT_GT(label.right, 50 + 40);  // well past the button's own rect
+    EXPECT_LT(label.right, 190);      // but not past the window
+    Box caption = Diff(Frame(200, 120, {inWindow[0], inWindow[2]}), Frame(200, 120, {bare[0], bare[2]}));
+    EXPECT_GT(caption.right, 60 + 40);
+    EXPECT_LT(caption.right, 190);
+
+    // With no window index the old rule holds: the label stays inside the item's rect.
+    std::vector<SimDrawItem> looseBare = items(-1);
+    strcpy(looseBare[1].text, "");
+    Box cut = Diff(Frame(200, 120, {loose[0], loose[1]}), Frame(200, 120, {looseBare[0], looseBare[1]}));
+    EXPECT_LT(cut.right, 50);
+    // A label of another window is not widened by this one.
+    std::vector<SimDrawItem> other = items(0), otherBare = items(0);
+    other[1].window = otherBare[1].window = 1;
+    strcpy(otherBare[1].text, "");
+    EXPECT_LT(Diff(Frame(200, 120, {other[0], other[1]}), Frame(200, 120, {otherBare[0], otherBare[1]})).right, 50);
+}
+
+TEST(RenderWidgets, WidgetTextIsSetNarrowerThanDrawnStrings) {
+    auto width = [](SimDrawItem it) {
+        Box d = Diff(Frame(200, 40, {it}), Frame(200, 40));
+        return d.right - d.left + 1;
+    };
+    SimDrawItem caption = Item(SimDraw_WidgetCaption, 10, 30, 190, 10, "MMMM", 1, 1, 1);
+    // Four 5-pixel glyphs: 3 advances of 6 in a widget, of kFontCellWidth in a string.
+    EXPECT_EQ(width(caption), 3 * 6 + 5);
+    EXPECT_EQ(width(Str(10, 20, "MMMM")), 3 * kFontCellWidth + 5);
+    // A blank advances half a glyph.
+    strcpy(caption.text, "M  M");
+    EXPECT_EQ(width(caption), 6 + 3 + 3 + 5);
 }
 
 TEST(RenderWidgets, CaptionAndBoxStayInsideTheirRect) {
