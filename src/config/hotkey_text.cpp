@@ -3,24 +3,11 @@
 #include <cctype>
 #include <cstring>
 
+#include "config/key_chars.h"
+
 namespace {
 
 constexpr int kLineLimit = 127;
-
-uint8_t KeyOf(int code) {
-    switch (code) {
-        case 106: return '*';
-        case 107: return '/';
-        case 186: return ';';
-        case 187: return '+';
-        case 188: return ',';
-        case 189: return '-';
-        case 190: return '.';
-        case 191: return '/';
-        case 192: return '\'';
-        default: return (uint8_t)code;
-    }
-}
 
 bool ContainsNoCase(const char* text, const char* word) {
     size_t n = strlen(word);
@@ -53,7 +40,8 @@ uint16_t DecodeHotkey(int number) {
         modifiers |= 1;
         number -= 1000;
     }
-    uint8_t key = number >= 0 && number < 256 ? KeyOf(number) : 0;
+    // The key character shared with the key watcher and the slot keys (config/key_chars.h).
+    uint8_t key = number >= 0 && number < 256 ? KeyCharOfWindowsKey(number) : 0;
     return (uint16_t)(modifiers | key << 8);
 }
 

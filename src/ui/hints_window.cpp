@@ -2,12 +2,82 @@
 
 #include <cstring>
 
+#include "XPLMDataAccess.h"
+#include "XPLMGraphics.h"
+#include "XPLMMenus.h"
+#include "bridge/monitor.h"
+#include "config/options.h"
+#include "shell/guard.h"
+#include "shell/plugin.h"
+#include "simlink/data_feed.h"
+#include "simlink/datarefs.h"
+#include "ui/airport_data.h"
+
 XPLMWindowID HintsWindow = nullptr;
 char OptionListText[kOptionListSize] = "";
 int OptionCount = 0;
-int EmergencyMode = 0;
-char HotkeyKeys[21] = {};
+std::atomic<int> EmergencyMode{0};
+char HotkeyKeys[kAtcHotkeyCount + 1] = {};
 SRWLOCK OptionListLock = SRWLOCK_INIT;
+
+namespace {
+
+constexpr int kEntryLineSize = 64;
+
+// A refresh thread started by the panel is still running: the next frame need not start another
+// (RefreshAirportRadios admits one instance at a time; a second one would return at once).
+std::atomic<int> g_panelRefreshRunning{0};
+// The mouse button is held: flips on every press and release.
+int g_mouseHeld = 0;
+
+bool OnGroundNow() { return Datarefs.onGround && XPLMGetDatai(Datarefs.onGround) > 0; }
+
+void Draw(const float colour[3], int x, int y, const char* text) {
+    float rgb[3] = {colour[0], colour[1], colour[2]};
+    XPLMDrawString(rgb, x, y, const_cast<char*>(text), nullptr, xplmFont_Basic);
+}
+
+DWORD WINAPI PanelRadioRefresh(LPVOID) {
+    RefreshAirportRadios(&LastCom1Frequency);
+    g_panelRefreshRunning = 0;
+    return 0;
+}
+
+void StartRadioRefresh() {
+    LastCom1Frequency = 0;
+    if (g_panelRefreshRunning.exchange(1) == 1) return;
+    HANDLE thread = CreateThread(nullptr, 0, PanelRadioRefresh, nullptr, CREATE_SUSPENDED, nullptr);
+    if (!thread) {
+        g_panelRefreshRunning = 0;  // ignored: the next frame tries again
+        return;
+    }
+    SetThreadPriority(thread, THREAD_PRIORITY_ABOVE_NORMAL);
+    ResumeThread(thread);
+    CloseHandle(thread);
+}
+
+// The entries of the list, each without its "*"; text after the last "*" is not drawn.
+int DrawEntries(const OptionList& list, int x, int y) {
+    const char* at = list.text;
+    for (const char* end = strchr(at, '*'); end; at = end + 1, end = strchr(at, '*')) {
+        char line[kEntryLineSize];
+        size_t n = (size_t)(end - at);
+        if (n > sizeof line - 1) n = sizeof line - 1;
+        memcpy(line, at, n);
+        line[n] = 0;
+        Draw(PluginOptions.HintsColour, x, y, line);
+        y -= 16;
+    }
+    return y;
+}
+
+void DrawFrequencies(const FrequencyEntry* table, int x, int y) {
+    char lines[kMaxFrequencyLines][kFrequencyLineSize];
+    int count = FrequencyLines(table, OnGroundNow(), lines);
+    for (int i = 0; i < count; ++i, y -= 16) Draw(PluginOptions.HintsColour, x, y, lines[i]);
+}
+
+}  // namespace
 
 void ClearOptionList() {
     AcquireSRWLockExclusive(&OptionListLock);
@@ -16,15 +86,104 @@ void ClearOptionList() {
     ReleaseSRWLockExclusive(&OptionListLock);
 }
 
-// The option lists by flight phase come with the keyboard hints.
-void BuildOptionList() {}
+void PublishOptionList(const OptionList& list) {
+    AcquireSRWLockExclusive(&OptionListLock);
+    memcpy(OptionListText, list.text, sizeof OptionListText);
+    OptionListText[kOptionListSize - 1] = 0;
+    OptionCount = list.count;
+    ReleaseSRWLockExclusive(&OptionListLock);
+}
 
-// The panel's drawing, dragging and key watching come with the keyboard hints; until then the
-// window exists, draws nothing, and every key goes on to the simulator.
-void DrawHints(XPLMWindowID, void*) {}
+OptionList CurrentOptionList() {
+    OptionList list;
+    AcquireSRWLockShared(&OptionListLock);
+    memcpy(list.text, OptionListText, sizeof list.text);
+    list.count = OptionCount;
+    ReleaseSRWLockShared(&OptionListLock);
+    list.text[kOptionListSize - 1] = 0;
+    return list;
+}
+
+void BuildOptionList() {
+    FrequencyEntry table[kFrequencyTableSize];
+    CopyFrequencyTable(table);
+    OptionInputs in;
+    if (OnSimulatorThread() && Datarefs.com1 && Datarefs.onGround) {
+        in.com1 = XPLMGetDatai(Datarefs.com1);
+        in.onGround = XPLMGetDatai(Datarefs.onGround) > 0;
+    } else {
+        in.com1 = SampledCom1.load();
+        in.onGround = SampledOnGround.load() != 0;
+    }
+    if (in.onGround) EmergencyMode = 0;
+    in.emergency = EmergencyMode.load() != 0;
+    in.frequencies = table;
+    in.hotkeys = HotkeyTable;
+    in.hotkeyKeys = HotkeyKeys;
+    PublishOptionList(ChooseOptionList(in));
+}
+
+void ShowKeyboardHintsCheckMark() {
+    if (PluginMenu)
+        XPLMCheckMenuItem(PluginMenu, MenuKeyboardHints,
+                          PluginOptions.EnableKeyboardHints ? xplm_Menu_Checked : xplm_Menu_Unchecked);
+}
+
+void SetKeyboardHints(int on) {
+    PluginOptions.EnableKeyboardHints = on ? 1 : 0;
+    ShowKeyboardHintsCheckMark();
+    if (HintsWindow) XPLMSetWindowIsVisible(HintsWindow, PluginOptions.EnableKeyboardHints);
+}
+
+void ToggleKeyboardHints() { SetKeyboardHints(PluginOptions.EnableKeyboardHints ? 0 : 1); }
+
+void DrawHints(XPLMWindowID window, void*) {
+    GuardedVoid("DrawHints", [&] {
+        if (LinkActive.load() != 1 || !PluginOptions.EnableKeyboardHints || !window || window != HintsWindow)
+            return;
+        int left = 0, top = 0, right = 0, bottom = 0;
+        XPLMGetWindowGeometry(window, &left, &top, &right, &bottom);
+        const OptionList list = CurrentOptionList();
+        const bool ready = OptionListReady(list.text);
+        const bool showFrequencies = PluginOptions.ShowFrequencies != 0;
+        XPLMDrawTranslucentDarkBox(left, top, left + kHintsWidth,
+                                   HintsBoxBottom(top, showFrequencies, ready, list.count));
+        const int x = left + 5;
+        int y = top - 10;
+        Draw(PluginOptions.TitleColour, x, y, "QV3 hints (CS 2 for CTRL+SHIFT+2) X");
+        y -= 20;
+        if (AtcAttached.load()) {
+            if (ready) y = DrawEntries(list, x, y);
+            else Draw(PluginOptions.OptionsColour, x, y, "Getting last assigned Hotkeys");
+        } else {
+            AttachToAtc();
+        }
+        y -= ready ? 4 : 20;
+        Draw(PluginOptions.TitleColour, x, y, "Use TAB key to show/hide the hints");
+        if (!showFrequencies) return;
+        y -= 32;
+        FrequencyEntry table[kFrequencyTableSize];
+        CopyFrequencyTable(table);
+        if (table[0].Frequency > 0) {
+            DrawFrequencies(table, x, y);
+        } else {
+            Draw(PluginOptions.HintsColour, x, y, "Retrieving radio frequencies...");
+            StartRadioRefresh();
+        }
+    });
+}
 
 void HintsKeyHandler(XPLMWindowID, char, XPLMKeyFlags, char, void*, int) {}
 
-int HintsMouseClick(XPLMWindowID, int, int, XPLMMouseStatus, void*) { return 1; }
-
-int HintsKeySniffer(char, XPLMKeyFlags, char, void*) { return 1; }
+int HintsMouseClick(XPLMWindowID window, int x, int y, XPLMMouseStatus status, void*) {
+    return Guarded("HintsMouseClick", 1, [&] {
+        if (status == xplm_MouseDown || status == xplm_MouseUp) g_mouseHeld ^= 1;
+        if (!g_mouseHeld) return 1;
+        int left = 0, top = 0, right = 0, bottom = 0;
+        XPLMGetWindowGeometry(window, &left, &top, &right, &bottom);
+        if (InHintsCloseBox(x, y, left, top)) SetKeyboardHints(0);
+        if (status == xplm_MouseDrag)
+            XPLMSetWindowGeometry(window, x - 50, y + 50, x - 50 + kHintsWidth, y + 50 - kHintsHeight);
+        return 1;
+    });
+}

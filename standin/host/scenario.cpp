@@ -278,6 +278,22 @@ void Dataref(const std::vector<std::string>& w) {
 
 int RunLines(const std::string& scenarioPath, const std::string& pictureFolder, int depth);
 
+// Real time passes with no frame run, as when the simulator is slow: the plug-ins' worker threads
+// finish their work meanwhile. Messages sent to the main thread's windows are served.
+void SleepRealTime(long ms) {
+    const DWORD end = GetTickCount() + (DWORD)ms;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        const long left = (long)(end - GetTickCount());
+        if (left <= 0) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, (DWORD)(left < 5 ? left : 5), QS_ALLINPUT);
+    }
+}
+
 void Execute(const std::vector<std::string>& w, const std::string& pictureFolder, const std::string& scenarioPath,
              int depth) {
     const std::string& c = w[0];
@@ -338,6 +354,11 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
     } else if (c == "seconds") {
         Need(w, 2, "seconds S");
         SIM_RunSeconds(Real(w[1]));
+    } else if (c == "sleep") {
+        Need(w, 2, "sleep MS");
+        long ms = Number(w[1]);
+        if (ms < 0 || ms > 60000) throw Failure{"sleep: 0 to 60000 ms"};
+        SleepRealTime(ms);
     } else if (c == "key") {
         Key(w);
     } else if (c == "click" || c == "mouse") {

@@ -1,0 +1,78 @@
+#pragma once
+// What the keyboard hints panel shows and how a key meets a hot-key slot, as plain functions of
+// their inputs (Part 5.1). Portable: no windows.h; the window, the simulator and the IPC link are
+// in hints_window.* and key_watcher.*.
+#include <cstdint>
+
+#include "config/hotkeys.h"
+#include "ui/airport_records.h"
+
+// ---- the option list
+constexpr int kOptionListSize = 700;
+constexpr int kOptionTextWidth = 25;  // every option text is padded to this with underscores
+
+// One whole list: entries "TEXT\tCS KEY*" one after the other, and their number.
+struct OptionList {
+    char text[kOptionListSize] = {};
+    int count = 0;
+};
+
+// What the list is chosen from.
+struct OptionInputs {
+    int com1 = 0;             // "sim/cockpit/radios/com1_freq_hz": 10 kHz units
+    bool onGround = false;
+    bool emergency = false;   // EmergencyMode
+    const FrequencyEntry* frequencies = nullptr;  // kFrequencyTableSize entries
+    const HotkeyEntry* hotkeys = nullptr;         // kAtcHotkeyCount entries
+    const char* hotkeyKeys = nullptr;             // kAtcHotkeyCount characters (0 allowed)
+};
+
+// The phase code: the Type of the first of the 16 entries whose Frequency equals COM1 in MHz
+// exactly; 5 on the ground and 10 in the air when none matches or its Type is 0.
+int PhaseCode(int com1, const FrequencyEntry* frequencies, bool onGround);
+// Appends "TEXT\t" [C][S] " " LABEL "*" and counts it; an entry that would not fit with its
+// terminator is left out.
+void AppendOption(OptionList& list, const char* text, int hotkeyIndex, const HotkeyEntry* hotkeys,
+                  const char* hotkeyKeys);
+// The whole list for the inputs (the caller clears EmergencyMode on the ground: a list chosen
+// on the ground is never the emergency list).
+OptionList ChooseOptionList(const OptionInputs& in);
+
+// The list counts as ready when its text is longer than 10 characters.
+bool OptionListReady(const char* text);
+
+// ---- the frequency block
+constexpr int kFrequencyLineSize = 128;
+constexpr int kMaxFrequencyLines = 4;
+// Appends one labelled frequency ("TWR=118.70\t"), or a bare tab for a ground-only service in
+// the air or an unknown type, keeping the line within its 128 characters.
+void AppendFrequency(int type, float frequency, bool onGround, char line[kFrequencyLineSize]);
+// The frequency lines of a table: three entries on each of the first three lines, every further
+// entry on the fourth. Gives the number of lines (0 when the first entry has no frequency).
+int FrequencyLines(const FrequencyEntry* frequencies, bool onGround,
+                   char lines[kMaxFrequencyLines][kFrequencyLineSize]);
+
+// ---- the panel's geometry
+constexpr int kHintsWidth = 220;
+constexpr int kHintsHeight = 250;
+// Bottom of the dark box for the window's top.
+int HintsBoxBottom(int top, bool showFrequencies, bool listReady, int optionCount);
+// The close box: the top-right corner where the title ends in "X".
+inline bool InHintsCloseBox(int x, int y, int left, int top) { return x > left + 210 && y > top - 10; }
+
+// ---- the key watcher
+constexpr int kHotkeySlotBytes = 4;
+constexpr int kHotkeySlotTotal = 56;
+// Does the key character pass the watcher's first filter: one of HotkeyKeys, searched as a
+// NUL-terminated string (a hotkey without a key ends it)? Key character 0 never passes.
+bool IsWatchedKey(uint8_t keyChar, const char* hotkeyKeys);
+// Is the event one the watcher handles: key-down events, and every event of the "0" key?
+bool IsReportedEvent(uint8_t keyChar, int flags);
+// Does a slot (bytes: key, modifiers, flags, pressed) match key character k with the event's
+// flags? Shift-only and Ctrl-only slots do not look at the other modifier; a slot without
+// modifiers needs neither; Alt is never looked at. An empty key byte never matches.
+bool SlotMatches(const uint8_t slot[kHotkeySlotBytes], uint8_t keyChar, int flags);
+// The first matching slot of the 56 (224 bytes), or -1.
+int FirstMatchingSlot(const uint8_t* slots, uint8_t keyChar, int flags);
+// The slot value that reports a press: k, the slot's modifiers, 0, 1.
+uint32_t PressedSlotValue(uint8_t keyChar, uint8_t modifiers);

@@ -1,0 +1,102 @@
+#include "ui/key_watcher.h"
+
+#include <cstring>
+
+#include "config/hotkeys.h"
+#include "config/key_chars.h"
+#include "shell/guard.h"
+#include "shell/plugin.h"
+#include "simlink/ipc_client.h"
+#include "ui/airport_data.h"
+#include "ui/hints_window.h"
+
+std::atomic<int> LastKeyPressExchanges{0};
+
+namespace {
+
+constexpr uint8_t kTabKey = 0x09;
+constexpr int kUpFlag = 16;
+
+// The emergency key switches the list to the emergency answers (undone at once on the ground by
+// the rebuild it starts).
+void NoteMatchedKey(uint8_t keyChar) {
+    if (EmergencyKey == 0 || keyChar != (uint8_t)EmergencyKey) return;
+    EmergencyMode = 1;
+    if (FrequencyTable[0].Type != 0) BuildOptionList();
+}
+
+// 1 at 0x32FE, then the slot with k, its modifiers and the pressed byte: one batch.
+bool WritePress(int slot, uint8_t keyChar, uint8_t modifiers) {
+    const uint8_t one = 1;
+    const uint32_t value = PressedSlotValue(keyChar, modifiers);
+    IpcSession session;
+    uint32_t result;
+    bool queued = IpcQueueWrite(IpcOffset::HotkeyPressed, 1, &one, &result);
+    queued = IpcQueueWrite(HotkeySlotOffset(slot), 4, &value, &result) || queued;
+    return queued && IpcProcess(&result);
+}
+
+}  // namespace
+
+int ReportHotkeyPress(uint8_t keyChar, int flags) {
+    uint8_t slots[kHotkeySlotTotal * kHotkeySlotBytes] = {};
+    {
+        IpcSession session;
+        uint32_t result;
+        // A failed read matches nothing.
+        if (!IpcQueueRead(IpcOffset::HotkeySlots, sizeof slots, slots, &result)) return 0;
+        if (!IpcProcess(&result)) return 1;
+    }
+    const int slot = FirstMatchingSlot(slots, keyChar, flags);
+    if (slot < 0) return 1;
+    NoteMatchedKey(keyChar);
+    WritePress(slot, keyChar, slots[slot * kHotkeySlotBytes + 1]);
+    return 2;
+}
+
+int ReportHotkeyPressPerSlot(uint8_t keyChar, int flags) {
+    int exchanges = 0;
+    int slot = -1;
+    uint8_t bytes[kHotkeySlotBytes] = {};
+    for (int n = 0; n < kHotkeySlotTotal && slot < 0; ++n) {
+        uint8_t read[kHotkeySlotBytes] = {};
+        IpcSession session;
+        uint32_t result;
+        if (!IpcQueueRead(HotkeySlotOffset(n), kHotkeySlotBytes, read, &result)) continue;
+        ++exchanges;
+        if (!IpcProcess(&result)) continue;
+        if (SlotMatches(read, keyChar, flags)) {
+            slot = n;
+            memcpy(bytes, read, sizeof bytes);
+        }
+    }
+    if (slot < 0) return exchanges;
+    NoteMatchedKey(keyChar);
+    const uint8_t one = 1;
+    if (IpcWrite(IpcOffset::HotkeyPressed, 1, &one)) ++exchanges;
+    const uint32_t value = PressedSlotValue(keyChar, bytes[1]);
+    if (IpcWrite(HotkeySlotOffset(slot), 4, &value)) ++exchanges;
+    return exchanges;
+}
+
+void WatchKey(uint8_t simulatorKey, int flags, HotkeyReporter report) {
+    LastKeyPressExchanges = 0;
+    if (LinkActive.load() != 1) return;
+    if (simulatorKey == kTabKey) {
+        // On release only, whatever the modifiers; holding TAB does nothing more.
+        if (flags & kUpFlag) ToggleKeyboardHints();
+        return;
+    }
+    const uint8_t keyChar = KeyCharOfSimulatorKey(simulatorKey);
+    if (!IsWatchedKey(keyChar, HotkeyKeys)) return;
+    if (!IsReportedEvent(keyChar, flags)) return;
+    LastKeyPressExchanges = report(keyChar, flags);
+}
+
+int HintsKeySniffer(char, XPLMKeyFlags flags, char virtualKey, void*) {
+    // Every key also goes on to the simulator.
+    return Guarded("HintsKeySniffer", 1, [&] {
+        WatchKey((uint8_t)virtualKey, (int)flags, ReportHotkeyPress);
+        return 1;
+    });
+}

@@ -1,0 +1,453 @@
+// The hints window against the stand-in simulator API and the key watcher against a small IPC
+// server on the test's own thread (as the real server's window lives on the simulator's thread).
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "XPLMDataAccess.h"
+#include "XPLMDefs.h"
+#include "XPLMDisplay.h"
+#include "XPLMMenus.h"
+#include "bridge/monitor.h"
+#include "common/sim_control.h"
+#include "config/options.h"
+#include "fake_server.h"
+#include "shell/log.h"
+#include "shell/plugin.h"
+#include "simlink/data_feed.h"
+#include "simlink/datarefs.h"
+#include "simlink/ipc_client.h"
+#include "ui/airport_data.h"
+#include "ui/hints_window.h"
+#include "ui/key_watcher.h"
+
+namespace {
+
+constexpr int kDown = xplm_DownFlag, kUp = xplm_UpFlag, kShift = xplm_ShiftFlag, kCtrl = xplm_ControlFlag;
+
+void DefaultHotkeys() {
+    const char later[] = "AERWVCYNDHL";
+    for (int i = 0; i < kAtcHotkeyCount; ++i) {
+        HotkeyTable[i] = i < 10 ? HotkeyEntry{0, (uint8_t)('0' + i)} : HotkeyEntry{3, (uint8_t)later[i - 10]};
+        HotkeyKeys[i] = (char)HotkeyTable[i].key;
+    }
+    HotkeyKeys[kAtcHotkeyCount] = 0;
+    EmergencyKey = 'E';
+}
+
+void SetAirport(int count) {
+    for (int i = 0; i < kFrequencyTableSize; ++i)
+        FrequencyTable[i] = i < count ? FrequencyEntry{118.0f + 0.25f * i, 1 + i % 12} : FrequencyEntry{0, 0};
+}
+
+struct Item {
+    int kind, left, top, right, bottom;
+    std::string text;
+};
+
+std::vector<Item> LastFrame() {
+    std::vector<Item> out;
+    for (int i = 0; i < SIM_FrameItemCount(); ++i) {
+        const SimDrawItem* d = SIM_FrameItem(i);
+        out.push_back({d->kind, d->left, d->top, d->right, d->bottom, d->text});
+    }
+    return out;
+}
+
+class HintsFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SIM_Init(nullptr);
+        RememberSimulatorThread();
+        Datarefs = DatarefHandles();  // handles of an earlier world are gone
+        PluginOptions = OptionRecord();
+        PluginOptions.EnableKeyboardHints = 1;
+        PluginOptions.ShowFrequencies = 1;
+        PluginMenu = XPLMCreateMenu("QVE to X-Plane", XPLMFindPluginsMenu(),
+                                    XPLMAppendMenuItem(XPLMFindPluginsMenu(), "QVE to X-Plane", nullptr, 1), nullptr,
+                                    nullptr);
+        for (int i = 0; i < MenuItemCount; ++i) XPLMAppendMenuItem(PluginMenu, "item", nullptr, 1);
+        HintsWindow = XPLMCreateWindow(100, 768, 320, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick,
+                                       OptionListText);
+        LinkActive = 1;
+        AtcAttached = 1;
+        EmergencyMode = 0;
+        DefaultHotkeys();
+        SetAirport(0);
+        ClearOptionList();
+        SampledCom1 = 13500;
+        SampledOnGround = 1;
+    }
+    void TearDown() override {
+        LinkActive = 0;
+        AtcAttached = 0;
+        HintsWindow = nullptr;
+        PluginMenu = nullptr;
+        ClearOptionList();
+        ClearHotkeyTable();
+        SetAirport(0);
+    }
+    int CheckMark() {
+        XPLMMenuCheck check = xplm_Menu_NoCheck;
+        XPLMCheckMenuItemState(PluginMenu, MenuKeyboardHints, &check);
+        return check;
+    }
+    bool Visible() { return XPLMGetWindowIsVisible(HintsWindow) != 0; }
+};
+
+// ---- drawing
+
+using HintsDrawing = HintsFixture;
+
+TEST_F(HintsDrawing, NothingWithoutTheLinkOrTheOption) {
+    LinkActive = 0;
+    SIM_RunFrames(1);
+    EXPECT_TRUE(LastFrame().empty());
+    LinkActive = 1;
+    PluginOptions.EnableKeyboardHints = 0;
+    SIM_RunFrames(1);
+    EXPECT_TRUE(LastFrame().empty());
+}
+
+TEST_F(HintsDrawing, WaitingForHotkeysAndFrequencies) {
+    SIM_RunFrames(1);
+    std::vector<Item> f = LastFrame();
+    ASSERT_EQ(f.size(), 5u);
+    EXPECT_EQ(f[0].kind, SimDraw_DarkBox);
+    EXPECT_EQ((std::vector<int>{f[0].left, f[0].top, f[0].right, f[0].bottom}), (std::vector<int>{100, 768, 320, 648}));
+    EXPECT_EQ(f[1].text, "QV3 hints (CS 2 for CTRL+SHIFT+2) X");
+    EXPECT_EQ(f[1].left, 105);
+    EXPECT_EQ(f[1].top, 758);
+    EXPECT_EQ(f[2].text, "Getting last assigned Hotkeys");
+    EXPECT_EQ(f[2].top, 738);
+    EXPECT_EQ(f[3].text, "Use TAB key to show/hide the hints");
+    EXPECT_EQ(f[3].top, 718);
+    EXPECT_EQ(f[4].text, "Retrieving radio frequencies...");
+    EXPECT_EQ(f[4].top, 686);
+    EXPECT_EQ(LastCom1Frequency.load(), 0);
+}
+
+TEST_F(HintsDrawing, WithoutFrequenciesTheBoxIs60ThenFortyPlus18PerOption) {
+    PluginOptions.ShowFrequencies = 0;
+    SIM_RunFrames(1);
+    std::vector<Item> f = LastFrame();
+    ASSERT_EQ(f.size(), 4u);
+    EXPECT_EQ(f[0].top - f[0].bottom, 60);
+    EXPECT_EQ(f[3].text, "Use TAB key to show/hide the hints");
+    // Ten characters are not a list yet.
+    OptionList shortList;
+    strcpy(shortList.text, "0123456789");
+    shortList.count = 3;
+    PublishOptionList(shortList);
+    SIM_RunFrames(1);
+    f = LastFrame();
+    EXPECT_EQ(f[0].top - f[0].bottom, 60);
+    EXPECT_EQ(f[2].text, "Getting last assigned Hotkeys");
+
+    SetAirport(3);
+    BuildOptionList();
+    SIM_RunFrames(1);
+    f = LastFrame();
+    ASSERT_EQ(OptionCount, 11);
+    EXPECT_EQ(f[0].top - f[0].bottom, 40 + 18 * 11);
+    ASSERT_EQ(f.size(), 2u + 11u + 1u);
+    EXPECT_EQ(f.back().text, "Use TAB key to show/hide the hints");
+    EXPECT_EQ(f.back().top, 738 - 16 * 11 - 4);
+}
+
+TEST_F(HintsDrawing, ReadyListAndFrequencyLines) {
+    SetAirport(10);
+    // The frequency lines read the ground state from the simulator: on the ground every service.
+    SIM_SetDataref("sim/flightmodel/failures/onground_any", xplmType_Int, 1);
+    Datarefs.onGround = XPLMFindDataRef("sim/flightmodel/failures/onground_any");
+    BuildOptionList();  // on the ground, COM1 off the table: the ground list
+    SIM_RunFrames(1);
+    std::vector<Item> f = LastFrame();
+    ASSERT_EQ(f.size(), 2u + 11u + 1u + 4u);
+    EXPECT_EQ(f[0].bottom, 768 - 100 - 18 * 11);
+    EXPECT_EQ(f[2].text, "Check-in Ready for taxi__\t 0");
+    EXPECT_EQ(f[2].top, 738);
+    EXPECT_EQ(f[3].text, "Acknowledge______________\tCS A");
+    EXPECT_EQ(f[12].text, "VCP Mode_________________\tCS V");
+    EXPECT_EQ(f[12].top, 738 - 16 * 10);
+    EXPECT_EQ(f[13].text, "Use TAB key to show/hide the hints");
+    EXPECT_EQ(f[13].top, 738 - 16 * 11 - 4);
+    const int first = f[13].top - 32;
+    EXPECT_EQ(f[14].text, "ATIS=118.00\tMULTICOM=118.25\tUNICOM=118.50\t");
+    EXPECT_EQ(f[14].top, first);
+    EXPECT_EQ(f[17].text, "CTR=120.25\t");
+    EXPECT_EQ(f[17].top, first - 48);
+    // In the air the ground-only services are bare tabs.
+    SIM_SetDataref("sim/flightmodel/failures/onground_any", xplmType_Int, 0);
+    SIM_RunFrames(1);
+    f = LastFrame();
+    EXPECT_EQ(f[15].text, "CTAF=118.75\t\tTWR=119.25\t");
+    EXPECT_EQ(f[17].text, "\t");
+}
+
+TEST_F(HintsDrawing, ListsArePublishedWhole) {
+    SetAirport(4);
+    SampledOnGround = 1;
+    BuildOptionList();
+    const OptionList ground = CurrentOptionList();
+    SampledOnGround = 0;
+    BuildOptionList();
+    const OptionList air = CurrentOptionList();
+    ASSERT_EQ(ground.count, 11);
+    ASSERT_EQ(air.count, 13);
+    std::atomic<bool> stop{false};
+    std::thread builder([&] {
+        for (int i = 0; !stop; ++i) {
+            SampledOnGround = i % 2;
+            if (i % 5 == 4) ClearOptionList();
+            else BuildOptionList();
+        }
+    });
+    int seen[3] = {};
+    for (int i = 0; i < 20000; ++i) {
+        OptionList now = CurrentOptionList();
+        if (now.count == 0 && now.text[0] == 0) ++seen[0];
+        else if (now.count == 11 && strcmp(now.text, ground.text) == 0) ++seen[1];
+        else if (now.count == 13 && strcmp(now.text, air.text) == 0) ++seen[2];
+        else ADD_FAILURE() << "half a list: " << now.count << " " << now.text;
+    }
+    stop = true;
+    builder.join();
+    EXPECT_EQ(seen[0] + seen[1] + seen[2], 20000);
+}
+
+// ---- the mouse
+
+using HintsMouse = HintsFixture;
+
+TEST_F(HintsMouse, CloseBoxAtLeftPlus211NotPlus210) {
+    EXPECT_EQ(SIM_Mouse(310, 759, xplm_MouseDown), 1);
+    SIM_Mouse(310, 759, xplm_MouseUp);
+    EXPECT_TRUE(Visible());
+    EXPECT_EQ(PluginOptions.EnableKeyboardHints, 1);
+    EXPECT_EQ(SIM_Mouse(311, 759, xplm_MouseDown), 1);
+    SIM_Mouse(311, 759, xplm_MouseUp);
+    EXPECT_FALSE(Visible());
+    EXPECT_EQ(PluginOptions.EnableKeyboardHints, 0);
+    EXPECT_EQ(CheckMark(), xplm_Menu_Unchecked);
+}
+
+TEST_F(HintsMouse, DragMovesTheWindowUnderThePointer) {
+    SIM_Mouse(150, 700, xplm_MouseDown);
+    SIM_Mouse(400, 500, xplm_MouseDrag);
+    int l, t, r, b;
+    XPLMGetWindowGeometry(HintsWindow, &l, &t, &r, &b);
+    EXPECT_EQ((std::vector<int>{l, t, r, b}), (std::vector<int>{350, 550, 570, 300}));
+    SIM_Mouse(410, 490, xplm_MouseDrag);
+    XPLMGetWindowGeometry(HintsWindow, &l, &t, &r, &b);
+    EXPECT_EQ((std::vector<int>{l, t, r, b}), (std::vector<int>{360, 540, 580, 290}));
+    SIM_Mouse(410, 490, xplm_MouseUp);
+    // The first drag event is tested against the window before it moves: one into the close
+    // box closes the panel.
+    SIM_Mouse(400, 500, xplm_MouseDown);
+    EXPECT_EQ(PluginOptions.EnableKeyboardHints, 1);
+    SIM_Mouse(575, 535, xplm_MouseDrag);
+    SIM_Mouse(575, 535, xplm_MouseUp);
+    EXPECT_EQ(PluginOptions.EnableKeyboardHints, 0);
+    EXPECT_FALSE(Visible());
+    XPLMGetWindowGeometry(HintsWindow, &l, &t, &r, &b);
+    EXPECT_EQ((std::vector<int>{l, t}), (std::vector<int>{525, 585}));
+}
+
+// ---- the key watcher
+
+class KeyWatch : public HintsFixture {
+protected:
+    void SetUp() override {
+        HintsFixture::SetUp();
+        // A class of the same name left registered by another test would own the window.
+        UnregisterClassA("UIPCMAIN", GetModuleHandleA(nullptr));
+        server = std::make_unique<FakeServer>("UIPCMAIN", true);
+        ASSERT_TRUE(server->Ready());
+        const uint32_t version = 0x49290000;
+        const uint16_t code = 8;
+        server->Write(0x3304, &version, 4);
+        server->Write(0x3308, &code, 2);
+        IpcSession session;
+        uint32_t result = 0;
+        ASSERT_TRUE(IpcOpen(&result));
+    }
+    void TearDown() override {
+        {
+            IpcSession session;
+            IpcClose();
+        }
+        server.reset();
+        HintsFixture::TearDown();
+    }
+    // Sends a key event; gives the batches the server got and the offsets written meanwhile.
+    std::pair<int, std::vector<uint32_t>> Key(int simulatorKey, int flags, HotkeyReporter report = nullptr) {
+        int batches = server->Batches();
+        size_t written = server->WrittenOffsets().size();
+        LastKeyPressExchanges = 0;
+        if (report) WatchKey((uint8_t)simulatorKey, flags, report);
+        else EXPECT_EQ(HintsKeySniffer(0, flags, (char)simulatorKey, nullptr), 1);
+        std::vector<uint32_t> all = server->WrittenOffsets();
+        return {server->Batches() - batches, std::vector<uint32_t>(all.begin() + written, all.end())};
+    }
+    uint8_t Byte(uint32_t offset) {
+        uint8_t b = 0;
+        server->Read(offset, &b, 1);
+        return b;
+    }
+    std::unique_ptr<FakeServer> server;
+};
+
+TEST_F(KeyWatch, AMatchingKeyCostsTwoExchangesAndWritesPressThenSlot) {
+    server->SetSlot(2, 'E' | 3 << 8);
+    server->SetSlot(5, 'R' | 3 << 8);
+    server->SetSlot(9, 'R' | 3 << 8);
+    auto [batches, writes] = Key(XPLM_VK_R, kDown | kShift | kCtrl);
+    EXPECT_EQ(batches, 2);
+    EXPECT_EQ(LastKeyPressExchanges.load(), 2);
+    EXPECT_EQ(writes, (std::vector<uint32_t>{0x32FE, 0x3210 + 4 * 5}));
+    EXPECT_EQ(Byte(0x32FE), 1);
+    EXPECT_EQ(server->Slot(5), 0x01000352u);
+    EXPECT_EQ(server->Slot(9), 0x00000352u);  // the first matching slot wins
+}
+
+TEST_F(KeyWatch, ThePerSlotReferenceMakesTheSameWritesInMoreExchanges) {
+    server->SetSlot(5, 'R' | 3 << 8);
+    auto fast = Key(XPLM_VK_R, kDown | kShift | kCtrl);
+    uint32_t fastValue = server->Slot(5);
+    server->SetSlot(5, 'R' | 3 << 8);
+    server->Write(0x32FE, "\0", 1);
+    auto reference = Key(XPLM_VK_R, kDown | kShift | kCtrl, ReportHotkeyPressPerSlot);
+    EXPECT_EQ(reference.first, 6 + 2);
+    EXPECT_EQ(LastKeyPressExchanges.load(), 8);
+    EXPECT_EQ(reference.second, fast.second);
+    EXPECT_EQ(server->Slot(5), fastValue);
+    EXPECT_EQ(Byte(0x32FE), 1);
+    // No slot matching: one exchange against 56.
+    server->SetSlot(5, 0);
+    EXPECT_EQ(Key(XPLM_VK_R, kDown | kShift | kCtrl).first, 1);
+    EXPECT_EQ(Key(XPLM_VK_R, kDown | kShift | kCtrl, ReportHotkeyPressPerSlot).first, 56);
+}
+
+TEST_F(KeyWatch, OtherKeysAndReleasesCostNothing) {
+    server->SetSlot(0, '5');
+    EXPECT_EQ(Key(XPLM_VK_Z, kDown).first, 0);        // not a hotkey
+    EXPECT_EQ(Key(XPLM_VK_5, kUp).first, 0);          // a release
+    EXPECT_EQ(Key(XPLM_VK_5, 0).first, 0);            // neither down nor up
+    EXPECT_EQ(Key(XPLM_VK_NUMPAD5, kDown).first, 0);  // the keypad's 5 is another key
+    EXPECT_EQ(Key(XPLM_VK_5, kDown).first, 2);
+    EXPECT_EQ(Key(XPLM_VK_5, kDown).first, 2);  // held: every down event
+    LinkActive = 0;
+    EXPECT_EQ(Key(XPLM_VK_5, kDown).first, 0);
+}
+
+TEST_F(KeyWatch, TheZeroKeyIsReportedOnPressAndOnRelease) {
+    server->SetSlot(3, '0');
+    auto down = Key(XPLM_VK_0, kDown);
+    server->SetSlot(3, '0');
+    auto up = Key(XPLM_VK_0, kUp);
+    EXPECT_EQ(down.second, (std::vector<uint32_t>{0x32FE, 0x3210 + 12}));
+    EXPECT_EQ(up.second, (std::vector<uint32_t>{0x32FE, 0x3210 + 12}));
+    EXPECT_EQ(server->Slot(3), 0x01000030u);
+}
+
+TEST_F(KeyWatch, ShiftOnlySlotMatchesCtrlShiftAndPlainSlotNeedsNoModifiers) {
+    server->SetSlot(1, 'W' | 1 << 8);
+    EXPECT_EQ(Key(XPLM_VK_W, kDown | kShift | kCtrl).second, (std::vector<uint32_t>{0x32FE, 0x3214}));
+    EXPECT_EQ(server->Slot(1), 0x01000157u);
+    server->SetSlot(1, '7');
+    EXPECT_EQ(Key(XPLM_VK_7, kDown | kShift).second, std::vector<uint32_t>{});
+    EXPECT_EQ(Key(XPLM_VK_7, kDown | kCtrl).second, std::vector<uint32_t>{});
+    EXPECT_EQ(Key(XPLM_VK_7, kDown | xplm_OptionAltFlag).second, (std::vector<uint32_t>{0x32FE, 0x3214}));
+}
+
+TEST_F(KeyWatch, PunctuationAndKeypadKeysRegisteredByTheAtcProgramAreReported) {
+    // Hotkey2 = Shift + ";" (1186), Hotkey3 = the keypad's plus (107), Hotkey4 = "=" (187).
+    HotkeyTable[1] = {1, ';'};
+    HotkeyTable[2] = {0, 0x6B};
+    HotkeyTable[3] = {0, '+'};
+    HotkeyKeys[1] = ';';
+    HotkeyKeys[2] = 0x6B;
+    HotkeyKeys[3] = '+';
+    server->SetSlot(10, 0xBA | 1 << 8);
+    server->SetSlot(11, 0x6B);
+    server->SetSlot(12, 0xBB);
+    EXPECT_EQ(Key(XPLM_VK_SEMICOLON, kDown | kShift).second, (std::vector<uint32_t>{0x32FE, 0x3210 + 40}));
+    EXPECT_EQ(Key(XPLM_VK_ADD, kDown).second, (std::vector<uint32_t>{0x32FE, 0x3210 + 44}));
+    EXPECT_EQ(Key(XPLM_VK_EQUAL, kDown).second, (std::vector<uint32_t>{0x32FE, 0x3210 + 48}));
+    EXPECT_EQ(server->Slot(10), 0x0100013Bu);  // byte 0 is the key character that matched
+}
+
+TEST_F(KeyWatch, AHotkeyWithoutAKeyEndsTheFilter) {
+    server->SetSlot(0, 'A' | 3 << 8);
+    HotkeyKeys[4] = 0;
+    EXPECT_EQ(Key(XPLM_VK_A, kDown | kShift | kCtrl).first, 0);
+    EXPECT_EQ(Key(XPLM_VK_3, kDown).first, 1);
+}
+
+TEST_F(KeyWatch, TabTogglesOnReleaseOnly) {
+    EXPECT_EQ(Key(XPLM_VK_TAB, kDown).first, 0);
+    EXPECT_EQ(PluginOptions.EnableKeyboardHints, 1);
+    Key(XPLM_VK_TAB, kDown);  // held
+    EXPECT_EQ(PluginOptions.EnableKeyboardHints, 1);
+    Key(XPLM_VK_TAB, kUp);
+    EXPECT_EQ(PluginOptions.EnableKeyboardHints, 0);
+    EXPECT_FALSE(Visible());
+    EXPECT_EQ(CheckMark(), xplm_Menu_Unchecked);
+    Key(XPLM_VK_TAB, kUp | kCtrl | kShift);
+    EXPECT_EQ(PluginOptions.EnableKeyboardHints, 1);
+    EXPECT_TRUE(Visible());
+    EXPECT_EQ(CheckMark(), xplm_Menu_Checked);
+    // Without a window only the option and the check mark change.
+    HintsWindow = nullptr;
+    ToggleKeyboardHints();
+    EXPECT_EQ(PluginOptions.EnableKeyboardHints, 0);
+    EXPECT_EQ(CheckMark(), xplm_Menu_Unchecked);
+}
+
+TEST_F(KeyWatch, EmergencyKeyInTheAirSwitchesTheList) {
+    SetAirport(4);
+    SampledOnGround = 0;
+    BuildOptionList();
+    server->SetSlot(0, 'E' | 3 << 8);
+    EXPECT_EQ(Key(XPLM_VK_E, kDown | kShift | kCtrl).first, 2);
+    EXPECT_EQ(EmergencyMode.load(), 1);
+    EXPECT_EQ(std::string(CurrentOptionList().text).substr(0, 25), "Affirmative______________");
+    // Landed: the next rebuild ends it.
+    SampledOnGround = 1;
+    BuildOptionList();
+    EXPECT_EQ(EmergencyMode.load(), 0);
+}
+
+TEST_F(KeyWatch, EmergencyKeyOnTheGroundLeavesTheNormalList) {
+    SetAirport(4);
+    BuildOptionList();
+    const std::string before = CurrentOptionList().text;
+    server->SetSlot(0, 'E' | 3 << 8);
+    EXPECT_EQ(Key(XPLM_VK_E, kDown | kShift | kCtrl).second, (std::vector<uint32_t>{0x32FE, 0x3210}));
+    EXPECT_EQ(EmergencyMode.load(), 0);
+    EXPECT_EQ(CurrentOptionList().text, before);
+    // Without frequencies the list is not rebuilt, and the mode stays until a rebuild.
+    SetAirport(0);
+    SampledOnGround = 0;
+    Key(XPLM_VK_E, kDown | kShift | kCtrl);
+    EXPECT_EQ(EmergencyMode.load(), 1);
+    EXPECT_EQ(CurrentOptionList().text, before);
+}
+
+TEST_F(KeyWatch, AClosedLinkMatchesNothing) {
+    {
+        IpcSession session;
+        IpcClose();
+    }
+    server->SetSlot(0, '5');
+    EXPECT_EQ(Key(XPLM_VK_5, kDown).first, 0);
+    EXPECT_EQ(LastKeyPressExchanges.load(), 0);
+}
+
+}  // namespace
