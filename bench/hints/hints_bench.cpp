@@ -1,6 +1,6 @@
 // Prints METRIC lines for the keyboard hints:
 // - a matching hot-key press from the key sniffer's entry to its return: IPC exchanges and median
-//   time, with the plug-in's one slot read and one press batch, and with the Part's way (one read
+//   time, with the plug-in's one slot read and one press batch, and with the plain way (one read
 //   request per slot, then two single writes) measured alternately in the same run. The server
 //   window lives on the calling thread, as the IPC server's window lives on the simulator's thread.
 //   The key is the ATC program's last registered one (Hotkey21 in slot 20 of 21 in use).

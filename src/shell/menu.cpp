@@ -73,15 +73,6 @@ void LaunchAtcProgram() {
     HeapFree(GetProcessHeap(), 0, folder);
 }
 
-// Item 5: the option, the check mark and, when it exists, the hints window follow each other.
-// The file gets the option at the link stop.
-void ToggleKeyboardHints() {
-    PluginOptions.EnableKeyboardHints = PluginOptions.EnableKeyboardHints == 0 ? 1 : 0;
-    XPLMCheckMenuItem(PluginMenu, MenuKeyboardHints,
-                      PluginOptions.EnableKeyboardHints ? xplm_Menu_Checked : xplm_Menu_Unchecked);
-    if (HintsWindow) XPLMSetWindowIsVisible(HintsWindow, PluginOptions.EnableKeyboardHints);
-}
-
 // Item 6: the PDF manual with the default verb, else the RTF one with "open".
 void ShowManual() {
     const std::string pdf = SimulatorPath("\\Resources\\plugins\\DURarUravud\\DURarUravud.pdf");
@@ -120,7 +111,7 @@ void MenuHandler(void* menuRef, void* itemRef) {
                 LaunchAtcProgram();
                 break;
             case MenuKeyboardHints:
-                ToggleKeyboardHints();
+                ToggleKeyboardHints();  // option, check mark and window follow each other
                 break;
             case MenuManual:
                 ShowManual();

@@ -220,6 +220,6 @@ int FirstMatchingSlot(const uint8_t* slots, uint8_t keyChar, int flags) {
     return -1;
 }
 
-uint32_t PressedSlotValue(uint8_t keyChar, uint8_t modifiers) {
-    return (uint32_t)keyChar | (uint32_t)modifiers << 8 | 1u << 24;
+uint32_t PressedSlotValue(uint8_t registeredKey, uint8_t modifiers) {
+    return (uint32_t)registeredKey | (uint32_t)modifiers << 8 | 1u << 24;
 }

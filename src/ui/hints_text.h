@@ -1,6 +1,6 @@
 #pragma once
 // What the keyboard hints panel shows and how a key meets a hot-key slot, as plain functions of
-// their inputs (Part 5.1). Portable: no windows.h; the window, the simulator and the IPC link are
+// their inputs. Portable: no windows.h; the window, the simulator and the IPC link are
 // in hints_window.* and key_watcher.*.
 #include <cstdint>
 
@@ -74,5 +74,5 @@ bool IsReportedEvent(uint8_t keyChar, int flags);
 bool SlotMatches(const uint8_t slot[kHotkeySlotBytes], uint8_t keyChar, int flags);
 // The first matching slot of the 56 (224 bytes), or -1.
 int FirstMatchingSlot(const uint8_t* slots, uint8_t keyChar, int flags);
-// The slot value that reports a press: k, the slot's modifiers, 0, 1.
-uint32_t PressedSlotValue(uint8_t keyChar, uint8_t modifiers);
+// The slot value that reports a press: the registered key code, its modifiers, 0, 1.
+uint32_t PressedSlotValue(uint8_t registeredKey, uint8_t modifiers);

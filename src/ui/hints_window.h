@@ -1,5 +1,5 @@
 #pragma once
-// The keyboard hints panel and the key watcher (Part 5.1).
+// The keyboard hints panel and the key watcher.
 #include <windows.h>
 
 #include <atomic>

@@ -25,10 +25,12 @@ void NoteMatchedKey(uint8_t keyChar) {
     if (FrequencyTable[0].Type != 0) BuildOptionList();
 }
 
-// 1 at 0x32FE, then the slot with k, its modifiers and the pressed byte: one batch.
-bool WritePress(int slot, uint8_t keyChar, uint8_t modifiers) {
+// 1 at 0x32FE, then the slot with its pressed byte set: one batch. The slot keeps the key code the
+// ATC program registered (for punctuation that is not the key character it matched), so the
+// program finds its own registration with the press flag, as from any other server.
+bool WritePress(int slot, uint8_t registeredKey, uint8_t modifiers) {
     const uint8_t one = 1;
-    const uint32_t value = PressedSlotValue(keyChar, modifiers);
+    const uint32_t value = PressedSlotValue(registeredKey, modifiers);
     IpcSession session;
     uint32_t result;
     bool queued = IpcQueueWrite(IpcOffset::HotkeyPressed, 1, &one, &result);
@@ -50,7 +52,7 @@ int ReportHotkeyPress(uint8_t keyChar, int flags) {
     const int slot = FirstMatchingSlot(slots, keyChar, flags);
     if (slot < 0) return 1;
     NoteMatchedKey(keyChar);
-    WritePress(slot, keyChar, slots[slot * kHotkeySlotBytes + 1]);
+    WritePress(slot, slots[slot * kHotkeySlotBytes], slots[slot * kHotkeySlotBytes + 1]);
     return 2;
 }
 
@@ -74,7 +76,7 @@ int ReportHotkeyPressPerSlot(uint8_t keyChar, int flags) {
     NoteMatchedKey(keyChar);
     const uint8_t one = 1;
     if (IpcWrite(IpcOffset::HotkeyPressed, 1, &one)) ++exchanges;
-    const uint32_t value = PressedSlotValue(keyChar, bytes[1]);
+    const uint32_t value = PressedSlotValue(bytes[0], bytes[1]);
     if (IpcWrite(HotkeySlotOffset(slot), 4, &value)) ++exchanges;
     return exchanges;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The key watcher: the pilot's keys in the simulator turned into hot-key presses that reach the
-// ATC program through the IPC server's hot-key table (Part 5.1, algorithm 5).
+// ATC program through the IPC server's hot-key table.
 //
-// Changed from the Part, with the same effect on the server: the Part reads the 56 slots one
+// Batched, with the same effect on the server as the plain way, which reads the 56 slots one
 // request at a time and then makes two single writes, up to 58 exchanges on the simulator's
 // thread for one key. Here the 56 slots are read in one request (224 bytes from 0x3210), the
 // first matching slot still wins, and the press is reported in one batch holding the same two
@@ -14,7 +14,7 @@
 // number of IPC exchanges made.
 using HotkeyReporter = int (*)(uint8_t keyChar, int flags);
 int ReportHotkeyPress(uint8_t keyChar, int flags);
-// The Part's way, kept as the reference the benchmark measures against: one read request per
+// The plain way, kept as the reference the benchmark measures against: one read request per
 // slot until one matches, then the two writes one exchange each.
 int ReportHotkeyPressPerSlot(uint8_t keyChar, int flags);
 

@@ -1,5 +1,5 @@
-// What the keyboard hints panel shows, and how keys meet hot-key slots (Part 5.1), checked
-// against the Part's tables as text.
+// What the keyboard hints panel shows, and how keys meet hot-key slots, checked against the
+// expected lists as text.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,7 +13,7 @@
 
 namespace {
 
-// The ATC program's default hotkeys (Part 2.3): digits, then Ctrl+Shift+A E R W V C Y N D H L.
+// The ATC program's default hotkeys: digits, then Ctrl+Shift+A E R W V C Y N D H L.
 struct DefaultKeys {
     HotkeyEntry table[kAtcHotkeyCount];
     char keys[kAtcHotkeyCount + 1] = {};

@@ -380,7 +380,7 @@ TEST_F(KeyWatch, PunctuationAndKeypadKeysRegisteredByTheAtcProgramAreReported) {
     EXPECT_EQ(Key(XPLM_VK_SEMICOLON, kDown | kShift).second, (std::vector<uint32_t>{0x32FE, 0x3210 + 40}));
     EXPECT_EQ(Key(XPLM_VK_ADD, kDown).second, (std::vector<uint32_t>{0x32FE, 0x3210 + 44}));
     EXPECT_EQ(Key(XPLM_VK_EQUAL, kDown).second, (std::vector<uint32_t>{0x32FE, 0x3210 + 48}));
-    EXPECT_EQ(server->Slot(10), 0x0100013Bu);  // byte 0 is the key character that matched
+    EXPECT_EQ(server->Slot(10), 0x010001BAu);  // byte 0 keeps the code the ATC program registered
 }
 
 TEST_F(KeyWatch, AHotkeyWithoutAKeyEndsTheFilter) {
