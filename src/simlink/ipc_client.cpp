@@ -53,7 +53,13 @@ bool IpcOpen(uint32_t* result) {
     IpcLink.simulatorCode = 0;
 
     HWND server = FindWindowExA(nullptr, nullptr, "UIPCMAIN", nullptr);
-    if (!server) server = FindWindowExA(nullptr, nullptr, "FS98MAIN", nullptr);
+    // An "FS98MAIN" window of this process is the plug-in's own stand-in main window, which
+    // serves nothing: taking it would open a link that only ever reads zeros.
+    for (HWND other = nullptr; !server && (other = FindWindowExA(nullptr, other, "FS98MAIN", nullptr));) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(other, &process);
+        if (process != GetCurrentProcessId()) server = other;
+    }
     if (!server) return Fail(result, IpcNoServerWindow);
     IpcLink.serverWindow = server;
     IpcLink.messageId = RegisterWindowMessageA("FsasmLib:IPC");

@@ -121,6 +121,18 @@ TEST_F(IpcClient, NoServerWindowFailsWithCodeTwo) {
     EXPECT_EQ(IpcLink.view, nullptr);
 }
 
+TEST_F(IpcClient, OurOwnFs98mainWindowIsNoServer) {
+    // Without the server, only the plug-in's own stand-in main window is left: no link to it.
+    DestroyWindow(server.window);
+    server.window = nullptr;
+    HWND own = MakeWindow("FS98MAIN");
+    uint32_t code = 0;
+    EXPECT_FALSE(IpcOpen(&code));
+    EXPECT_EQ(code, IpcNoServerWindow);
+    EXPECT_EQ(IpcLink.view, nullptr);
+    DestroyWindow(own);
+}
+
 TEST_F(IpcClient, ReadsAndWritesReachTheTable) {
     Open();
     const uint32_t slot = 0x0102AA41;
