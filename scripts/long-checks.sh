@@ -1,8 +1,11 @@
 #!/bin/sh
-# Long checks of the instruction decoder, printing METRIC lines:
-#  - differential run against Zydis and Capstone over every shared library of the system, the
-#    MinGW runtime, Wine's PE DLLs, our cross build, and millions of random byte strings;
-#  - a libFuzzer + AddressSanitizer run of the decoder (FUZZ_SECONDS, default 600).
+# Long checks of the portable code, printing METRIC lines:
+#  - differential run of the instruction decoder against Zydis and Capstone over every shared
+#    library of the system, the MinGW runtime, Wine's PE DLLs, our cross build, and millions of
+#    random byte strings;
+#  - libFuzzer + AddressSanitizer runs of the decoder and of every parser of outside input
+#    (colours, hotkey numbers and briefing lines, airport and radio lines, the IPC reply walk,
+#    the ATC text search), FUZZ_SECONDS each (default 300).
 set -eu
 cd "$(dirname "$0")/.."
 CXX=clang++ cmake -S native -B build-native -G Ninja >/dev/null
@@ -19,15 +22,10 @@ echo "differential run over $(wc -l <"$list") files"
 # shellcheck disable=SC2046
 ./build-native/decoder_diff --random "${RANDOM_COUNT:-5000000}" --seed 7 $(cat "$list") | grep -v -e ' only-mine: ' -e ' only-oracle: ' -e ' overruled: '
 
-seconds="${FUZZ_SECONDS:-600}"
-artifacts=build-native/fuzz-artifacts-long
-rm -rf "$artifacts" && mkdir -p "$artifacts"
-corpus=build-native/fuzz-corpus && mkdir -p "$corpus"
-set +e
-./build-native/fuzz_decoder "$corpus" -max_total_time="$seconds" -max_len=24 -print_final_stats=1 \
-  -artifact_prefix="$artifacts/" >build-native/fuzz.log 2>&1
-set -e
-execs=$(sed -n 's/^stat::number_of_executed_units: *//p' build-native/fuzz.log)
-findings=$(find "$artifacts" -type f | wc -l)
-echo "METRIC fuzz_execs_decoder ${execs:-0} count"
-echo "METRIC fuzz_findings_decoder $findings count"
+# Every fuzz target for FUZZ_SECONDS (default 300) each; the corpus of each grows from run to
+# run in build-native/fuzz-corpus/NAME, failing inputs are kept in build-native/fuzz-artifacts-long/NAME.
+. ./scripts/fuzz-lib.sh
+for name in $FUZZ_TARGETS; do
+  fuzz_run "$name" "build-native/fuzz-corpus/$name" "build-native/fuzz-artifacts-long/$name" \
+    -max_total_time="${FUZZ_SECONDS:-300}"
+done

@@ -1,7 +1,8 @@
 #!/bin/sh
-# Native (Linux) quick checks of the portable instruction decoder: hand-written cases and the
-# trampoline builder under sanitizers, a short differential run against Zydis and Capstone over
-# real code and random bytes, and a short fuzz run. Builds into build-native/.
+# Native (Linux) quick checks of the portable code: the decoder's hand-written cases and the
+# trampoline builder under sanitizers, a short differential run of the decoder against Zydis and
+# Capstone over real code and random bytes, and short fuzz runs of the decoder and of every
+# parser of outside input. Builds into build-native/.
 set -eu
 cd "$(dirname "$0")/.."
 CXX=clang++ cmake -S native -B build-native -G Ninja >/dev/null
@@ -24,6 +25,17 @@ done
 # shellcheck disable=SC2086
 ./build-native/decoder_diff --examples 3 --random 300000 --seed "$(date +%j)" $files
 
-mkdir -p build-native/fuzz-artifacts
-./build-native/fuzz_decoder -runs=300000 -max_len=24 -seed=1 \
-  -artifact_prefix=build-native/fuzz-artifacts/ 2>&1 | tail -1
+# Short fuzz runs of the decoder and the parsers of outside input, from the committed seeds only
+# (a fixed seed, so a run repeats); any finding fails the command.
+. ./scripts/fuzz-lib.sh
+failed=""
+for name in $FUZZ_TARGETS; do
+  corpus=$(mktemp -d)
+  fuzz_run "$name" "$corpus" "build-native/fuzz-artifacts/$name" -runs="$(fuzz_short_runs "$name")" -seed=1
+  rm -rf "$corpus"
+  [ "$fuzz_findings" -eq 0 ] || failed="$failed $name"
+done
+if [ -n "$failed" ]; then
+  echo "fuzz findings:$failed" >&2
+  exit 1
+fi

@@ -2,7 +2,8 @@
 # Installs what the build, the stand-in world and the tests need, from Debian's packages only.
 set -eu
 packages="cmake ninja-build make g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 googletest
-          g++ libzydis-dev libcapstone-dev clang libclang-rt-14-dev sqlite3"
+          g++ libzydis-dev libcapstone-dev clang libclang-rt-14-dev sqlite3
+          pandoc groff"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "shell/log.h"
+#include "simlink/ipc_reply.h"
 
 IpcLinkState IpcLink;
 
@@ -22,11 +23,6 @@ bool Fail(uint32_t* result, IpcResult code) {
 }
 
 void Put32(uint8_t* at, uint32_t value) { memcpy(at, &value, 4); }
-uint32_t Get32(const uint8_t* at) {
-    uint32_t value;
-    memcpy(&value, at, 4);
-    return value;
-}
 
 size_t Used() { return (size_t)(IpcLink.next - IpcLink.view); }
 
@@ -178,30 +174,9 @@ bool IpcProcess(uint32_t* result) {
         return Fail(result, code);
     }
 
-    // The server's reply lies in the same area. Never step past the request area, whatever
-    // sizes a misbehaving server left in it.
-    const uint8_t* end = IpcLink.view + kIpcRequestArea;
-    for (uint8_t* record = IpcLink.view; record + 4 <= end;) {
-        uint8_t id = record[0];
-        if (id == 0) break;
-        if (id == 1) {
-            if (record + 16 > end) break;
-            uint32_t size = Get32(record + 8);
-            uint32_t tag = Get32(record + 12);
-            if ((uint64_t)size > (uint64_t)(end - record - 16)) break;
-            if (size && tag && IpcLink.pendingRead)
-                memcpy(IpcLink.pendingRead, record + 16, size < IpcLink.pendingReadSize ? size : IpcLink.pendingReadSize);
-            record += 16 + size;
-        } else if (id == 2) {
-            if (record + 12 > end) break;
-            uint32_t size = Get32(record + 8);
-            if ((uint64_t)size > (uint64_t)(end - record - 12)) break;
-            record += 12 + size;
-        } else {
-            record[0] = 0;
-            break;
-        }
-    }
+    // The server's reply lies in the same area; the walk keeps within the request area,
+    // whatever sizes a misbehaving server left in it.
+    WalkIpcReply(IpcLink.view, kIpcRequestArea, IpcLink.pendingRead, IpcLink.pendingReadSize);
     IpcLink.next = IpcLink.view;
     *result = IpcOk;
     return true;

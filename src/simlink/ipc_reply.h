@@ -1,0 +1,13 @@
+#pragma once
+// Reading the server's reply out of the shared request area. Portable: no windows.h, so the
+// native fuzzer runs the very code the plug-in uses.
+#include <cstddef>
+#include <cstdint>
+
+// Walks the records the server left in area[0, areaSize): a read (id 1: id, offset, size, tag,
+// then size bytes of data) hands its data to destination, at most destinationSize bytes of it
+// and only when size and tag are both non-zero; a write (id 2: id, offset, size, then size
+// bytes) is stepped over; id 0 ends the walk, and any other id is overwritten with 0 and ends
+// it. Never reads or steps past the area, whatever sizes the server left; a record that would
+// run past it ends the walk. Gives the number of read records whose data was handed over.
+int WalkIpcReply(uint8_t* area, size_t areaSize, void* destination, uint32_t destinationSize);
