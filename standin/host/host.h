@@ -10,6 +10,8 @@
 void Out(const std::string& line);
 std::string Quote(const std::string& text);  // "text" with \n, \t, \" and \\ escaped
 const std::vector<std::string>& OutputLines();
+// While quiet, observations are dropped: long runs whose every line would be noise.
+void SetQuiet(bool on);
 
 // Folder of the running host executable, without a trailing backslash.
 std::string HostFolder();
