@@ -1,5 +1,7 @@
 #!/bin/sh
-# Long checks of the portable code, printing METRIC lines:
+# Long checks, printing METRIC lines:
+#  - the link stress scenario with 500 rounds of link start and stop (LINK_STRESS_ROUNDS; the
+#    test suite runs 40), its ticks running beside the frames;
 #  - differential run of the instruction decoder against Zydis and Capstone over every shared
 #    library of the system, the MinGW runtime, Wine's PE DLLs, our cross build, and millions of
 #    random byte strings;
@@ -8,6 +10,22 @@
 #    the ATC text search), FUZZ_SECONDS each (default 300).
 set -eu
 cd "$(dirname "$0")/.."
+. ./scripts/prepare.sh
+
+rounds="${LINK_STRESS_ROUNDS:-500}"
+start=$(date +%s)
+set +e
+LINK_STRESS_ROUNDS="$rounds" build/wine-run build/sim/X-Plane.exe --instance build/runs/link_stress_long \
+  --scenario tests/scenarios/link_stress.scn --expect tests/scenarios/link_stress.out >build/link_stress_long.log 2>&1
+status=$?
+set -e
+echo "METRIC link_stress_rounds $rounds count"
+echo "METRIC link_stress_seconds $(( $(date +%s) - start )) s"
+echo "METRIC link_stress_failures $([ "$status" -eq 0 ] && echo 0 || echo 1) count"
+[ "$status" -eq 0 ] || tail -20 build/link_stress_long.log
+./scripts/wine-prefix.sh stop
+trap - EXIT
+
 CXX=clang++ cmake -S native -B build-native -G Ninja >/dev/null
 cmake --build build-native >/dev/null
 

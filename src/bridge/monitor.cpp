@@ -94,6 +94,97 @@ const char* FindAtcTextSource() {
     return nullptr;
 }
 
+namespace {
+
+bool Readable(const MEMORY_BASIC_INFORMATION& region) {
+    return region.State == MEM_COMMIT && !(region.Protect & (PAGE_NOACCESS | PAGE_GUARD));
+}
+
+}  // namespace
+
+const char* ScanForAtcText(const void* image, size_t size) {
+    // Readable runs of the image, copied in chunks and each searched in one pass. A window must
+    // lie wholly inside readable memory, as a 128-byte read of it would need; it may reach up to
+    // 127 bytes past the image.
+    constexpr size_t kChunk = 1 << 20;
+    const uint8_t* start = static_cast<const uint8_t*>(image);
+    const uint8_t* end = start + size;
+    const uint8_t* limit = end + kAtcTextWindow - 1;
+    std::vector<uint8_t> copy;
+    for (const uint8_t* at = start; at < end;) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(at, &region, sizeof region) != sizeof region) break;
+        const uint8_t* regionEnd = static_cast<const uint8_t*>(region.BaseAddress) + region.RegionSize;
+        if (!Readable(region)) {
+            at = regionEnd;
+            continue;
+        }
+        const uint8_t* runEnd = regionEnd;
+        while (runEnd < limit) {
+            MEMORY_BASIC_INFORMATION next;
+            if (VirtualQuery(runEnd, &next, sizeof next) != sizeof next || !Readable(next)) break;
+            runEnd = static_cast<const uint8_t*>(next.BaseAddress) + next.RegionSize;
+        }
+        const uint8_t* readEnd = runEnd < limit ? runEnd : limit;
+        const uint8_t* startsEnd = runEnd < end ? runEnd : end;
+        // Chunks overlap by a window less one byte, so windows across a chunk's end are seen.
+        for (const uint8_t* chunk = at; chunk < startsEnd; chunk += kChunk) {
+            size_t starts = (size_t)(startsEnd - chunk) < kChunk ? (size_t)(startsEnd - chunk) : kChunk;
+            size_t length = (size_t)(readEnd - chunk) < starts + kAtcTextWindow - 1 ? (size_t)(readEnd - chunk)
+                                                                                    : starts + kAtcTextWindow - 1;
+            copy.resize(length);
+            SIZE_T got = 0;
+            // A page that went away since the query fails the read; what is left of the run is
+            // given up rather than fault.
+            if (!ReadProcessMemory(GetCurrentProcess(), chunk, copy.data(), length, &got) || got != length) break;
+            long long found = FirstAtcTextWindow(copy.data(), length, starts);
+            if (found >= 0) return reinterpret_cast<const char*>(chunk + found);
+        }
+        at = startsEnd;
+    }
+    return nullptr;
+}
+
+namespace {
+
+// The region around an address, remembered while the walk stays inside it.
+struct RegionCache {
+    const char* base = nullptr;
+    const char* end = nullptr;
+    bool readable = false;
+};
+
+bool ReadableAt(const char* p, RegionCache& cache) {
+    if (p < cache.base || p >= cache.end) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(p, &region, sizeof region) != sizeof region) return false;
+        cache.base = static_cast<const char*>(region.BaseAddress);
+        cache.end = cache.base + region.RegionSize;
+        cache.readable = Readable(region);
+    }
+    return cache.readable;
+}
+
+}  // namespace
+
+const char* ScanForAtcTextByteWise(const void* image, size_t size) {
+    const char* start = static_cast<const char*>(image);
+    char window[kAtcTextWindow];
+    RegionCache first, last;
+    for (size_t offset = 0; offset < size; ++offset) {
+        const char* at = start + offset;
+        // Windows refuses the read of an unreadable page; Wine reads it all the same. Both ends
+        // of the window decide, as it spans at most two pages.
+        if (!ReadableAt(at, first) || !ReadableAt(at + kAtcTextWindow - 1, last)) continue;
+        memset(window, 0, sizeof window);
+        SIZE_T got = 0;
+        if (ReadProcessMemory(GetCurrentProcess(), at, window, sizeof window, &got) && got == sizeof window &&
+            IsAtcTextAtStart(window, kAtcTextWindow))
+            return at;
+    }
+    return nullptr;
+}
+
 DWORD WINAPI AtcTextScan(LPVOID) {
     BackgroundWork work;
     if (!work.Admitted()) return 0;
@@ -103,45 +194,9 @@ DWORD WINAPI AtcTextScan(LPVOID) {
     AtcTextScanRunning = 1;
     Sleep(2000);
     MODULEINFO info = {};
-    if (!GetModuleInformation(GetCurrentProcess(), module, &info, sizeof info)) {
-        AtcTextScanRunning = 0;
-        return 0;
-    }
-    // Readable runs of the image, each searched in one pass; a window must lie wholly inside
-    // readable memory, as a 128-byte read of it would need.
-    const uint8_t* start = static_cast<const uint8_t*>(info.lpBaseOfDll);
-    const uint8_t* end = start + info.SizeOfImage;
-    std::vector<uint8_t> copy;
-    for (const uint8_t* at = start; at < end;) {
-        MEMORY_BASIC_INFORMATION region;
-        if (VirtualQuery(at, &region, sizeof region) != sizeof region) break;
-        const uint8_t* regionEnd = static_cast<const uint8_t*>(region.BaseAddress) + region.RegionSize;
-        bool readable = region.State == MEM_COMMIT && !(region.Protect & (PAGE_NOACCESS | PAGE_GUARD));
-        if (!readable) {
-            at = regionEnd;
-            continue;
-        }
-        // Extend the run through following readable regions, up to 127 bytes past the image.
-        const uint8_t* runEnd = regionEnd;
-        while (runEnd < end + kAtcTextWindow - 1) {
-            MEMORY_BASIC_INFORMATION next;
-            if (VirtualQuery(runEnd, &next, sizeof next) != sizeof next) break;
-            if (next.State != MEM_COMMIT || (next.Protect & (PAGE_NOACCESS | PAGE_GUARD))) break;
-            runEnd = static_cast<const uint8_t*>(next.BaseAddress) + next.RegionSize;
-        }
-        const uint8_t* readEnd = runEnd < end + kAtcTextWindow - 1 ? runEnd : end + kAtcTextWindow - 1;
-        size_t length = (size_t)(readEnd - at);
-        size_t starts = (size_t)((runEnd < end ? runEnd : end) - at);
-        copy.resize(length);
-        SIZE_T got = 0;
-        if (ReadProcessMemory(GetCurrentProcess(), at, copy.data(), length, &got) && got == length) {
-            long long found = FirstAtcTextWindow(copy.data(), length, starts);
-            if (found >= 0) {
-                AtcTextSource = reinterpret_cast<const char*>(at + found);
-                break;
-            }
-        }
-        at = runEnd < end ? runEnd : end;
+    if (GetModuleInformation(GetCurrentProcess(), module, &info, sizeof info)) {
+        const char* found = ScanForAtcText(info.lpBaseOfDll, info.SizeOfImage);
+        if (found) AtcTextSource = found;
     }
     AtcTextScanRunning = 0;
     return 0;
@@ -227,7 +282,7 @@ DWORD WINAPI RefreshAirportRadios(LPVOID frequency) {
         if (found && !strchr(ident, '?') && lstrcmpiA(ident, LastAirportIdent) != 0) {
             LoadAirportFrequencies(ident, FrequencyTable);
             memset(LastAirportIdent, 0, sizeof LastAirportIdent);
-            strncpy(LastAirportIdent, ident, sizeof LastAirportIdent - 1);
+            memcpy(LastAirportIdent, ident, strnlen(ident, sizeof LastAirportIdent - 1));
         }
         if (FrequencyTableHasEntry()) BuildOptionList();
     }

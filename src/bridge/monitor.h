@@ -20,6 +20,12 @@ VOID CALLBACK MonitorTick(PVOID parameter, BOOLEAN timerFired);
 void AttachToAtc();
 const char* FindAtcTextSource();
 DWORD WINAPI AtcTextScan(LPVOID);
+// The lowest address in [image, image + size) whose 128 bytes are readable and hold an ATC
+// message (IsAtcTextAtStart), or null. Searches copies of the readable regions.
+const char* ScanForAtcText(const void* image, size_t size);
+// The same answer, one 128-byte ReadProcessMemory per address whose window is readable: the
+// reference for tests and the benchmark.
+const char* ScanForAtcTextByteWise(const void* image, size_t size);
 // The argument is the address of a COM1 frequency (LastCom1Frequency).
 DWORD WINAPI RefreshAirportRadios(LPVOID lastCom1Frequency);
 

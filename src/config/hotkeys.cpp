@@ -33,12 +33,15 @@ void ClearHotkeyTable() {
 
 int ReadBriefing(const char* path) {
     memset(RouteText, 0, sizeof RouteText);
-    FILE* file = fopen(path, "r");
+    // Binary: in text mode the runtime takes a Ctrl-Z byte for the end of the file, and the
+    // read must reach the real end.
+    FILE* file = fopen(path, "rb");
     if (!file) return 0;
     BriefingReader reader;
     std::string line;
     for (int c = fgetc(file);; c = fgetc(file)) {
         if (c == EOF || c == '\n') {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
             ReadBriefingLine(reader, line.c_str());
             line.clear();
             if (c == EOF) break;

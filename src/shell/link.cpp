@@ -1,4 +1,5 @@
 // Starting and stopping the link, and the first flight loop after enabling.
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -54,6 +55,11 @@ void CreateHintsWindow() {
     if (HintsWindow) return;
     int left = ReadOptionInt("HintLeftPos", 0);
     int top = ReadOptionInt("HintTopPos", 768);
+    // A stored position whose box would not fit the int range is damage, not a place.
+    if (left > INT_MAX - 220 || top < INT_MIN + 250) {
+        left = 0;
+        top = 768;
+    }
     HintsWindow = XPLMCreateWindow(left, top, left + 220, top - 250, 0, DrawHints, HintsKeyHandler, HintsMouseClick,
                                    OptionListText);
     if (HintsWindow) {
@@ -107,11 +113,15 @@ void SaveWindowOptions() {
 }  // namespace
 
 void ClearServerHotkeys() {
-    // A failed write means the server is gone or not answering; each further one would cost
-    // up to nine tries for nothing (56 of them when the server was unloaded first).
+    // The 56 writes go as one batch: the same stores as a write per slot, in one exchange
+    // instead of 56 (each a wait for the simulator's frame when sent from the timer thread).
     const uint32_t zero = 0;
+    IpcSession session;
+    uint32_t result = 0;
+    int queued = 0;
     for (int n = 0; n < kHotkeySlotCount; ++n)
-        if (!IpcWrite(HotkeySlotOffset(n), 4, &zero)) break;
+        if (IpcQueueWrite(HotkeySlotOffset(n), 4, &zero, &result)) ++queued;
+    if (queued) IpcProcess(&result);
 }
 
 float FirstFlightLoop(float, float, int, void*) {

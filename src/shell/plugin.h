@@ -48,7 +48,7 @@ bool StartLink();
 bool StopLink();
 float FirstFlightLoop(float sinceLastCall, float sinceLastFlightLoop, int counter, void* refcon);
 
-// Writes 0 into every hot-key slot of the IPC server.
+// Writes 0 into every hot-key slot of the IPC server, all in one exchange.
 void ClearServerHotkeys();
 
 // The plug-in menu's handler; item reference = item number.

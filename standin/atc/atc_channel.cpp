@@ -42,9 +42,17 @@ bool Channel::Start(const std::string& exe, const std::string& folder, const std
     PROCESS_INFORMATION pi = {};
     std::vector<char> line(command.begin(), command.end());
     line.push_back(0);
-    BOOL made = CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               folder.empty() ? nullptr : folder.c_str(), &si, &pi);
-    DWORD code = GetLastError();
+    BOOL made = FALSE;
+    DWORD code = 0;
+    // Wine now and then refuses a start right after many quick starts and exits
+    // (ERROR_INTERNAL_ERROR); a pause lets the next try through.
+    for (int attempt = 0; attempt < 10 && !made; ++attempt) {
+        if (attempt) Sleep(200);
+        made = CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              folder.empty() ? nullptr : folder.c_str(), &si, &pi);
+        code = GetLastError();
+        if (!made && code != ERROR_INTERNAL_ERROR) break;
+    }
     if (null != INVALID_HANDLE_VALUE) CloseHandle(null);
     if (!made) {
         *error = "cannot start " + exe + " (error " + std::to_string(code) + ")";

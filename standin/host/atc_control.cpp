@@ -18,6 +18,7 @@ atc::Channel& Program() {
     return channel;
 }
 bool g_everStarted = false;
+std::vector<std::string> g_lastStart;  // the words of the last start, for revive
 
 std::string ExitText(DWORD code) {
     switch (code) {
@@ -148,11 +149,57 @@ const Verb kVerbs[] = {
 bool AtcCommand(const std::vector<std::string>& w, std::string* error) {
     Program().pump = [] { SIM_RunFrames(1); };
     if (w.size() < 2 || w[0] != "atc") {
-        *error = "usage: atc start|connect|disconnect|say|caption|button|poll|state|presses|hotkeys|weather|close|stop";
+        *error =
+            "usage: atc start|revive|connect|disconnect|say|caption|button|poll|state|presses|hotkeys|weather|close|"
+            "stop|wait-exit";
         return false;
     }
     const std::string& verb = w[1];
-    if (verb == "start") return Start(w, error);
+    if (verb == "start") {
+        g_lastStart = w;
+        return Start(w, error);
+    }
+    if (verb == "revive") {
+        // Starts the program again as last started, unless it runs: loops that let the plug-in
+        // close it now and then.
+        if (w.size() != 2 || g_lastStart.empty()) {
+            *error = "usage: atc revive (after an atc start)";
+            return false;
+        }
+        if (Program().Running()) {
+            Out("atc revive: running");
+            return true;
+        }
+        return Start(g_lastStart, error);
+    }
+    if (verb == "wait-exit") {
+        // atc wait-exit [MS]: the program's end, whether it came before or during the wait
+        if (w.size() > 3) {
+            *error = "usage: atc wait-exit [MS]";
+            return false;
+        }
+        DWORD ms = kExitTimeoutMs;
+        if (w.size() == 3) {
+            char* end = nullptr;
+            unsigned long value = strtoul(w[2].c_str(), &end, 10);
+            if (w[2].empty() || *end || value > 600000) {
+                *error = "atc wait-exit: MS must be 0 to 600000";
+                return false;
+            }
+            ms = DWORD(value);
+        }
+        if (!g_everStarted) {
+            Out("atc wait-exit: never started");
+            return true;
+        }
+        if (Program().Running() && !Program().WaitExit(ms)) {
+            Out("atc wait-exit: still running after " + std::to_string(ms) + " ms");
+            return true;
+        }
+        Out(Program().Exited() ? "atc wait-exit: ended, " + ExitText(Program().ExitCode())
+                               : std::string("atc wait-exit: ended"));
+        return true;
+    }
     if (verb == "close" || verb == "stop") {
         if (w.size() != 2) {
             *error = "usage: atc " + verb;

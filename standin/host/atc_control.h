@@ -12,6 +12,10 @@
 //   atc button normal|enabled|disabled|wrong-caption|right-caption|grandchild|direct
 //   atc close                    WM_CLOSE, as the plug-in posts it; waits for the exit
 //   atc stop                     ends the program
+//   atc wait-exit [MS]           waits (default 5 s) for the program to end by itself, for
+//                                example after the plug-in closed it; the same line whether it
+//                                ended before or during the wait
+//   atc revive                   starts it again as last started, unless it runs
 // Observations go through Out(). While an order waits for the program, the host runs one frame
 // each time a message sent by another thread waits for the main thread, so the program's
 // exchanges with the IPC server (a window of the main thread) are served; afterwards it tops up

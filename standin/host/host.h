@@ -10,9 +10,9 @@
 void Out(const std::string& line);
 std::string Quote(const std::string& text);  // "text" with \n, \t, \" and \\ escaped
 const std::vector<std::string>& OutputLines();
-// Quiet: observations are neither printed nor kept (long runs); failures still are.
-void SetOutputQuiet(bool quiet);
-// Handles, threads, global atoms, window-system objects and private memory of this process.
+// While quiet, observations are dropped: long runs whose every line would be noise.
+void SetQuiet(bool on);
+// Handles, threads, global atoms, windows and committed memory of this process.
 std::string DescribeProcess();
 
 // Folder of the running host executable, without a trailing backslash.

@@ -47,6 +47,8 @@ void EventSink(const char* line) { Out(line); }
 
 // What the simulator does when it quits: every plug-in disabled, stopped and unloaded.
 void Quit() {
+    // Timer callbacks still under way finish before any plug-in is stopped or unloaded.
+    WaitForTimerRuns();
     for (auto it = Plugins().rbegin(); it != Plugins().rend(); ++it) {
         if (it->id < 0) continue;
         SIM_StopPlugin(it->id);
@@ -113,6 +115,7 @@ int main(int argc, char** argv) {
     SIM_Init(EventSink);
     SIM_SetFrameHook(RunDueTimers);
     int status = RunScenario(FullPath(o.scenario), FullPath(o.pictures));
+    SetQuiet(false);
     AtcShutdown();
     Quit();
     Out("offthread-calls " + std::to_string(SIM_OffThreadCalls()));

@@ -9,7 +9,10 @@ std::vector<std::string> g_lines;
 bool g_quiet = false;
 }  // namespace
 
-void SetOutputQuiet(bool quiet) { g_quiet = quiet; }
+void SetQuiet(bool on) {
+    std::lock_guard<std::mutex> lock(g_outMutex);
+    g_quiet = on;
+}
 
 namespace {
 void ReplaceAll(std::string& text, const std::string& what, const std::string& with) {
@@ -29,6 +32,7 @@ void Out(const std::string& raw) {
     ReplaceAll(line, quotedFolder, "${SIM}");
     ReplaceAll(line, folder, "${SIM}");
     std::lock_guard<std::mutex> lock(g_outMutex);
+    if (g_quiet) return;
     g_lines.push_back(line);
     fputs(line.c_str(), stdout);
     fputc('\n', stdout);

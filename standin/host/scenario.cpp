@@ -207,6 +207,25 @@ void Print(const std::vector<std::string>& w) {
         snprintf(hex, sizeof hex, " style=0x%08lX exstyle=0x%08lX", (unsigned long)GetWindowLongA(found, GWL_STYLE),
                  (unsigned long)GetWindowLongA(found, GWL_EXSTYLE));
         Out(line + " found caption " + Quote(text) + hex + (IsWindowVisible(found) ? " visible" : " hidden"));
+    } else if (what == "desktop-windows") {
+        // print desktop-windows CLASS: how many top-level windows of that class exist
+        Need(w, 3, "print desktop-windows CLASS");
+        struct Count {
+            std::string cls;
+            int n;
+        } count{w[2], 0};
+        EnumWindows(
+            [](HWND window, LPARAM p) -> BOOL {
+                Count* c = reinterpret_cast<Count*>(p);
+                char name[256] = "";
+                GetClassNameA(window, name, sizeof name);
+                if (c->cls == name) ++c->n;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&count));
+        Out("desktop-windows " + Quote(w[2]) + ": " + std::to_string(count.n));
+    } else if (what == "timer-runs") {
+        DescribeTimerRuns();
     } else if (what == "widgets") {
         PrintLines("", DescribeWidgets());
     } else if (what == "timers") {
@@ -277,6 +296,8 @@ void Dataref(const std::vector<std::string>& w) {
 }
 
 int RunLines(const std::string& scenarioPath, const std::string& pictureFolder, int depth);
+void Execute(const std::vector<std::string>& w, const std::string& pictureFolder, const std::string& scenarioPath,
+             int depth);
 
 // Real time passes with no frame run, as when the simulator is slow: the plug-ins' worker threads
 // finish their work meanwhile. Messages sent to the main thread's windows are served.
@@ -303,19 +324,6 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
         if (depth > 8) throw Failure{"includes nested too deep"};
         std::string dir = scenarioPath.substr(0, scenarioPath.find_last_of("\\/") + 1);
         if (RunLines(dir + w[1], pictureFolder, depth + 1) != 0) throw Failure{"in " + w[1]};
-    } else if (c == "repeat") {
-        // repeat N FILE: another scenario file N times
-        Need(w, 3, "repeat N FILE");
-        if (depth > 8) throw Failure{"includes nested too deep"};
-        std::string dir = scenarioPath.substr(0, scenarioPath.find_last_of("\\/") + 1);
-        const long times = (long)Number(w[1]);
-        for (long i = 0; i < times; ++i)
-            if (RunLines(dir + w[2], pictureFolder, depth + 1) != 0)
-                throw Failure{"in " + w[2] + ", round " + std::to_string(i + 1)};
-    } else if (c == "output") {
-        Need(w, 2, "output quiet|normal");
-        if (w[1] != "quiet" && w[1] != "normal") throw Failure{"output quiet|normal"};
-        SetOutputQuiet(w[1] == "quiet");
     } else if (c == "echo") {
         std::string text;
         for (size_t i = 1; i < w.size(); ++i) text += (i > 1 ? " " : "") + w[i];
@@ -326,6 +334,68 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
     } else if (c == "frame-period") {
         Need(w, 2, "frame-period SECONDS");
         SIM_SetFramePeriod(Real(w[1]));
+    } else if (c == "timers") {
+        // timers concurrent|between-frames: how the plug-ins' timer callbacks run
+        Need(w, 2, "timers concurrent|between-frames");
+        if (w[1] != "concurrent" && w[1] != "between-frames") throw Failure{"timers concurrent|between-frames"};
+        SetTimersConcurrent(w[1] == "concurrent");
+    } else if (c == "frame-pace") {
+        Need(w, 2, "frame-pace MS");
+        long ms = Number(w[1]);
+        if (ms < 0 || ms > 1000) throw Failure{"frame-pace: 0 to 1000 ms"};
+        SetFramePace((DWORD)ms);
+    } else if (c == "await-timer-run") {
+        // Frames until a concurrent timer run has started (at most FRAMES, default 100000).
+        if (w.size() > 2) throw Failure{"usage: await-timer-run [FRAMES]"};
+        long limit = w.size() == 2 ? Number(w[1]) : 100000;
+        long long before = TimerRunsStarted();
+        long n = 0;
+        while (TimerRunsStarted() == before) {
+            if (n++ >= limit) throw Failure{"no timer run started within " + std::to_string(limit) + " frames"};
+            SIM_RunFrames(1);
+        }
+    } else if (c == "await-timers-idle") {
+        Need(w, 1, "await-timers-idle");
+        WaitForTimerRuns();
+    } else if (c == "timer-runs") {
+        Need(w, 2, "timer-runs reset");
+        if (w[1] != "reset") throw Failure{"timer-runs reset"};
+        ResetTimerRuns();
+    } else if (c == "wait-sent-message") {
+        // Waits, serving nothing, until a message another thread sent waits for this thread.
+        Need(w, 2, "wait-sent-message MS");
+        long ms = Number(w[1]);
+        DWORD start = GetTickCount();
+        bool waiting = false;
+        while (!(waiting = (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0) &&
+               GetTickCount() - start < (DWORD)ms)
+            Sleep(1);
+        Out(waiting ? "a sent message waits" : "no sent message within " + w[1] + " ms");
+    } else if (c == "timed") {
+        // timed COMMAND...: the command's real duration
+        if (w.size() < 2) throw Failure{"usage: timed COMMAND..."};
+        std::vector<std::string> rest(w.begin() + 1, w.end());
+        LARGE_INTEGER start, end, frequency;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        Execute(rest, pictureFolder, scenarioPath, depth);
+        QueryPerformanceCounter(&end);
+        char text[64];
+        snprintf(text, sizeof text, "%.3f", double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart));
+        Out("timed " + rest[0] + ": " + text + " ms");
+    } else if (c == "repeat") {
+        // repeat N FILE: another scenario file N times
+        Need(w, 3, "repeat N FILE");
+        long n = Number(w[1]);
+        if (depth > 8) throw Failure{"includes nested too deep"};
+        std::string dir = scenarioPath.substr(0, scenarioPath.find_last_of("\\/") + 1);
+        for (long i = 0; i < n; ++i)
+            if (RunLines(dir + w[2], pictureFolder, depth + 1) != 0)
+                throw Failure{"in " + w[2] + ", round " + std::to_string(i + 1)};
+    } else if (c == "quiet") {
+        Need(w, 2, "quiet on|off");
+        if (w[1] != "on" && w[1] != "off") throw Failure{"quiet on|off"};
+        SetQuiet(w[1] == "on");
     } else if (c == "trace") {
         Need(w, 3, "trace WHAT on|off");
         SIM_Trace(w[1].c_str(), w[2] == "on");
@@ -398,19 +468,23 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
     }
 }
 
-// ${SIM} in a word stands for the simulator folder, ${env:NAME} for an environment variable.
+// ${SIM} in a word stands for the simulator folder; ${NAME:-DEFAULT} for the environment
+// variable NAME, or DEFAULT when it is not set (long runs of the same scenario).
 void Substitute(std::vector<std::string>& words) {
     for (std::string& w : words) {
         size_t at;
         while ((at = w.find("${SIM}")) != std::string::npos) w.replace(at, 6, HostFolder());
-        while ((at = w.find("${env:")) != std::string::npos) {
-            size_t end = w.find('}', at);
-            if (end == std::string::npos) throw Failure{"unterminated ${env:NAME}"};
-            std::string name = w.substr(at + 6, end - at - 6);
-            char value[256] = "";
-            DWORD n = GetEnvironmentVariableA(name.c_str(), value, sizeof value);
-            if (n == 0 || n >= sizeof value) throw Failure{"environment variable " + name + " is not set"};
-            w.replace(at, end - at + 1, value);
+        size_t from = 0;
+        while ((at = w.find("${", from)) != std::string::npos) {
+            size_t dash = w.find(":-", at), end = w.find('}', at);
+            if (dash == std::string::npos || end == std::string::npos || dash > end) break;
+            std::string name = w.substr(at + 2, dash - at - 2);
+            std::string value = w.substr(dash + 2, end - dash - 2);
+            char buffer[256];
+            DWORD n = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
+            if (n > 0 && n < sizeof buffer) value = buffer;
+            w.replace(at, end + 1 - at, value);
+            from = at + value.size();
         }
     }
 }
@@ -433,7 +507,7 @@ int RunLines(const std::string& scenarioPath, const std::string& pictureFolder, 
             Substitute(w);
             Execute(w, pictureFolder, scenarioPath, depth);
         } catch (const Failure& f) {
-            SetOutputQuiet(false);
+            SetQuiet(false);
             Out("scenario " + scenarioPath.substr(scenarioPath.find_last_of("\\/") + 1) + " line " +
                 std::to_string(number) + ": " + f.message);
             return 2;

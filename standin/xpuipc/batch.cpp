@@ -88,10 +88,12 @@ BatchResult ServeBatch(uint8_t* area, size_t areaSize, uint32_t writer) {
             return result;
         }
         uint8_t* data = area + position + r.header;
-        if (r.id == kRead)
+        if (r.id == kRead) {
             TableRead(r.offset, r.size, data);
-        else
+        } else {
             TableWrite(r.offset, r.size, data, writer);
+            if (r.offset >= kWeatherFirst && r.offset < kWeatherEnd) ++result.weatherWrites;
+        }
         position += r.header + uint64_t(r.size);
     }
     result.ok = true;

@@ -9,6 +9,8 @@
 //   presses [clear]                presses delivered to key owners (slot written with byte 3 = 1)
 //   message                        the message shown, its time left and its window
 //   status                         server window, batch counters, last refusal, faults
+//   counters [closed]              batches and records served, weather batches and writes,
+//                                  requests from closed links (only that with "closed")
 //   text-buffer [first|second|own] where the drawn text lives (the two fixed places of the real
 //                                  server's 64-bit build, or an ordinary static array)
 //   fault none | no-reply [MS] | slow-reply MS | window-gone | garbage-id [RECORD [BYTE]] |
@@ -167,6 +169,10 @@ bool Command(const std::string& line, std::string* out) {
         *out = ServerStatus() + DescribeTextBuffer();
         return true;
     }
+    if (c == "counters" && (w.size() == 1 || (w.size() == 2 && w[1] == "closed"))) {
+        *out = ServerCounters(w.size() == 2 ? w[1] : "");
+        return true;
+    }
     if (c == "text-buffer" && w.size() <= 2) {
         if (w.size() == 2 && !SetTextPlacement(w[1], out)) return false;
         *out = DescribeTextBuffer();
@@ -184,7 +190,7 @@ bool Command(const std::string& line, std::string* out) {
         return true;
     }
     *out = "unknown command \"" + line +
-           "\"; commands: read, write, hotkeys, presses, message, status, text-buffer, fault, reset";
+           "\"; commands: read, write, hotkeys, presses, message, status, counters, text-buffer, fault, reset";
     return false;
 }
 

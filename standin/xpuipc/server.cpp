@@ -24,6 +24,10 @@ int g_garbageRecord = 1;
 uint8_t g_garbageByte = 0x7F;
 std::vector<std::pair<HANDLE, std::string>> g_taken;  // mappings held in advance, with a label
 unsigned g_served = 0, g_refused = 0, g_unanswered = 0;
+unsigned long long g_records = 0, g_weatherBatches = 0, g_weatherWrites = 0;
+// Requests whose atom or mapping is gone: the client sent after closing its link (or with a
+// handle it never had).
+unsigned long long g_fromClosed = 0;
 std::string g_lastRefusal = "none";
 
 HINSTANCE Module() {
@@ -57,12 +61,16 @@ LRESULT Serve(WPARAM wParam) {
     }
     char name[256] = "";
     if (!GlobalGetAtomNameA(ATOM(wParam), name, sizeof name)) {
+        ++g_fromClosed;
         snprintf(text, sizeof text, "atom 0x%X names nothing", unsigned(wParam));
         return Refuse(text);
     }
     Mapping m;
     m.handle = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
-    if (!m.handle) return Refuse("no mapping named \"" + std::string(name) + "\"");
+    if (!m.handle) {
+        ++g_fromClosed;
+        return Refuse("no mapping named \"" + std::string(name) + "\"");
+    }
     m.view = static_cast<uint8_t*>(MapViewOfFile(m.handle, FILE_MAP_WRITE, 0, 0, 0));
     if (!m.view) return Refuse("mapping \"" + std::string(name) + "\" cannot be mapped");
     // A client's mapping may be smaller than the protocol's area: walk only what is mapped.
@@ -74,6 +82,11 @@ LRESULT Serve(WPARAM wParam) {
     BatchResult result = ServeBatch(m.view, size, pid);
     if (!result.ok) return Refuse(result.reason);
     ++g_served;
+    g_records += unsigned(result.records);
+    if (result.weatherWrites) {
+        ++g_weatherBatches;
+        g_weatherWrites += unsigned(result.weatherWrites);
+    }
     uint32_t at;
     if (g_mode == Mode::GarbageId && RecordStart(m.view, size, g_garbageRecord, &at)) m.view[at] = g_garbageByte;
     return 1;
@@ -125,6 +138,7 @@ bool ServerStart() {
     g_started = true;
     g_windowGone = false;
     g_served = g_refused = g_unanswered = 0;
+    g_records = g_weatherBatches = g_weatherWrites = g_fromClosed = 0;
     g_lastRefusal = "none";
     return g_message && CreateServerWindow();
 }
@@ -218,6 +232,19 @@ bool SetFault(const std::string& args, std::string* error) {
         return false;
     }
     return true;
+}
+
+std::string ServerCounters(const std::string& which) {
+    char text[300];
+    if (which == "closed") {
+        snprintf(text, sizeof text, "requests from closed links %llu\n", g_fromClosed);
+    } else {
+        snprintf(text, sizeof text,
+                 "batches served %u\nrecords served %llu\nweather batches %llu\nweather writes %llu\n"
+                 "requests from closed links %llu\n",
+                 g_served, g_records, g_weatherBatches, g_weatherWrites, g_fromClosed);
+    }
+    return text;
 }
 
 std::string ServerStatus() {

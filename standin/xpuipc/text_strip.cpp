@@ -15,10 +15,18 @@ namespace {
 constexpr uint32_t kFirstRva = 0x4EBE0, kSecondRva = 0xC1F60;  // the real 64-bit build's places
 constexpr size_t kTextBuffer = kMessageTextSize + 1;          // 128 characters and a NUL
 
-// Zero-filled (.bss), so it costs address space only. Sized to reach both places while .bss
-// starts anywhere from RVA 0x30000 to 0x4EBE0; whether it does is checked at run time.
-alignas(16) char g_mirror[0x92000];
-char g_ownText[kTextBuffer];
+// Zero-filled (.bss), so it costs address space only; one object, so its parts keep their order.
+// The mirror is sized to reach both places while .bss starts anywhere from RVA 0x30000 to
+// 0x4EBE0 (checked at run time). The filler makes the image larger than 1 MiB, also without
+// debug sections, and puts message-like text without any ATC phrase in front of the ordinary
+// buffer, so a scan for that buffer has more than a megabyte to cover.
+struct ImageArea {
+    alignas(16) char mirror[0x92000];
+    char filler[0x48000];
+    char ownText[kTextBuffer];
+};
+ImageArea g_image;
+char* const g_ownText = g_image.ownText;
 char* g_text = g_ownText;  // what the strip draws
 const char* g_placement = "own";
 
@@ -31,9 +39,32 @@ std::string g_pendingText;
 int g_pendingSeconds = 0;
 
 char* MirrorAt(uint32_t rva) {
-    uintptr_t start = reinterpret_cast<uintptr_t>(g_mirror) - ModuleBase();
-    if (rva < start || rva + kTextBuffer > start + sizeof g_mirror) return nullptr;
-    return g_mirror + (rva - start);
+    uintptr_t start = reinterpret_cast<uintptr_t>(g_image.mirror) - ModuleBase();
+    if (rva < start || rva + kTextBuffer > start + sizeof g_image.mirror) return nullptr;
+    return g_image.mirror + (rva - start);
+}
+
+// Pieces of text, each ended by a NUL, none holding a phrase the plug-in looks for (near misses
+// on purpose); one runs longer than a 128-byte window.
+void FillFiller() {
+    static const char* const kPieces[] = {
+        "Loaded F", "ComFre", "You are no", "virtual Co-pilo", "P.I.", "Loaded AD", "Initialisin",
+        "Tower, cleared to land runway 27 left, wind two seven zero at eight knots",
+        "Contact departure on one two four decimal three five, good day",
+        "Radar contact, climb and maintain flight level one two zero, proceed direct to the fix, expect "
+        "higher in ten miles; traffic at your two o'clock, five miles, opposite direction, a heavy jet "
+        "descending through flight level one three zero; report the traffic in sight",
+        "QV3 not connected to XPlane", "Com Freq", "loaded  fp", "You  are not",
+    };
+    size_t at = 0, piece = 0;
+    while (at < sizeof g_image.filler) {
+        const char* text = kPieces[piece++ % (sizeof kPieces / sizeof kPieces[0])];
+        size_t n = strlen(text) + 1;
+        if (at + n > sizeof g_image.filler) n = sizeof g_image.filler - at;
+        memcpy(g_image.filler + at, text, n);
+        at += n;
+    }
+    g_image.filler[sizeof g_image.filler - 1] = 0;
 }
 
 void Draw(XPLMWindowID window, void*) {
@@ -82,6 +113,7 @@ float StripLoop(float, float, int, void*) {
 }  // namespace
 
 void TextStripStart() {
+    FillFiller();
     memset(g_text, 0, kTextBuffer);
     // Registered here, in our own name: windows made from the loop are then ours, whoever wrote
     // the message (a client's batch arrives through the host's message pump, outside any plug-in).

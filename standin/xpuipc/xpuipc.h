@@ -24,6 +24,7 @@ constexpr uint32_t kMessageTime = 0x32FA;
 constexpr uint32_t kHotkeyNotice = 0x32FE;
 constexpr uint32_t kMessageText = 0x3380;
 constexpr uint32_t kMessageTextSize = 128;
+constexpr uint32_t kWeatherFirst = 0xCC08, kWeatherEnd = 0xCF86;  // the weather area
 
 // ---- offset table (table.cpp)
 void TableReset();  // default identity values, empty hot keys, empty logs
@@ -42,6 +43,7 @@ struct BatchResult {
     bool ok = false;
     int records = 0;          // records checked (or served)
     uint32_t terminator = 0;  // where the terminating zero word lies
+    int weatherWrites = 0;    // write records inside the weather area
     std::string reason;       // why a batch was refused
 };
 // Checks every record of the area first and serves the batch only when all of them are sound:
@@ -55,6 +57,9 @@ bool RecordStart(const uint8_t* area, size_t areaSize, int index, uint32_t* posi
 bool ServerStart();  // registers the class and creates "UIPCMAIN" on the calling thread
 void ServerStop();
 std::string ServerStatus();
+// Counters for benchmarks and soak runs: batches and records served, batches carrying weather
+// writes, and requests that arrived from a link its client had already closed.
+std::string ServerCounters(const std::string& which);
 // Fault commands; give false with a message in *error for bad arguments.
 bool SetFault(const std::string& args, std::string* error);
 void ClearFaults();

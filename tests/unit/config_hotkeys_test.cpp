@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,87 @@ TEST_F(Import, AShortOrMissingPlanLeavesTheRoute) {
     EXPECT_EQ(ReadAtcHotkeys(HotkeyTable, &emergency), 1);
     EXPECT_STREQ(RouteText, "KSEA to KPDX");
     EXPECT_TRUE(g_boxes.empty());
+}
+
+// Briefing files as they come: binary junk, huge, without line ends, CR LF, endless destinations.
+// The read always reaches the end and the route stays within its 15 characters.
+class BriefingFile : public ::testing::Test {
+protected:
+    std::string Read(const std::string& bytes) {
+        std::string path = SimulatorFolder() + "\\briefing-test\\plan.brf";
+        WriteTextFile(path, bytes);
+        memset(RouteText, 'Z', sizeof RouteText);  // ReadBriefing must empty it first
+        EXPECT_EQ(ReadBriefing(path.c_str()), 1);
+        EXPECT_EQ(RouteText[kRouteTextSize - 1], 0);
+        return RouteText;
+    }
+};
+
+TEST_F(BriefingFile, BinaryBytesAndCtrlZDoNotEndTheRead) {
+    std::mt19937 random(3);
+    std::string junk;
+    for (int i = 0; i < 20000; ++i) junk += (char)(random() % 256);
+    junk += "\x1A\n";
+    EXPECT_EQ(Read(junk + "Departure Airport - EDDF, x\nDestination Airport - EDDM, y\n"), "EDDF to EDDM");
+    std::string stops = "Departure Airport - EDDF, x\n";
+    stops += '\0';
+    stops += "\x1A\n";
+    EXPECT_EQ(Read(stops + "Destination Airport - LOWW, y"), "EDDF to LOWW");
+}
+
+TEST_F(BriefingFile, HugeFilesLongLinesAndNoLineEnds) {
+    std::string lines;
+    for (int i = 0; i < 100000; ++i) lines += "Route leg " + std::to_string(i) + " - waypoint, heading 270\n";
+    EXPECT_EQ(Read(lines + "Departure Airport - KSEA, a\nDestination Airport - KPDX, b\n"), "KSEA to KPDX");
+    // One line of 3 MB: only its first 127 characters count, and they hold no label.
+    EXPECT_EQ(Read(std::string(3 << 20, 'x') + "Departure Airport - KSEA, a"), "");
+    // A last line without its line end still counts.
+    EXPECT_EQ(Read("Departure Airport - KSEA, a"), "KSEA to ");
+    EXPECT_EQ(Read(""), "");
+}
+
+TEST_F(BriefingFile, CrLfLineEndsStayOutOfTheIdents) {
+    EXPECT_EQ(Read("Departure Airport, - KX\r\nDestination Airport, - LOW\r\n"), "KX to LOW");
+}
+
+TEST_F(BriefingFile, ManyDestinationLinesKeepTheFirst) {
+    std::string plan = "Departure Airport - EDDF, x\n";
+    for (int i = 0; i < 5000; ++i) plan += "Destination Airport - L" + std::to_string(100 + i % 900) + ", y\n";
+    EXPECT_EQ(Read(plan), "EDDF to L100");
+    // Destinations only, never a departure: the route stays within its size all the same.
+    std::string only;
+    for (int i = 0; i < 50; ++i) only += "Destination Airport - ABCD, y\n";
+    EXPECT_EQ(Read(only), "ABCD");
+}
+
+TEST_F(Import, GarbageNumbersGiveNoKeyTheyDoNotName) {
+    WriteTextFile(folder + "\\QV3.ini",
+                  "[Hotkeys]\nHotkey1=-1\nHotkey2=abc\nHotkey3=2147483647\nHotkey4=4000000000\n"
+                  "Hotkey5=-2147483648\nHotkey6=\nHotkey7=99999999999999999999999999999999\nHotkey8=\x01\xff\xfe\n"
+                  "Hotkey12=-2065\n[HotkeysActive]\nHotkey1=yes\nHotkey2=-7\nHotkey3=99999999999\n"
+                  "[Config]\nLastADV=" + std::string(400, 'p') + ".adv\n");
+    strcpy(RouteText, "KSEA to KPDX");
+    int emergency = -1;
+    EXPECT_EQ(ReadAtcHotkeys(HotkeyTable, &emergency), 1);
+    struct Case {
+        int index, modifiers, key;
+    } cases[] = {
+        {0, 0, 0},    // -1
+        {1, 0, 0},    // not a number: 0, which names no key
+        {2, 3, 0},    // the largest int: both modifiers, nothing left that is a key
+        {3, 0, 0},    // beyond int: negative
+        {4, 0, 0},    // the smallest int
+        {11, 0, 0},   // negative emergency key
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(HotkeyTable[c.index].modifiers, c.modifiers) << "Hotkey" << c.index + 1;
+        EXPECT_EQ(HotkeyTable[c.index].key, c.key) << "Hotkey" << c.index + 1;
+    }
+    EXPECT_EQ(emergency, 0);
+    // Too long a plan path is not cut into another file's name.
+    EXPECT_STREQ(RouteText, "KSEA to KPDX");
+    // "yes" and the missing ones count as switched off: one message.
+    EXPECT_EQ(g_boxes, (std::vector<std::string>{"DURarUravud: Some QVE hotkeys are currenty disabled"}));
 }
 
 }  // namespace

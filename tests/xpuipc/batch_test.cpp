@@ -171,4 +171,29 @@ TEST_F(Batch, ControlReadsAndWritesTheSameTable) {
     EXPECT_EQ(Table32(0x3304), 0x40010000u);
 }
 
+TEST_F(Batch, CountersTellWeatherBatchesAndRequestsThroughClosedLinks) {
+    Client c;
+    c.Write32(0xCC08, 0x424F4C47);
+    c.Write32(0xCF80, 7);
+    c.Write32(0x4000, 1);  // outside the weather area
+    ASSERT_TRUE(c.Send());
+    c.Clear();
+    c.Write32(0x3210, 0);
+    ASSERT_TRUE(c.Send());
+    ATOM stale;
+    {
+        Client closed;
+        closed.Write32(0xCC08, 0);
+        stale = closed.Atom();
+    }  // its atom and mapping are gone
+    UINT message = RegisterWindowMessageA("FsasmLib:IPC");
+    DWORD_PTR result = 1;
+    ASSERT_TRUE(SendMessageTimeoutA(ServerWindow(), message, stale, 0, SMTO_BLOCK, 2000, &result));
+    EXPECT_EQ(result, 0u);
+    EXPECT_EQ(Control("counters"),
+              "batches served 2\nrecords served 4\nweather batches 1\nweather writes 2\n"
+              "requests from closed links 1\n");
+    EXPECT_EQ(Control("counters closed"), "requests from closed links 1\n");
+}
+
 }  // namespace

@@ -1,0 +1,193 @@
+// The monitor's tick as the timer pool runs it, against an ATC program form of our own, and the
+// nearest airport's radio refresh against small files.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "XPLMDataAccess.h"
+#include "bridge/monitor.h"
+#include "common/sim_control.h"
+#include "config/options.h"
+#include "config_test_support.h"
+#include "import_patch.h"
+#include "shell/locks.h"
+#include "shell/log.h"
+#include "shell/plugin.h"
+#include "simlink/data_feed.h"
+#include "simlink/datarefs.h"
+#include "ui/airport_data.h"
+
+namespace {
+
+std::atomic<int> g_closes{0};
+std::atomic<int> g_boxes{0};
+
+LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE) {
+        ++g_closes;
+        return 0;  // stays, so later ticks still find it
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int WINAPI CountBox(HWND, LPCSTR, LPCSTR, UINT) {
+    ++g_boxes;
+    return IDOK;
+}
+
+HWND Make(const char* cls, const char* caption, HWND parent, WNDPROC proc) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = cls;
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, cls, caption, parent ? WS_CHILD : 0, 0, 0, 10, 10, parent, nullptr, wc.hInstance,
+                           nullptr);
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+const char kAirports[] =
+    "EDDF,large_airport,\"Frankfurt am Main\",50.0333,8.5706\n"
+    "EDDS,large_airport,\"Stuttgart\",48.6899,9.2220\n"
+    "EDDM,large_airport,\"Munich\",48.3538,11.7861\n";
+const char kRadios[] =
+    "\"EDDF\",1,118.025\n\"EDDF\",6,119.900\n\"EDDS\",6,118.800\n\"EDDM\",6,118.700\n";
+
+class Monitor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PatchOwnImport("user32.dll", "MessageBoxA", reinterpret_cast<void*>(&CountBox));
+        SIM_Init(nullptr);
+        RememberSimulatorThread();
+        if (!PluginLocksAlive()) CreatePluginLocks();
+        PluginOptions = OptionRecord();
+        PluginOptions.BoostQVEProcessPriority = 0;
+        PluginOptions.EnableKeyboardHints = 1;
+        SIM_SetDataref("sim/flightmodel/position/latitude", xplmType_Double, 0);
+        SIM_SetDataref("sim/flightmodel/position/longitude", xplmType_Double, 0);
+        SIM_SetDataref("sim/cockpit/radios/com1_freq_hz", xplmType_Int, 0);
+        SIM_SetDataref("sim/flightmodel/failures/onground_any", xplmType_Int, 1);
+        FindFlightLoopDatarefs();
+        FindPositionDatarefs();
+        WriteTextFile(AirportFilePath(), kAirports);
+        WriteTextFile(RadioFilePath(), kRadios);
+        form = Make("ThunderRT6FormDC", "    QV3 - Aeravox", nullptr, FormProc);
+        button = Make("ThunderRT6CommandButton", "&Disconnect  from FS", form, DefWindowProcA);
+        g_closes = 0;
+        g_boxes = 0;
+        LinkActive = 0;
+        AtcAttached = 0;
+        AtcTextSource = nullptr;
+        AtcTextScanRunning = 0;
+        memset(LastAirportIdent, 0, sizeof LastAirportIdent);
+        memset(FrequencyTable, 0, sizeof(FrequencyEntry) * kFrequencyTableSize);
+    }
+    void TearDown() override {
+        DestroyWindow(form);
+        LinkActive = 0;
+    }
+
+    // As the timer pool runs it: on a thread of its own.
+    static void Tick() { std::thread([] { MonitorTick(nullptr, TRUE); }).join(); }
+
+    static void Aircraft(double lat, double lon) {
+        SIM_SetDataref("sim/flightmodel/position/latitude", xplmType_Double, lat);
+        SIM_SetDataref("sim/flightmodel/position/longitude", xplmType_Double, lon);
+        SampleAircraftPosition();
+    }
+
+    HWND form = nullptr, button = nullptr;
+};
+
+TEST_F(Monitor, AProgramConnectedWhileTheLinkIsDownIsClosedAndTheSourceForgotten) {
+    static const char text[128] = "Loaded FP EDDF-EDDM";
+    // Not connected: the source outlives the disconnection, nothing is closed.
+    EnableWindow(button, FALSE);
+    AtcTextSource = text;
+    AtcAttached = 1;
+    Tick();
+    Pump();
+    EXPECT_EQ(g_closes, 0);
+    EXPECT_EQ(AtcTextSource.load(), text);
+    EXPECT_EQ(AtcAttached, 0);
+
+    EnableWindow(button, TRUE);
+    AtcAttached = 1;
+    AtcTextScanRunning = 1;
+    Tick();
+    Pump();
+    EXPECT_EQ(g_closes, 1);
+    EXPECT_EQ(AtcTextSource.load(), nullptr);
+    EXPECT_EQ(AtcAttached, 0);
+    EXPECT_EQ(AtcTextScanRunning, 0);
+    EXPECT_EQ(g_boxes, 0);
+}
+
+TEST_F(Monitor, RadiosAreReloadedOnlyForAnotherAirportAndNotTwiceWithin240Seconds) {
+    // The first call (COM1 still 0) identifies the airport at once.
+    Aircraft(50.04, 8.57);
+    LastCom1Frequency = 0;
+    RefreshAirportRadios(&LastCom1Frequency);
+    EXPECT_STREQ(LastAirportIdent, "EDDF");
+    EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 118.025f);
+    EXPECT_FLOAT_EQ(FrequencyTable[1].Frequency, 119.9f);
+
+    // Same airport found again: the table is not read again (the mark stays).
+    FrequencyTable[0].Frequency = 999.0f;
+    RefreshAirportRadios(&LastCom1Frequency);
+    EXPECT_STREQ(LastAirportIdent, "EDDF");
+    EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 999.0f);
+
+    // Another airport: reloaded.
+    Aircraft(48.36, 11.78);
+    RefreshAirportRadios(&LastCom1Frequency);
+    EXPECT_STREQ(LastAirportIdent, "EDDM");
+    EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 118.7f);
+    EXPECT_FLOAT_EQ(FrequencyTable[1].Frequency, 0.0f);
+
+    // A settled COM1 within 240 s of that: no new identification, though the aircraft moved.
+    Aircraft(48.69, 9.22);
+    LastCom1Frequency = 12180;
+    RefreshAirportRadios(&LastCom1Frequency);
+    EXPECT_STREQ(LastAirportIdent, "EDDM");
+    EXPECT_EQ(g_boxes, 0);
+}
+
+TEST_F(Monitor, Com1IsTakenOnlyWhenItStaysTheSameForTwoSeconds) {
+    Aircraft(50.04, 8.57);
+    LastCom1Frequency = 0;
+    RefreshAirportRadios(&LastCom1Frequency);  // just identified: the 240 s start now
+    ASSERT_STREQ(LastAirportIdent, "EDDF");
+    Aircraft(48.69, 9.22);
+
+    LinkActive = 1;
+    AtcAttached = 1;  // attached already: the tick goes straight to the feed and COM1
+    LastCom1Frequency = 11800;
+    SampledCom1 = 12180;
+    // The pilot turns the knob on while the tick waits for COM1 to settle.
+    std::thread knob([] {
+        Sleep(500);
+        SampledCom1 = 12190;
+    });
+    Tick();
+    knob.join();
+    EXPECT_EQ(LastCom1Frequency, 11800);
+
+    // Unchanged over the next tick's wait: taken, and the radio refresh within 240 s of the last
+    // identification leaves the airport as it was.
+    Tick();
+    EXPECT_EQ(LastCom1Frequency, 12190);
+    EXPECT_STREQ(LastAirportIdent, "EDDF");
+    EXPECT_EQ(g_closes, 0);
+    EXPECT_EQ(g_boxes, 0);
+}
+
+}  // namespace
