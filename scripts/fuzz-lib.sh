@@ -1,6 +1,6 @@
 # Sourced by native-tests.sh and long-checks.sh, from the repository's top, after build-native/
 # is built. Every libFuzzer target with the options that suit its input.
-FUZZ_TARGETS="decoder colour hotkey airport ipc_reply atc_text"
+FUZZ_TARGETS="decoder colour hotkey airport ipc_reply atc_text atc_draw"
 
 fuzz_options() {
   case "$1" in
@@ -9,6 +9,7 @@ fuzz_options() {
     airport) echo "-max_len=2048" ;;  # longer than an airport line, so long lines are cut
     ipc_reply) echo "-max_len=4096" ;;
     atc_text) echo "-max_len=1024" ;;
+    atc_draw) echo "-max_len=400" ;;
   esac
 }
 
@@ -49,5 +50,6 @@ fuzz_short_runs() {
     hotkey) echo 100000 ;;
     airport) echo 50000 ;;
     atc_text) echo 10000 ;;
+    atc_draw) echo 100000 ;;
   esac
 }
