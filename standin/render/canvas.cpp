@@ -95,6 +95,12 @@ void Canvas::Text(int64_t x, int64_t baseline, const char* text, size_t maxLen, 
     int64_t nextX = x;
     for (size_t i = 0; i < n; ++i) {
         int64_t cellX = nextX;
+        if (text[i] == '\t') {
+            // A tab moves on to the next stop, every eight character cells.
+            const int64_t cells = advance > 0 ? (cellX - x) / advance : 0;
+            nextX = x + (cells / 8 + 1) * 8 * advance;
+            continue;
+        }
         nextX += text[i] == ' ' ? blankAdvance : advance;
         if (cellX >= clip_.right) break;
         if (cellX + kGlyphCellOffsetX + kGlyphColumns <= clip_.left) continue;

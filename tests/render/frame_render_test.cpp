@@ -144,6 +144,14 @@ TEST(RenderText, FontCoversPrintableAsciiInsideTheCell) {
     EXPECT_EQ(Frame(60, 30, {Str(-3 * kFontCellWidth, 10, "WWWAb")}).rgb, Frame(60, 30, {Str(0, 10, "Ab")}).rgb);
 }
 
+TEST(RenderText, TabsMoveOnToTheNextStopOfEightCells) {
+    const int w = kFontCellWidth;
+    EXPECT_EQ(Frame(200, 30, {Str(0, 10, "A\tB")}).rgb, Frame(200, 30, {Str(0, 10, "A"), Str(8 * w, 10, "B")}).rgb);
+    EXPECT_EQ(Frame(200, 30, {Str(0, 10, "ABCDEFGH\tI")}).rgb,
+              Frame(200, 30, {Str(0, 10, "ABCDEFGH"), Str(16 * w, 10, "I")}).rgb);
+    EXPECT_EQ(Frame(200, 30, {Str(0, 10, "\t\t")}).rgb, Frame(200, 30).rgb);  // nothing drawn
+}
+
 TEST(RenderWidgets, WindowHasTitleBarCaptionAndCloseBoxAllInside) {
     const int l = 10, t = 100, r = 170, b = 20;
     auto window = [&](const char* caption) {
