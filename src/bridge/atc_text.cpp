@@ -6,12 +6,16 @@ int AtcTextWindowFound = 0;
 ScreenRect AtcTextRect = {1, 748, 1024, 728};
 int HideAtcText = 0;
 
-bool CornerRect(int windowPosition, int w, int h, ScreenRect* out) {
+bool CornerBox(int windowPosition, int w, int h, int boxWidth, int boxHeight, ScreenRect* out) {
     switch (windowPosition) {
-        case 1: *out = {0, h, 180, h - 170}; return true;
-        case 2: *out = {w - 180, h, w, h - 170}; return true;
-        case 3: *out = {w - 180, 170, w, 0}; return true;
-        case 4: *out = {0, 170, 180, 0}; return true;
+        case 1: *out = {0, h, boxWidth, h - boxHeight}; return true;
+        case 2: *out = {w - boxWidth, h, w, h - boxHeight}; return true;
+        case 3: *out = {w - boxWidth, boxHeight, w, 0}; return true;
+        case 4: *out = {0, boxHeight, boxWidth, 0}; return true;
         default: return false;
     }
+}
+
+bool CornerRect(int windowPosition, int w, int h, ScreenRect* out) {
+    return CornerBox(windowPosition, w, h, 180, 170, out);
 }

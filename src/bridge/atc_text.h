@@ -11,6 +11,9 @@ extern int AtcTextWindowFound;      // the strip has been recognised once since 
 extern ScreenRect AtcTextRect;
 extern int HideAtcText;
 
-// The rectangle of a 180 x 170 box in the corner named by a window position (1-4) on a
-// screen of the given size; false for any other position.
+// The rectangle of a box of the given size in the corner named by a window position (1 top left,
+// 2 top right, 3 bottom right, 4 bottom left) on a screen of the given size; false for any other
+// position.
+bool CornerBox(int windowPosition, int screenWidth, int screenHeight, int boxWidth, int boxHeight, ScreenRect* out);
+// The 180 x 170 box that other plug-ins' messages and the settings window place the text in.
 bool CornerRect(int windowPosition, int screenWidth, int screenHeight, ScreenRect* out);

@@ -69,19 +69,19 @@ bool CreatedByThisPlugin(XPLMDrawWindow_f draw) {
     return owner == self;
 }
 
+// The strip's place when it is created: a 290 x 160 box, top left for any unknown position.
 ScreenRect StripCornerRect(int windowPosition, int w, int h) {
-    switch (windowPosition) {
-        case 2: return {w - 290, h, w, h - 160};
-        case 3: return {w - 290, 160, w, 0};
-        case 4: return {0, 160, 290, 0};
-        default: return {0, h, 290, h - 160};
-    }
+    ScreenRect rect;
+    if (!CornerBox(windowPosition, w, h, 290, 160, &rect)) CornerBox(1, w, h, 290, 160, &rect);
+    return rect;
 }
+
+// The title over the server's text, drawn through the real function (which takes a char*).
+char AtcTitle[] = "Qvestation ATC";
 
 void DrawTitleAndText(float* titleColour, float* textColour, int x, int y, const char* route,
                       const AtcTextLines* lines, int* wordWrapWidth, XPLMFontID font) {
-    static char title[] = "Qvestation ATC";
-    RealDrawString(titleColour, x, y, title, wordWrapWidth, font);
+    RealDrawString(titleColour, x, y, AtcTitle, wordWrapWidth, font);
     if (route) RealDrawString(titleColour, x + 200, y, const_cast<char*>(route), wordWrapWidth, font);
     for (int i = 0; i < lines->count; ++i)
         RealDrawString(textColour, x, y - lines->line[i].dropBelowTitle, const_cast<char*>(lines->line[i].text),
@@ -183,9 +183,8 @@ namespace {
 __attribute__((noinline)) bool DrawPleaseWaitIfMarked(int x, int y, const char* text, int* wordWrapWidth,
                                                       XPLMFontID font) {
     if (!HasAtcTextMarker(text)) return false;
-    static char title[] = "Qvestation ATC";
     static char pleaseWait[] = "Please wait...";
-    RealDrawString(PluginOptions.TitleColour, x, y, title, wordWrapWidth, font);
+    RealDrawString(PluginOptions.TitleColour, x, y, AtcTitle, wordWrapWidth, font);
     RealDrawString(PluginOptions.OptionsColour, x, y - 40, pleaseWait, wordWrapWidth, font);
     return true;
 }

@@ -90,13 +90,6 @@ void PrepareServer() {
     ClearServerHotkeys();
 }
 
-void CloseWidgetWindow(XPWidgetID& window, int& open) {
-    if (!open) return;
-    XPDestroyWidget(window, 1);
-    window = nullptr;
-    open = 0;
-}
-
 void SaveWindowOptions() {
     WriteOptionInt("WindowPosition", PluginOptions.WindowPosition);
     WriteOptionInt("AutoStart", PluginOptions.AutoStart);
@@ -217,8 +210,8 @@ bool StopLink() {
                 XPLMSetWindowGeometry(AtcTextWindow, 1, height - 20, width, height - 40);
             }
             DestroyFs98MainWindow();
-            CloseWidgetWindow(AboutWindow, AboutWindowOpen);
-            CloseWidgetWindow(SettingsWindow, SettingsWindowOpen);
+            CloseAboutWindow();
+            CloseSettingsWindow();
             CloseMessageWindow();
             SaveWindowOptions();
             if (HintsWindow) {

@@ -97,6 +97,11 @@ void LogLineLimited(int kind, unsigned intervalMs, const char* format, ...) {
 
 void FlushQueuedLog() {
     if (!OnSimulatorThread()) return;
+    // Called every second and before every line of the simulator's thread: usually empty.
+    AcquireSRWLockShared(&g_queueLock);
+    const bool waiting = g_queued > 0 || g_dropped > 0;
+    ReleaseSRWLockShared(&g_queueLock);
+    if (!waiting) return;
     char lines[kQueueLines][kLineSize];
     int count;
     unsigned dropped;

@@ -113,6 +113,8 @@ void ChooseCorner(int corner) {
                               AtcTextRect.bottom);
 }
 
+}  // namespace
+
 void CloseSettingsWindow() {
     if (SettingsWindowOpen != 1) return;
     SettingsWindowOpen = 0;
@@ -130,8 +132,6 @@ void CloseAboutWindow() {
     g_about = AboutWidgets();
     XPDestroyWidget(window, 1);
 }
-
-}  // namespace
 
 void CreateSettingsWindow(int left, int top, int width, int height) {
     const int L = left, T = top, R = left + width, B = top - height;

@@ -17,5 +17,9 @@ extern const char* const MakerWebSite;
 void CreateSettingsWindow(int left, int top, int width, int height);
 void CreateAboutWindow(int left, int top, int width, int height);
 
+// Destroy the window and clear its handles and Open flag; nothing when it is not open.
+void CloseSettingsWindow();
+void CloseAboutWindow();
+
 int SettingsWindowCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2);
 int AboutWindowCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2);
