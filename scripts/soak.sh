@@ -23,6 +23,7 @@ crashes=0
 if [ "$status" -ne 0 ] || ! tail -1 "$log" | grep -q '^offthread-calls'; then crashes=1; fi
 echo "METRIC soak_minutes ${minutes:-0} minutes"
 echo "METRIC soak_crashes $crashes count"
+echo "METRIC soak_misuses $(grep '^misuses ' "$log" | tail -1 | awk '{print $2 + 0}') count"
 for k in handles threads atoms windows commit-kb; do
   a=$(field "$first" "$k"); b=$(field "$last" "$k")
   case $k in handles) name=handle ;; commit-kb) name=commit_kb ;; *) name=$k ;; esac

@@ -92,6 +92,11 @@ SIM_API const SimDrawItem* SIM_FrameItem(int index);
 // Simulator-API calls made from threads other than the main thread, and the first such call.
 SIM_API int SIM_OffThreadCalls(void);
 SIM_API const char* SIM_FirstOffThreadCall(void);
+// Calls the real simulator would punish: a destroyed or unknown window, widget, menu, flight-loop,
+// command or dataref handle, a dataref read or written with an accessor its type does not allow.
+SIM_API int SIM_Misuses(void);
+SIM_API const char* SIM_FirstMisuse(void);
+SIM_API void SIM_Misuse(const char* what);
 // Screen geometry of a stand-in window (index as in "windows"); 0 when there is none.
 SIM_API int SIM_WindowInfo(int index, int* left, int* top, int* right, int* bottom, int* visible);
 SIM_API int SIM_WindowCount(void);

@@ -118,6 +118,8 @@ int main(int argc, char** argv) {
     SetQuiet(false);
     AtcShutdown();
     Quit();
+    Out("misuses " + std::to_string(SIM_Misuses()) +
+        (SIM_Misuses() ? std::string(" first ") + SIM_FirstMisuse() : std::string()));
     Out("offthread-calls " + std::to_string(SIM_OffThreadCalls()));
     if (status != 0) return status;
     return o.expect.empty() ? 0 : Compare(o);

@@ -10,7 +10,7 @@ static DataRef* Ref(XPLMDataRef ref, const char* api) {
     // Handles are only ever given out by XPLMFindDataRef; anything else is a plug-in fault.
     for (auto& entry : W().datarefs)
         if (entry.second.get() == ref) return entry.second.get();
-    if (ref) Event(Format("%s: not a dataref handle (%p)", api, ref));
+    if (ref) Misuse(Format("%s: not a dataref handle (%p)", api, ref));
     return nullptr;
 }
 

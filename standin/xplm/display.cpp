@@ -13,7 +13,7 @@ Window* LiveWindow(XPLMWindowID id) {
 
 static Window* CheckedWindow(XPLMWindowID id, const char* api) {
     Window* w = LiveWindow(id);
-    if (!w && id) Event(Format("%s: not a live window (%p)", api, id));
+    if (!w && id) Misuse(Format("%s: not a live window (%p)", api, id));
     return w;
 }
 

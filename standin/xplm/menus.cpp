@@ -23,7 +23,7 @@ void ResetMenus() {
 static Menu* LiveMenu(XPLMMenuID id, const char* api) {
     for (auto& m : W().menus)
         if (m.get() == id && !m->dead) return m.get();
-    if (id) Event(Format("%s: not a live menu (%p)", api, id));
+    if (id) Misuse(Format("%s: not a live menu (%p)", api, id));
     return nullptr;
 }
 
@@ -31,7 +31,7 @@ static MenuItem* Item(XPLMMenuID menu, int index, const char* api) {
     Menu* m = LiveMenu(menu, api);
     if (!m) return nullptr;
     if (index < 0 || index >= (int)m->items.size()) {
-        Event(Format("%s: no item %d in menu \"%s\"", api, index, m->name.c_str()));
+        Misuse(Format("%s: no item %d in menu \"%s\"", api, index, m->name.c_str()));
         return nullptr;
     }
     return &m->items[index];

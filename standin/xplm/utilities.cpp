@@ -8,7 +8,7 @@ namespace sim {
 static Command* LiveCommand(XPLMCommandRef ref, const char* api) {
     for (auto& entry : W().commands)
         if (entry.second.get() == ref) return entry.second.get();
-    if (ref) Event(Format("%s: not a command (%p)", api, ref));
+    if (ref) Misuse(Format("%s: not a command (%p)", api, ref));
     return nullptr;
 }
 

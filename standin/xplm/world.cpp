@@ -14,6 +14,9 @@ World* g_world = nullptr;
 std::atomic<int> g_offThreadCalls{0};
 std::mutex g_offThreadMutex;
 char g_firstOffThread[128] = "";
+std::atomic<int> g_misuses{0};
+std::mutex g_misuseMutex;
+char g_firstMisuse[256] = "";
 
 std::string HostFolder() {
     char path[MAX_PATH] = "";
@@ -36,6 +39,16 @@ void ApiCall(const char* name) {
         std::lock_guard<std::mutex> lock(g_offThreadMutex);
         snprintf(g_firstOffThread, sizeof g_firstOffThread, "%s", name);
     }
+}
+
+void Misuse(const std::string& what) {
+    // A call the real simulator would punish (a freed handle, a wrong accessor): counted for the
+    // scenario's verdict and shown where it happened.
+    if (g_misuses.fetch_add(1) == 0) {
+        std::lock_guard<std::mutex> lock(g_misuseMutex);
+        snprintf(g_firstMisuse, sizeof g_firstMisuse, "%s", what.c_str());
+    }
+    Event(what);
 }
 
 bool Tracing(const char* what) {
@@ -123,6 +136,8 @@ SIM_API void SIM_Init(SimEventSink sink) {
     DefineDefaultWorld();
     g_offThreadCalls = 0;
     g_firstOffThread[0] = 0;
+    g_misuses = 0;
+    g_firstMisuse[0] = 0;
 }
 
 SIM_API void SIM_Trace(const char* what, int on) {
@@ -164,6 +179,12 @@ SIM_API const SimDrawItem* SIM_FrameItem(int index) {
 SIM_API int SIM_OffThreadCalls(void) { return g_offThreadCalls.load(); }
 
 SIM_API const char* SIM_FirstOffThreadCall(void) { return g_firstOffThread; }
+
+SIM_API int SIM_Misuses(void) { return g_misuses.load(); }
+
+SIM_API const char* SIM_FirstMisuse(void) { return g_firstMisuse; }
+
+SIM_API void SIM_Misuse(const char* what) { Misuse(what ? what : "?"); }
 
 SIM_API void SIM_CountApiCall(const char* name) { ApiCall(name ? name : "?"); }
 

@@ -149,6 +149,9 @@ World& W();
 
 // Counts a simulator-API call made off the main thread.
 void ApiCall(const char* name);
+// Counts a call the real simulator would punish (dead or unknown handle, wrong accessor) and
+// reports it as an event.
+void Misuse(const std::string& what);
 bool Tracing(const char* what);
 void Event(const std::string& line);
 std::string Format(const char* fmt, ...);
