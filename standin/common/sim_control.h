@@ -66,6 +66,7 @@ SIM_API void SIM_SetDatarefArray(const char* name, int types, const double* valu
 SIM_API void SIM_SetDatarefBytes(const char* name, const void* bytes, int length);
 // Makes a dataref read-only (0) or writable for plug-ins; the SIM_ setters always write.
 SIM_API void SIM_SetDatarefWritable(const char* name, int writable);
+SIM_API int SIM_DatarefWritable(const char* name);  // 1 or 0; -1 when unknown
 // Gives the dataref's type set (0 when unknown) and its scalar value through *value.
 SIM_API int SIM_GetDataref(const char* name, double* value);
 // Give the array's item count or the byte length (-1 when unknown) and copy up to max of them.

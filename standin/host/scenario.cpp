@@ -208,6 +208,7 @@ void Print(const std::vector<std::string>& w) {
             snprintf(buf, sizeof buf, " %.6g", value);
             line += buf;
         }
+        if (SIM_DatarefWritable(w[2].c_str()) == 0) line += " read-only";
         Out(line);
     } else if (what == "desktop-window") {
         // print desktop-window CLASS [CAPTION]: a top-level window any program could find

@@ -95,15 +95,16 @@ std::string DescribeDatarefs() {
     std::string out;
     for (auto& entry : W().datarefs) {
         const DataRef& d = *entry.second;
-        std::string line = "dataref " + d.name + " " + TypeNames(d.types);
+        // Arrays show their size in the type: float[5], byte[40].
+        std::string types = TypeNames(d.types);
+        const int size = (int)(d.types & xplmType_Data ? d.bytes.size() : d.items.size());
+        for (size_t at; (at = types.find("[]")) != std::string::npos;) types.replace(at, 2, Format("[%d]", size));
+        std::string line = "dataref " + d.name + " " + types;
         if (d.types & kScalarTypes) line += Format(" %.6g", d.value);
-        if (d.types & kArrayTypes) {
-            line += Format(" [%d]", (int)d.items.size());
-            for (double v : d.items) line += Format(" %.6g", v);
-        }
+        for (double v : d.items) line += Format(" %.6g", v);
         if (d.types & xplmType_Data) {
             std::string text(d.bytes.begin(), d.bytes.end());
-            line += Format(" [%d] \"%s\"", (int)d.bytes.size(), text.c_str());
+            line += Format(" \"%s\"", text.c_str());
         }
         if (!d.writable) line += " read-only";
         out += line + "\n";
@@ -148,6 +149,11 @@ SIM_API void SIM_SetDatarefBytes(const char* name, const void* bytes, int length
 
 SIM_API void SIM_SetDatarefWritable(const char* name, int writable) {
     if (DataRef* d = Named(name)) d->writable = writable != 0;
+}
+
+SIM_API int SIM_DatarefWritable(const char* name) {
+    DataRef* d = Named(name);
+    return d ? (d->writable ? 1 : 0) : -1;
 }
 
 SIM_API int SIM_GetDataref(const char* name, double* value) {
