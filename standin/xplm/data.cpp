@@ -257,7 +257,8 @@ XPLM_API void XPLMSetDatavi(XPLMDataRef inDataRef, int* inValues, int inOffset, 
     ApiCall("XPLMSetDatavi");
     DataRef* d = Writable(inDataRef, xplmType_IntArray, "XPLMSetDatavi");
     int first = 0, n = 0;
-    if (!d || !Span("XPLMSetDatavi", *d, (int)d->items.size(), inOffset, inValues ? inCount : -1, &first, &n)) return;
+    if (d && !inValues) Misuse(Format("XPLMSetDatavi: %s written from NULL", d->name.c_str()));
+    if (!d || !inValues || !Span("XPLMSetDatavi", *d, (int)d->items.size(), inOffset, inCount, &first, &n)) return;
     for (int i = 0; i < n; ++i) d->items[first + i] = Normalised(d->types, inValues[i]);
 }
 
@@ -276,7 +277,8 @@ XPLM_API void XPLMSetDatavf(XPLMDataRef inDataRef, float* inValues, int inOffset
     ApiCall("XPLMSetDatavf");
     DataRef* d = Writable(inDataRef, xplmType_FloatArray, "XPLMSetDatavf");
     int first = 0, n = 0;
-    if (!d || !Span("XPLMSetDatavf", *d, (int)d->items.size(), inOffset, inValues ? inCount : -1, &first, &n)) return;
+    if (d && !inValues) Misuse(Format("XPLMSetDatavf: %s written from NULL", d->name.c_str()));
+    if (!d || !inValues || !Span("XPLMSetDatavf", *d, (int)d->items.size(), inOffset, inCount, &first, &n)) return;
     for (int i = 0; i < n; ++i) d->items[first + i] = Normalised(d->types, inValues[i]);
 }
 
@@ -295,7 +297,8 @@ XPLM_API void XPLMSetDatab(XPLMDataRef inDataRef, void* inValue, int inOffset, i
     ApiCall("XPLMSetDatab");
     DataRef* d = Writable(inDataRef, xplmType_Data, "XPLMSetDatab");
     int first = 0, n = 0;
-    if (!d || !Span("XPLMSetDatab", *d, (int)d->bytes.size(), inOffset, inValue ? inLength : -1, &first, &n)) return;
+    if (d && !inValue) Misuse(Format("XPLMSetDatab: %s written from NULL", d->name.c_str()));
+    if (!d || !inValue || !Span("XPLMSetDatab", *d, (int)d->bytes.size(), inOffset, inLength, &first, &n)) return;
     if (n > 0) memcpy(d->bytes.data() + first, inValue, n);
 }
 
