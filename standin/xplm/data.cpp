@@ -14,7 +14,7 @@ constexpr XPLMDataTypeID kScalarTypes = xplmType_Int | xplmType_Float | xplmType
 constexpr XPLMDataTypeID kArrayTypes = xplmType_IntArray | xplmType_FloatArray;
 constexpr XPLMDataTypeID kAllTypes = kScalarTypes | kArrayTypes | xplmType_Data;
 
-// Values are kept as the widest type of the set publishes them.
+// Values are kept in the widest type the set publishes them as.
 double Normalised(XPLMDataTypeID types, double value) {
     if (types & xplmType_Double) return value;
     if (types & (xplmType_Float | xplmType_FloatArray)) return (float)value;
