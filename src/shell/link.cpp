@@ -181,9 +181,9 @@ bool StartLink() {
         FindPositionDatarefs();
         UpdateSimulatorData();
         if (PluginOptions.DisableReminder == 0 && !AtcProgramConnected()) ShowMessage(LinkMessage::RelocationReminder);
-        OnGround = Datarefs.onGround && XPLMGetDatai(Datarefs.onGround) > 0 ? 1 : 0;
+        OnGround = ReadDataref(Datarefs.onGround) > 0 ? 1 : 0;
         if (HintsWindow) XPLMSetWindowIsVisible(HintsWindow, PluginOptions.EnableKeyboardHints ? 1 : 0);
-        if (Datarefs.killAtc && PluginOptions.DisableNativeAtc) XPLMSetDataf(Datarefs.killAtc, 1.0f);
+        if (PluginOptions.DisableNativeAtc) WriteDataref(Datarefs.killAtc, 1.0);
         // A link started again from the menu gets the same monitoring as the first one.
         if (FirstFlightLoopDone && !CreateMonitorTimer()) LogLine("the monitor timer could not be created");
         return true;
@@ -220,7 +220,7 @@ bool StopLink() {
                 HintsWindow = nullptr;
             }
             EmergencyMode = 0;
-            if (Datarefs.killAtc) XPLMSetDataf(Datarefs.killAtc, 0.0f);
+            WriteDataref(Datarefs.killAtc, 0.0);
         }
         if (AtcProgramConnected()) {
             HWND form = FindAtcMainForm(6);

@@ -19,7 +19,7 @@ namespace {
 SRWLOCK g_sampleLock = SRWLOCK_INIT;
 WeatherSample g_sample;
 
-float Read(XPLMDataRef ref) { return ref ? XPLMGetDataf(ref) : 0.0f; }
+float Read(const DatarefHandle& dataref) { return (float)ReadDataref(dataref); }
 
 // The record goes out as one batch of writes: one exchange per feed, and a client of the
 // server never reads a half-written record. A write that does not fit is skipped.
@@ -52,11 +52,10 @@ void SampleSimulator() {
         s.cloudType[i] = Read(d.cloudType[i]);
         s.cloudBase[i] = Read(d.cloudBase[i]);
     }
-    XPLMDataRef hour = XPLMFindDataRef("sim/cockpit2/clock_timer/zulu_time_hours");
-    s.zuluHour = hour ? XPLMGetDatai(hour) : 0;
+    s.zuluHour = (int)ReadDataref(FindDataref("sim/cockpit2/clock_timer/zulu_time_hours"));
     SampleAircraftPosition();
-    SampledCom1 = d.com1 ? XPLMGetDatai(d.com1) : 0;
-    SampledOnGround = d.onGround && XPLMGetDatai(d.onGround) > 0 ? 1 : 0;
+    SampledCom1 = (int)ReadDataref(d.com1);
+    SampledOnGround = ReadDataref(d.onGround) > 0 ? 1 : 0;
     AcquireSRWLockExclusive(&g_sampleLock);
     g_sample = s;
     ReleaseSRWLockExclusive(&g_sampleLock);

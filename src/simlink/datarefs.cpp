@@ -1,31 +1,60 @@
 #include "simlink/datarefs.h"
 
+#include "shell/log.h"
+
 DatarefHandles Datarefs;
+
+DatarefHandle FindDataref(const char* name) {
+    DatarefHandle d;
+    d.ref = XPLMFindDataRef(name);
+    if (!d.ref) return d;
+    d.types = XPLMGetDataRefTypes(d.ref);
+    d.writable = XPLMCanWriteDataRef(d.ref) != 0;
+    if (!(d.types & (xplmType_Int | xplmType_Float | xplmType_Double)))
+        LogLineLimited(LogDatarefType, 60000, "dataref %s has no single value (types %d); it reads as 0", name,
+                       d.types);
+    return d;
+}
+
+double ReadDataref(const DatarefHandle& d) {
+    if (!d.ref) return 0.0;
+    if (d.types & xplmType_Double) return XPLMGetDatad(d.ref);
+    if (d.types & xplmType_Float) return XPLMGetDataf(d.ref);
+    if (d.types & xplmType_Int) return XPLMGetDatai(d.ref);
+    return 0.0;
+}
+
+void WriteDataref(const DatarefHandle& d, double value) {
+    if (!d.ref || !d.writable) return;
+    if (d.types & xplmType_Float) XPLMSetDataf(d.ref, (float)value);
+    else if (d.types & xplmType_Double) XPLMSetDatad(d.ref, value);
+    else if (d.types & xplmType_Int) XPLMSetDatai(d.ref, (int)value);
+}
 
 void FindFlightLoopDatarefs() {
     DatarefHandles& d = Datarefs;
-    d.onGround = XPLMFindDataRef("sim/flightmodel/failures/onground_any");
-    d.killAtc = XPLMFindDataRef("sim/private/controls/perf/kill_atc");
-    d.windDirection = XPLMFindDataRef("sim/weather/wind_direction_degt");
-    d.windSpeed = XPLMFindDataRef("sim/weather/wind_speed_kt[0]");
-    d.shearSpeed = XPLMFindDataRef("sim/weather/shear_speed_kt[0]");
-    d.barometer = XPLMFindDataRef("sim/weather/barometer_sealevel_inhg");
-    d.visibility = XPLMFindDataRef("sim/weather/visibility_reported_m");
-    d.temperature = XPLMFindDataRef("sim/weather/temperature_ambient_c");
-    d.dewPoint = XPLMFindDataRef("sim/weather/dewpoi_sealevel_c");
-    d.cloudCoverage[0] = XPLMFindDataRef("sim/weather/cloud_coverage[0]");
-    d.cloudCoverage[1] = XPLMFindDataRef("sim/weather/cloud_coverage[1]");
-    d.cloudCoverage[2] = XPLMFindDataRef("sim/weather/cloud_coverage[2]");
-    d.cloudType[0] = XPLMFindDataRef("sim/weather/cloud_type[0]");
-    d.cloudType[1] = XPLMFindDataRef("sim/weather/cloud_type[1]");
-    d.cloudType[2] = XPLMFindDataRef("sim/weather/cloud_type[2]");
-    d.cloudBase[0] = XPLMFindDataRef("sim/weather/cloud_base_msl_m[0]");
-    d.cloudBase[1] = XPLMFindDataRef("sim/weather/cloud_base_msl_m[1]");
-    d.cloudBase[2] = XPLMFindDataRef("sim/weather/cloud_base_msl_m[2]");
-    d.com1 = XPLMFindDataRef("sim/cockpit/radios/com1_freq_hz");
+    d.onGround = FindDataref("sim/flightmodel/failures/onground_any");
+    d.killAtc = FindDataref("sim/private/controls/perf/kill_atc");
+    d.windDirection = FindDataref("sim/weather/wind_direction_degt");
+    d.windSpeed = FindDataref("sim/weather/wind_speed_kt[0]");
+    d.shearSpeed = FindDataref("sim/weather/shear_speed_kt[0]");
+    d.barometer = FindDataref("sim/weather/barometer_sealevel_inhg");
+    d.visibility = FindDataref("sim/weather/visibility_reported_m");
+    d.temperature = FindDataref("sim/weather/temperature_ambient_c");
+    d.dewPoint = FindDataref("sim/weather/dewpoi_sealevel_c");
+    d.cloudCoverage[0] = FindDataref("sim/weather/cloud_coverage[0]");
+    d.cloudCoverage[1] = FindDataref("sim/weather/cloud_coverage[1]");
+    d.cloudCoverage[2] = FindDataref("sim/weather/cloud_coverage[2]");
+    d.cloudType[0] = FindDataref("sim/weather/cloud_type[0]");
+    d.cloudType[1] = FindDataref("sim/weather/cloud_type[1]");
+    d.cloudType[2] = FindDataref("sim/weather/cloud_type[2]");
+    d.cloudBase[0] = FindDataref("sim/weather/cloud_base_msl_m[0]");
+    d.cloudBase[1] = FindDataref("sim/weather/cloud_base_msl_m[1]");
+    d.cloudBase[2] = FindDataref("sim/weather/cloud_base_msl_m[2]");
+    d.com1 = FindDataref("sim/cockpit/radios/com1_freq_hz");
 }
 
 void FindPositionDatarefs() {
-    Datarefs.latitude = XPLMFindDataRef("sim/flightmodel/position/latitude");
-    Datarefs.longitude = XPLMFindDataRef("sim/flightmodel/position/longitude");
+    Datarefs.latitude = FindDataref("sim/flightmodel/position/latitude");
+    Datarefs.longitude = FindDataref("sim/flightmodel/position/longitude");
 }

@@ -69,7 +69,7 @@ void CopyFrequencyTable(FrequencyEntry out[kFrequencyTableSize]) {
 
 void SampleAircraftPosition() {
     if (!Datarefs.latitude || !Datarefs.longitude) return;
-    float degrees[2] = {XPLMGetDataf(Datarefs.latitude), XPLMGetDataf(Datarefs.longitude)};
+    float degrees[2] = {(float)ReadDataref(Datarefs.latitude), (float)ReadDataref(Datarefs.longitude)};
     uint64_t word;
     memcpy(&word, degrees, sizeof word);
     SampledPosition.store(word, std::memory_order_release);

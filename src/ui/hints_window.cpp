@@ -30,7 +30,7 @@ std::atomic<int> g_panelRefreshRunning{0};
 // The mouse button is held: flips on every press and release.
 int g_mouseHeld = 0;
 
-bool OnGroundNow() { return Datarefs.onGround && XPLMGetDatai(Datarefs.onGround) > 0; }
+bool OnGroundNow() { return ReadDataref(Datarefs.onGround) > 0; }
 
 void Draw(const float colour[3], int x, int y, const char* text) {
     float rgb[3] = {colour[0], colour[1], colour[2]};
@@ -109,8 +109,8 @@ void BuildOptionList() {
     CopyFrequencyTable(table);
     OptionInputs in;
     if (OnSimulatorThread() && Datarefs.com1 && Datarefs.onGround) {
-        in.com1 = XPLMGetDatai(Datarefs.com1);
-        in.onGround = XPLMGetDatai(Datarefs.onGround) > 0;
+        in.com1 = (int)ReadDataref(Datarefs.com1);
+        in.onGround = ReadDataref(Datarefs.onGround) > 0;
     } else {
         in.com1 = SampledCom1.load();
         in.onGround = SampledOnGround.load() != 0;

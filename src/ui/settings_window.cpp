@@ -96,7 +96,7 @@ void ToggleCheckBox(int box) {
     int* option = OptionOf(box);
     *option = *option ? 0 : 1;
     XPSetWidgetProperty(g_settings.checkBoxes[box], xpProperty_ButtonState, *option);
-    if (box == CheckDisableNativeAtc && Datarefs.killAtc) XPLMSetDataf(Datarefs.killAtc, *option ? 1.0f : 0.0f);
+    if (box == CheckDisableNativeAtc) WriteDataref(Datarefs.killAtc, *option ? 1.0 : 0.0);
     WriteOptionFlag(kCheckBoxKeys[box], *option);
 }
 

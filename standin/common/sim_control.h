@@ -54,10 +54,24 @@ SIM_API void SIM_SetFrameHook(SimFrameHook hook);
 SIM_API void SIM_SetDrawRecording(int on);
 
 // ---- datarefs
-// Creates or retypes a dataref (xplmType_Int / Float / Double) and sets its value.
-SIM_API void SIM_SetDataref(const char* name, int type, double value);
-// Gives the dataref's type (0 when unknown) and its value through *value.
+// A dataref has the set of types the simulator publishes for it (xplmType_ bits ORed); plug-ins
+// read and write it only through the accessors of that set. New datarefs are writable.
+// Creates or retypes a scalar dataref (Int, Float, Double or several; none given: Float) and sets
+// its value.
+SIM_API void SIM_SetDataref(const char* name, int types, double value);
+// Creates or retypes an array dataref (IntArray, FloatArray or both; none given: FloatArray) of
+// count items.
+SIM_API void SIM_SetDatarefArray(const char* name, int types, const double* values, int count);
+// Creates or retypes a byte dataref (Data) of length bytes.
+SIM_API void SIM_SetDatarefBytes(const char* name, const void* bytes, int length);
+// Makes a dataref read-only (0) or writable for plug-ins; the SIM_ setters always write.
+SIM_API void SIM_SetDatarefWritable(const char* name, int writable);
+SIM_API int SIM_DatarefWritable(const char* name);  // 1 or 0; -1 when unknown
+// Gives the dataref's type set (0 when unknown) and its scalar value through *value.
 SIM_API int SIM_GetDataref(const char* name, double* value);
+// Give the array's item count or the byte length (-1 when unknown) and copy up to max of them.
+SIM_API int SIM_GetDatarefArray(const char* name, double* values, int max);
+SIM_API int SIM_GetDatarefBytes(const char* name, void* bytes, int max);
 SIM_API void SIM_RemoveDataref(const char* name);
 
 // ---- input

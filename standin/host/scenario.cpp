@@ -188,10 +188,28 @@ void Print(const std::vector<std::string>& w) {
     } else if (what == "dataref") {
         Need(w, 3, "print dataref NAME");
         double value = 0;
-        int type = SIM_GetDataref(w[2].c_str(), &value);
+        int types = SIM_GetDataref(w[2].c_str(), &value);
+        std::string line = "dataref " + w[2];
         char buf[64];
-        snprintf(buf, sizeof buf, "%.6g", value);
-        Out("dataref " + w[2] + (type ? std::string(" ") + buf : std::string(" missing")));
+        if (!types) {
+            line += " missing";
+        } else if (types & (xplmType_IntArray | xplmType_FloatArray)) {
+            std::vector<double> items(SIM_GetDatarefArray(w[2].c_str(), nullptr, 0));
+            SIM_GetDatarefArray(w[2].c_str(), items.data(), (int)items.size());
+            for (double v : items) {
+                snprintf(buf, sizeof buf, " %.6g", v);
+                line += buf;
+            }
+        } else if (types & xplmType_Data) {
+            std::string bytes(SIM_GetDatarefBytes(w[2].c_str(), nullptr, 0), '\0');
+            SIM_GetDatarefBytes(w[2].c_str(), &bytes[0], (int)bytes.size());
+            line += " " + Quote(bytes.substr(0, bytes.find('\0')));
+        } else {
+            snprintf(buf, sizeof buf, " %.6g", value);
+            line += buf;
+        }
+        if (SIM_DatarefWritable(w[2].c_str()) == 0) line += " read-only";
+        Out(line);
     } else if (what == "desktop-window") {
         // print desktop-window CLASS [CAPTION]: a top-level window any program could find
         if (w.size() != 3 && w.size() != 4) throw Failure{"usage: print desktop-window CLASS [CAPTION]"};
@@ -283,16 +301,75 @@ void Mouse(const std::vector<std::string>& w) {
     if (!SIM_Mouse((int)Number(w[2]), (int)Number(w[3]), status)) Out("mouse " + w[1] + ": no window took it");
 }
 
-void Dataref(const std::vector<std::string>& w) {
-    // dataref NAME int|float|double VALUE | dataref remove NAME
+// One word of a dataref's type set: int, float, double, int[N], float[N] or byte[N] (N may be
+// left out: the values given set the size).
+XPLMDataTypeID DatarefType(const std::string& word, long* size) {
+    static const struct {
+        const char* name;
+        XPLMDataTypeID type;
+    } kTypes[] = {{"int", xplmType_Int},         {"float", xplmType_Float},         {"double", xplmType_Double},
+                  {"int[", xplmType_IntArray}, {"float[", xplmType_FloatArray}, {"byte[", xplmType_Data}};
+    for (const auto& t : kTypes) {
+        const std::string name = t.name;
+        if (name.back() != '[') {
+            if (word == name) return t.type;
+            continue;
+        }
+        if (word.compare(0, name.size(), name) != 0 || word.back() != ']') continue;
+        std::string inner = word.substr(name.size(), word.size() - name.size() - 1);
+        if (!inner.empty()) {
+            long n = Number(inner);
+            if (n < 0 || n > 65536) throw Failure{"dataref size out of range: " + word};
+            if (*size >= 0 && *size != n) throw Failure{"dataref sizes differ: " + word};
+            *size = n;
+        }
+        return t.type;
+    }
+    throw Failure{"dataref type int|float|double|int[N]|float[N]|byte[N], joined by +: " + word};
+}
+
+void Dataref(std::vector<std::string> w) {
+    // dataref NAME TYPE[+TYPE...] VALUE... [read-only|writable] | dataref remove NAME
+    static const char* kUsage =
+        "dataref NAME TYPE[+TYPE...] VALUE... [read-only|writable] | dataref remove NAME";
     if (w.size() == 3 && w[1] == "remove") {
         SIM_RemoveDataref(w[2].c_str());
         return;
     }
-    Need(w, 4, "dataref NAME int|float|double VALUE | dataref remove NAME");
-    int type = w[2] == "int" ? xplmType_Int : w[2] == "float" ? xplmType_Float : w[2] == "double" ? xplmType_Double : 0;
-    if (!type) throw Failure{"dataref type int|float|double"};
-    SIM_SetDataref(w[1].c_str(), type, Real(w[3]));
+    int writable = -1;
+    if (w.size() > 3 && (w.back() == "read-only" || w.back() == "writable")) {
+        writable = w.back() == "writable";
+        w.pop_back();
+    }
+    if (w.size() < 3) throw Failure{std::string("usage: ") + kUsage};
+    XPLMDataTypeID types = 0;
+    long size = -1;
+    std::string words = w[2] + "+";
+    for (size_t start = 0, plus; (plus = words.find('+', start)) != std::string::npos; start = plus + 1)
+        types |= DatarefType(words.substr(start, plus - start), &size);
+    const XPLMDataTypeID scalars = types & (xplmType_Int | xplmType_Float | xplmType_Double);
+    const XPLMDataTypeID arrays = types & (xplmType_IntArray | xplmType_FloatArray);
+    if (!!scalars + !!arrays + !!(types & xplmType_Data) != 1)
+        throw Failure{"dataref: scalar, array and byte types do not mix"};
+    const std::string& name = w[1];
+    if (scalars) {
+        Need(w, 4, kUsage);
+        SIM_SetDataref(name.c_str(), types, Real(w[3]));
+    } else if (arrays) {
+        std::vector<double> values;
+        for (size_t i = 3; i < w.size(); ++i) values.push_back(Real(w[i]));
+        if (size >= 0 && (long)values.size() > size) throw Failure{"dataref: more values than " + w[2] + " holds"};
+        if (size >= 0) values.resize(size, 0.0);
+        SIM_SetDatarefArray(name.c_str(), types, values.data(), (int)values.size());
+    } else {
+        // byte[N] TEXT: the text padded with zero bytes to N
+        if (w.size() > 4) throw Failure{"dataref: one text for " + w[2]};
+        std::string text = w.size() == 4 ? w[3] : std::string();
+        if (size >= 0 && (long)text.size() > size) throw Failure{"dataref: text longer than " + w[2]};
+        if (size >= 0) text.resize(size, '\0');
+        SIM_SetDatarefBytes(name.c_str(), text.data(), (int)text.size());
+    }
+    if (writable >= 0) SIM_SetDatarefWritable(name.c_str(), writable);
 }
 
 int RunLines(const std::string& scenarioPath, const std::string& pictureFolder, int depth);

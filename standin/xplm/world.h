@@ -96,10 +96,15 @@ struct Menu {
     bool dead = false;
 };
 
+// A dataref as the simulator publishes it: a set of types, each read and written only through
+// its own accessor. Scalar types share one value, int and float arrays share one item list.
 struct DataRef {
     std::string name;
-    XPLMDataTypeID type = xplmType_Float;
+    XPLMDataTypeID types = xplmType_Float;
+    bool writable = true;
     double value = 0;
+    std::vector<double> items;
+    std::vector<unsigned char> bytes;
 };
 
 struct Command {

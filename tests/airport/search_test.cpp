@@ -43,6 +43,8 @@ protected:
         DeleteFileA(radio.c_str());
     }
     void TearDown() override {
+        // The position is published as double only: a float read would give 0 and count here.
+        EXPECT_EQ(SIM_Misuses(), 0) << SIM_FirstMisuse();
         DeleteFileA(apt.c_str());
         DeleteFileA(radio.c_str());
     }

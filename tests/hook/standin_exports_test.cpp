@@ -91,7 +91,8 @@ std::map<std::string, std::string> Exercise(HMODULE xplm) {
   Api<void (*)(int*, int*, int*)>(xplm, "XPLMGetVersions")(&xp, &xplmVersion, &host);
   seen["versions"] = std::to_string(xp) + "/" + std::to_string(xplmVersion) + "/" + std::to_string(host);
 
-  Api<void (*)(const char*, int, double)>(xplm, "SIM_SetDataref")("test/hook/value", 1, 42);
+  // Published as int, float and double, so every scalar accessor may read it.
+  Api<void (*)(const char*, int, double)>(xplm, "SIM_SetDataref")("test/hook/value", 7, 42);
   void* ref = Api<void* (*)(const char*)>(xplm, "XPLMFindDataRef")("test/hook/value");
   seen["found"] = ref ? "yes" : "no";
   seen["geti"] = std::to_string(Api<int (*)(void*)>(xplm, "XPLMGetDatai")(ref));

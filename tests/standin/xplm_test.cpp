@@ -220,22 +220,7 @@ TEST_F(StandIn, MenuItemsRunTheirHandlerOnlyWhenEnabled) {
     EXPECT_NE(g_events.back().find("no item 9"), std::string::npos);
 }
 
-// ---- datarefs and the off-thread check
-
-TEST_F(StandIn, DatarefsKeepTheirTypeAndUnknownNamesGiveNull) {
-    SIM_SetDataref("sim/test/int", xplmType_Int, 3.9);
-    SIM_SetDataref("sim/test/float", xplmType_Float, 0.1);
-    EXPECT_EQ(XPLMFindDataRef("sim/test/none"), nullptr);
-    XPLMDataRef i = XPLMFindDataRef("sim/test/int");
-    XPLMDataRef f = XPLMFindDataRef("sim/test/float");
-    EXPECT_EQ(XPLMGetDatai(i), 3);
-    EXPECT_FLOAT_EQ(XPLMGetDataf(f), 0.1f);
-    XPLMSetDataf(i, 7.8f);
-    EXPECT_EQ(XPLMGetDatai(i), 7);
-    SIM_RemoveDataref("sim/test/int");
-    EXPECT_EQ(XPLMFindDataRef("sim/test/int"), nullptr);
-    EXPECT_EQ(XPLMGetDatai(i), 0);  // a stale handle reads nothing and is reported
-}
+// ---- the off-thread check (datarefs: datarefs_test.cpp)
 
 TEST_F(StandIn, CallsFromOtherThreadsAreCounted) {
     SIM_SetDataref("sim/test/int", xplmType_Int, 1);

@@ -164,7 +164,7 @@ TEST_F(HintsDrawing, ReadyListAndFrequencyLines) {
     SetAirport(10);
     // The frequency lines read the ground state from the simulator: on the ground every service.
     SIM_SetDataref("sim/flightmodel/failures/onground_any", xplmType_Int, 1);
-    Datarefs.onGround = XPLMFindDataRef("sim/flightmodel/failures/onground_any");
+    Datarefs.onGround = FindDataref("sim/flightmodel/failures/onground_any");
     BuildOptionList();  // on the ground, COM1 off the table: the ground list
     SIM_RunFrames(1);
     std::vector<Item> f = LastFrame();

@@ -46,7 +46,7 @@ protected:
         AtcTextRect = {1, 2, 3, 4};
         SIM_SetDataref(kKillAtc, xplmType_Float, 0.0);
         Datarefs = DatarefHandles();
-        Datarefs.killAtc = XPLMFindDataRef(kKillAtc);
+        Datarefs.killAtc = FindDataref(kKillAtc);
         outside::Install();
         PatchOwnImport("comdlg32.dll", "ChooseColorA", (void*)FakeChooseColor);
         g_colourAnswers.clear();
@@ -181,7 +181,7 @@ TEST_F(SettingsWindows, DisableNativeAtcWithTheLinkDownSetsKillAtcAndWritesAtOnc
 }
 
 TEST_F(SettingsWindows, CheckBoxesToggleTheirOptionAndKeyOnly) {
-    Datarefs.killAtc = nullptr;  // a simulator without the dataref: the option still changes
+    Datarefs.killAtc = DatarefHandle();  // a simulator without the dataref: the option still changes
     PluginOptions.ShowFrequencies = 1;
     OpenSettings();
     ASSERT_TRUE(widgets::Click("   Other Options"));

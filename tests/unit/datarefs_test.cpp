@@ -1,0 +1,124 @@
+// The plug-in's typed dataref accessor against the stand-in, which is as strict as the simulator:
+// a read through an accessor outside the published type set gives 0 and is counted as a misuse.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "XPLMDataAccess.h"
+#include "common/sim_control.h"
+#include "shell/log.h"
+#include "simlink/data_feed.h"
+#include "simlink/datarefs.h"
+#include "ui/airport_data.h"
+
+namespace {
+
+class TypedDatarefs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SIM_Init(nullptr);
+        RememberSimulatorThread();
+        Datarefs = DatarefHandles();
+    }
+    void TearDown() override {
+        EXPECT_EQ(SIM_Misuses(), 0) << SIM_FirstMisuse();
+        Datarefs = DatarefHandles();
+    }
+    static double Value(const char* name) {
+        double value = -1;
+        SIM_GetDataref(name, &value);
+        return value;
+    }
+};
+
+TEST_F(TypedDatarefs, EachTypeSetIsReadThroughAnAccessorItAllows) {
+    SIM_SetDataref("test/int", xplmType_Int, -12);
+    SIM_SetDataref("test/float", xplmType_Float, 10.9);
+    SIM_SetDataref("test/double", xplmType_Double, 50.0333);
+    SIM_SetDataref("test/float-double", xplmType_Float | xplmType_Double, 29.92);
+    const double eleven[] = {11};
+    SIM_SetDatarefArray("test/array", xplmType_FloatArray, eleven, 1);
+    SIM_SetDatarefBytes("test/bytes", "12", 2);
+
+    DatarefHandle i = FindDataref("test/int");
+    EXPECT_EQ(i.types, xplmType_Int);
+    EXPECT_TRUE(i.writable);
+    EXPECT_EQ(ReadDataref(i), -12.0);
+    EXPECT_EQ((float)ReadDataref(FindDataref("test/float")), 10.9f);
+    EXPECT_EQ(ReadDataref(FindDataref("test/double")), 50.0333);
+    EXPECT_EQ((float)ReadDataref(FindDataref("test/float-double")), 29.92f);
+    // No single value to read: 0, as for a dataref the simulator does not have.
+    EXPECT_EQ(ReadDataref(FindDataref("test/array")), 0.0);
+    EXPECT_EQ(ReadDataref(FindDataref("test/bytes")), 0.0);
+    DatarefHandle missing = FindDataref("test/missing");
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(ReadDataref(missing), 0.0);
+
+    // The set is asked once: a later read uses the accessor chosen then.
+    SIM_SetDataref("test/int", xplmType_Int, 5);
+    EXPECT_EQ(ReadDataref(i), 5.0);
+}
+
+TEST_F(TypedDatarefs, WritesUseTheAccessorTheSetAllowsAndLeaveReadOnlyDatarefsAlone) {
+    SIM_SetDataref("test/float", xplmType_Float, 0);
+    SIM_SetDataref("test/double", xplmType_Double, 0);
+    SIM_SetDataref("test/int", xplmType_Int, 0);
+    SIM_SetDataref("test/fixed", xplmType_Float, 3);
+    SIM_SetDatarefWritable("test/fixed", 0);
+    WriteDataref(FindDataref("test/float"), 1.0);
+    WriteDataref(FindDataref("test/double"), 0.1);
+    WriteDataref(FindDataref("test/int"), 2.9);
+    DatarefHandle fixed = FindDataref("test/fixed");
+    EXPECT_FALSE(fixed.writable);
+    WriteDataref(fixed, 1.0);
+    WriteDataref(FindDataref("test/missing"), 1.0);
+    EXPECT_EQ(Value("test/float"), 1.0);
+    EXPECT_EQ(Value("test/double"), 0.1);
+    EXPECT_EQ(Value("test/int"), 2.0);
+    EXPECT_EQ(Value("test/fixed"), 3.0);
+}
+
+// The weather and position as the simulator publishes them: cloud types and the hour as int, the
+// position as double, the rest as float.
+TEST_F(TypedDatarefs, TheSampleFedToTheAtcProgramHasThePublishedValues) {
+    SIM_SetDataref("sim/flightmodel/failures/onground_any", xplmType_Int, 1);
+    SIM_SetDataref("sim/weather/wind_speed_kt[0]", xplmType_Float, 10.9);
+    SIM_SetDataref("sim/weather/wind_direction_degt", xplmType_Float, 359.99);
+    const char* const coverage[] = {"sim/weather/cloud_coverage[0]", "sim/weather/cloud_coverage[1]",
+                                    "sim/weather/cloud_coverage[2]"};
+    const char* const type[] = {"sim/weather/cloud_type[0]", "sim/weather/cloud_type[1]",
+                                "sim/weather/cloud_type[2]"};
+    const char* const base[] = {"sim/weather/cloud_base_msl_m[0]", "sim/weather/cloud_base_msl_m[1]",
+                                "sim/weather/cloud_base_msl_m[2]"};
+    for (int layer = 0; layer < 3; ++layer) {
+        SIM_SetDataref(coverage[layer], xplmType_Float, 2 + layer);
+        SIM_SetDataref(type[layer], xplmType_Int, 1 + layer);
+        SIM_SetDataref(base[layer], xplmType_Float, 1200.9 + 1000 * layer);
+    }
+    SIM_SetDataref("sim/cockpit2/clock_timer/zulu_time_hours", xplmType_Int, 23);
+    SIM_SetDataref("sim/cockpit/radios/com1_freq_hz", xplmType_Int, 11850);
+    SIM_SetDataref("sim/flightmodel/position/latitude", xplmType_Double, 50.0333);
+    SIM_SetDataref("sim/flightmodel/position/longitude", xplmType_Double, -8.5706);
+    FindFlightLoopDatarefs();
+    FindPositionDatarefs();
+    SampleSimulator();
+
+    const WeatherSample s = LastWeatherSample();
+    EXPECT_EQ(s.windSpeed, 10.9f);
+    EXPECT_EQ(s.windDirection, 359.99f);
+    EXPECT_EQ(s.zuluHour, 23);
+    const auto layers = CloudLayers(s);
+    for (int layer = 0; layer < 3; ++layer) {
+        EXPECT_EQ(layers[16 * layer + 6], 2 + layer);
+        EXPECT_EQ(layers[16 * layer + 7], 1 + layer);
+        EXPECT_EQ(layers[16 * layer + 2] | layers[16 * layer + 3] << 8, 1200 + 1000 * layer);
+    }
+    EXPECT_EQ(SampledCom1.load(), 11850);
+    EXPECT_EQ(SampledOnGround.load(), 1);
+    GeoPosition p;
+    ASSERT_EQ(GetAircraftPosition(&p), 1);
+    EXPECT_NEAR(p.Latitude * 57.29577951308232, 50.0333, 1e-5);
+    EXPECT_NEAR(p.Longitude * 57.29577951308232, -8.5706, 1e-5);
+}
+
+}  // namespace
