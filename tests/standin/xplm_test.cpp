@@ -207,6 +207,16 @@ TEST_F(StandIn, MouseGoesToTheFrontWindowAndStaysWithItUntilUp) {
     EXPECT_EQ(SIM_Mouse(900, 900, xplm_MouseDown), 0);
 }
 
+TEST_F(StandIn, TheBasicFontIsSixByTenAsTheSimulatorReportsIt) {
+    int width = 0, height = 0, digits = -1;
+    XPLMGetFontDimensions(xplmFont_Basic, &width, &height, &digits);
+    EXPECT_EQ(width, 6);
+    EXPECT_EQ(height, 10);
+    EXPECT_EQ(digits, 0);
+    EXPECT_FLOAT_EQ(XPLMMeasureString(xplmFont_Basic, "Hello World", 11), 66.0f);
+    EXPECT_FLOAT_EQ(XPLMMeasureString(xplmFont_Basic, "Hello World", 5), 30.0f);
+}
+
 // ---- keys
 
 std::vector<std::string> g_keys;
