@@ -328,6 +328,7 @@ XPLM_API void XPLMBringWindowToFront(XPLMWindowID inWindow) {
 
 XPLM_API int XPLMIsWindowInFront(XPLMWindowID inWindow) {
     ApiCall("XPLMIsWindowInFront");
+    if (!CheckedWindow(inWindow, "XPLMIsWindowInFront")) return 0;
     for (auto it = W().windows.rbegin(); it != W().windows.rend(); ++it)
         if (!(*it)->dead) return *it == inWindow ? 1 : 0;
     return 0;

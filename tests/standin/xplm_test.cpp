@@ -188,6 +188,8 @@ TEST_F(StandIn, AWindowMayDestroyItselfWhileDrawing) {
     XPLMSetWindowIsVisible(id, 1);
     ASSERT_FALSE(g_events.empty());
     EXPECT_NE(g_events.back().find("not a live window"), std::string::npos);
+    EXPECT_EQ(XPLMIsWindowInFront(id), 0);
+    EXPECT_EQ(SIM_Misuses(), 2);
 }
 
 TEST_F(StandIn, MouseGoesToTheFrontWindowAndStaysWithItUntilUp) {
