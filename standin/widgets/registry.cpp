@@ -27,7 +27,6 @@ bool IsAncestor(Id ancestor, Id id) {
 
 bool InSubtree(Id top, Id id) { return id != 0 && IsAncestor(top, id); }
 
-
 }  // namespace
 
 Registry& R() {
@@ -89,8 +88,9 @@ void Destroy(Id id, bool children, intptr_t recursiveFlag) {
 
     w = Find(id);
     if (!w) return;
+    // Children a callback placed here meanwhile are orphaned with the rest.
     for (Id kid : w->children)
-        if (Widget* k = Find(kid); k && k->parent == id) k->parent = 0;  // placed here by a callback meanwhile
+        if (Widget* k = Find(kid); k && k->parent == id) k->parent = 0;
     w->children.clear();
     Id parent = w->parent;
     Detach(*w);
