@@ -76,7 +76,7 @@ SIM_API void SIM_RemoveDataref(const char* name);
 
 // ---- input
 // A key event as the simulator delivers it: key sniffers (before windows), the window with
-// keyboard focus, hot keys (on key down), sniffers after windows.
+// keyboard focus, hot keys (whose flags name this stroke, press or release), sniffers after windows.
 SIM_API void SIM_Key(char key, int flags, char virtualKey);
 // A mouse event (xplm_MouseDown / Drag / Up) at screen coordinates. Down goes to the front-most
 // visible window under the point; drag and up go to the window that took the down.

@@ -19,6 +19,12 @@ enum SimDrawKind {
 
 #define SIM_DRAW_TEXT_MAX 512
 
+// The simulator's basic font (xplmFont_Basic) is monospaced: every character advances 6 pixels
+// and a line is 10 pixels high, as the simulator itself reports (XPLMGetFontDimensions gives
+// 6, 10; XPLMMeasureString of "Hello World" gives 66). The stand-in reports and draws the same.
+#define SIM_FONT_CHAR_WIDTH 6
+#define SIM_FONT_CHAR_HEIGHT 10
+
 typedef struct SimDrawItem {
     int kind;
     int left, top, right, bottom;  // for strings: left = x, bottom = top = y (baseline)

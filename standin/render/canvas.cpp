@@ -7,7 +7,7 @@
 
 namespace sim_render {
 
-static_assert(kFontCellWidth == 8, "Canvas::Text's default advance is the font cell");
+static_assert(kFontCellWidth == SIM_FONT_CHAR_WIDTH, "Canvas::Text's default advance is the font cell");
 
 Rect Intersect(const Rect& a, const Rect& b) {
     return {std::max(a.left, b.left), std::max(a.bottom, b.bottom), std::min(a.right, b.right),
@@ -95,13 +95,11 @@ void Canvas::Text(int64_t x, int64_t baseline, const char* text, size_t maxLen, 
     int64_t nextX = x;
     for (size_t i = 0; i < n; ++i) {
         int64_t cellX = nextX;
-        if (text[i] == '\t') {
-            // A tab moves on to the next stop, every eight character cells.
-            const int64_t cells = advance > 0 ? (cellX - x) / advance : 0;
-            nextX = x + (cells / 8 + 1) * 8 * advance;
-            continue;
-        }
-        nextX += text[i] == ' ' ? blankAdvance : advance;
+        // A tab is a blank: the basic font gives every byte one cell (the simulator measures a
+        // string as its length times the cell width), and the plug-in's panels are laid out so.
+        const bool blank = text[i] == ' ' || text[i] == '\t';
+        nextX += blank ? blankAdvance : advance;
+        if (text[i] == '\t') continue;
         if (cellX >= clip_.right) break;
         if (cellX + kGlyphCellOffsetX + kGlyphColumns <= clip_.left) continue;
         const uint8_t* glyph = FontGlyph(static_cast<unsigned char>(text[i]));

@@ -4,6 +4,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "common/sim_frame.h"
+
 namespace sim_render {
 
 struct Rgb {
@@ -34,10 +36,10 @@ public:
     void Outline(const Rect& r, Rgb c);
     void Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1, Rgb c);
     // text: at most maxLen bytes, stops at NUL. x = left of the first cell. Each character
-    // advances by `advance` pixels, a blank by `blankAdvance` (by default the monospaced cell,
-    // kFontCellWidth, that XPLMDrawString text uses).
-    void Text(int64_t x, int64_t baseline, const char* text, size_t maxLen, Rgb c, int advance = 8,
-              int blankAdvance = 8);
+    // advances by `advance` pixels, a blank or a tab by `blankAdvance` (by default the monospaced
+    // cell, kFontCellWidth, that XPLMDrawString text uses).
+    void Text(int64_t x, int64_t baseline, const char* text, size_t maxLen, Rgb c, int advance = SIM_FONT_CHAR_WIDTH,
+              int blankAdvance = SIM_FONT_CHAR_WIDTH);
 
 private:
     void Plot(int64_t x, int64_t y, Rgb c);

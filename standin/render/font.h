@@ -1,6 +1,7 @@
 #pragma once
-// Built-in bitmap font of the stand-in screen: 5x7 glyphs with 2 descender rows, drawn in a
-// fixed kFontCellWidth x kFontCellHeight cell (see frame_render.h).
+// Built-in bitmap font of the stand-in screen: 5x7 glyphs with 2 descender rows, drawn in the
+// basic font's fixed kFontCellWidth x kFontCellHeight cell (see frame_render.h): a blank column
+// left of each glyph and a blank row above it.
 #include <stdint.h>
 
 namespace sim_render {

@@ -46,8 +46,8 @@ Rgb WidgetTextColour(const SimDrawItem& it) {
 
 Rect ItemRect(const SimDrawItem& it) { return {it.left, it.bottom, it.right, it.top}; }
 
-// Widget texts are set narrower than XPLMDrawString's monospaced cells, as the simulator's
-// proportional widget font is: glyphs advance 6 pixels, blanks 3.
+// Widget texts are set in the simulator's proportional widget font: glyphs advance 6 pixels as
+// in XPLMDrawString's monospaced cells, but blanks only 3.
 constexpr int kWidgetAdvance = 6;
 constexpr int kWidgetBlankAdvance = 3;
 

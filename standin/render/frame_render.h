@@ -7,11 +7,11 @@
 
 #include "common/sim_frame.h"
 
-// The built-in font's cell, one size for every character; XPLMGetFontDimensions reports these
+// The basic font's cell, one size for every character; XPLMGetFontDimensions reports these
 // and a string of n characters is n * kFontCellWidth wide.
-constexpr int kFontCellWidth = 8;
-constexpr int kFontCellHeight = 13;
-constexpr int kFontDescent = 3;  // cell rows below the baseline row
+constexpr int kFontCellWidth = SIM_FONT_CHAR_WIDTH;
+constexpr int kFontCellHeight = SIM_FONT_CHAR_HEIGHT;
+constexpr int kFontDescent = 2;  // cell rows below the baseline row
 
 // Largest side accepted; anything bigger (or < 1) yields an empty picture, not a huge allocation.
 constexpr int kMaxFrameSide = 8192;
@@ -22,8 +22,8 @@ constexpr uint8_t kFrameBackground[3] = {38, 56, 82};
 // Draws items in order onto the background. Result: width*height RGB triples, rows top to
 // bottom; screen y runs up from the bottom row (pixel row = height-1-y). Rectangles are
 // left..right-1 by bottom..top-1; inverted or zero-sized ones draw nothing; all clipped.
-// Widget texts are set in the same glyphs, narrower (6 pixels a glyph, 3 a blank), as the
-// simulator's proportional widget font. A widget window's state 1 draws its close box. Widget captions (and text of other widgets) use the item's rgb when it is not black, else
+// Widget texts are set in the same glyphs, with blanks narrower (6 pixels a glyph, 3 a blank),
+// as the simulator's proportional widget font. A widget window's state 1 draws its close box. Widget captions (and text of other widgets) use the item's rgb when it is not black, else
 // the widget text colour. Button style 1 is a radio/check box, any other style a push button.
 // Inside a widget main window (items of the same window index >= 0, after the main window's
 // item), the texts of captions and radio/check boxes may run past their own rect as far as the

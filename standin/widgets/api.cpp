@@ -1,7 +1,9 @@
 // The widget library's exported API. Every entry point is counted for the simulator's
-// off-thread check, then checks its widget ids; an unknown or destroyed id does nothing and
-// reads as empty.
+// off-thread check, then checks its widget ids; an unknown or destroyed id is reported to the
+// simulator as a misuse (the real library would follow a freed pointer), does nothing and reads
+// as empty.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "../common/sim_control.h"
@@ -13,6 +15,21 @@ using namespace wid;
 namespace {
 
 Id IdOf(XPWidgetID handle) { return reinterpret_cast<Id>(handle); }
+
+// The widget behind a handle the caller says is one; 0 ("no widget") is not a misuse here.
+Widget* Live(XPWidgetID handle, const char* api) {
+    if (!handle) return nullptr;
+    Widget* w = Find(handle);
+    if (!w) {
+        char text[128];
+        snprintf(text, sizeof text, "%s: not a live widget (%p)", api, handle);
+        SIM_Misuse(text);
+    }
+    return w;
+}
+
+// The id when it names a live widget (or is 0), else 0 after reporting it.
+Id Checked(XPWidgetID handle, const char* api) { return Live(handle, api) ? IdOf(handle) : 0; }
 
 void Put(int* out, int value) {
     if (out) *out = value;
@@ -27,7 +44,7 @@ WIDGET_API XPWidgetID XPCreateWidget(int inLeft, int inTop, int inRight, int inB
                                      XPWidgetClass inClass) {
     SIM_CountApiCall("XPCreateWidget");
     return Handle(Create(inLeft, inTop, inRight, inBottom, inVisible != 0, inDescriptor, inIsRoot != 0,
-                         IdOf(inContainer), inClass, ClassFunction(inClass)));
+                         Checked(inContainer, "XPCreateWidget"), inClass, ClassFunction(inClass)));
 }
 
 WIDGET_API XPWidgetID XPCreateCustomWidget(int inLeft, int inTop, int inRight, int inBottom, int inVisible,
@@ -35,73 +52,76 @@ WIDGET_API XPWidgetID XPCreateCustomWidget(int inLeft, int inTop, int inRight, i
                                            XPWidgetFunc_t inCallback) {
     SIM_CountApiCall("XPCreateCustomWidget");
     return Handle(Create(inLeft, inTop, inRight, inBottom, inVisible != 0, inDescriptor, inIsRoot != 0,
-                         IdOf(inContainer), xpWidgetClass_None, inCallback));
+                         Checked(inContainer, "XPCreateCustomWidget"), xpWidgetClass_None, inCallback));
 }
 
 WIDGET_API void XPDestroyWidget(XPWidgetID inWidget, int inDestroyChildren) {
     SIM_CountApiCall("XPDestroyWidget");
-    Destroy(IdOf(inWidget), inDestroyChildren != 0, 0);
+    Destroy(Checked(inWidget, "XPDestroyWidget"), inDestroyChildren != 0, 0);
 }
 
 WIDGET_API int XPSendMessageToWidget(XPWidgetID inWidget, XPWidgetMessage inMessage, XPDispatchMode inMode,
                                      intptr_t inParam1, intptr_t inParam2) {
     SIM_CountApiCall("XPSendMessageToWidget");
-    return Send(IdOf(inWidget), inMessage, inMode, inParam1, inParam2);
+    return Send(Checked(inWidget, "XPSendMessageToWidget"), inMessage, inMode, inParam1, inParam2);
 }
 
 WIDGET_API void XPPlaceWidgetWithin(XPWidgetID inSubWidget, XPWidgetID inContainer) {
     SIM_CountApiCall("XPPlaceWidgetWithin");
-    PlaceWithin(IdOf(inSubWidget), IdOf(inContainer));
+    Id sub = Checked(inSubWidget, "XPPlaceWidgetWithin");
+    // A dead container must not read as 0, which would take the widget out of its parent.
+    if (inContainer && !Live(inContainer, "XPPlaceWidgetWithin")) return;
+    PlaceWithin(sub, IdOf(inContainer));
 }
 
 WIDGET_API int XPCountChildWidgets(XPWidgetID inWidget) {
     SIM_CountApiCall("XPCountChildWidgets");
-    Widget* w = Find(inWidget);
+    Widget* w = Live(inWidget, "XPCountChildWidgets");
     return w ? (int)w->children.size() : 0;
 }
 
 WIDGET_API XPWidgetID XPGetNthChildWidget(XPWidgetID inWidget, int inIndex) {
     SIM_CountApiCall("XPGetNthChildWidget");
-    Widget* w = Find(inWidget);
+    Widget* w = Live(inWidget, "XPGetNthChildWidget");
     if (!w || inIndex < 0 || inIndex >= (int)w->children.size()) return nullptr;
     return Handle(w->children[inIndex]);
 }
 
 WIDGET_API XPWidgetID XPGetParentWidget(XPWidgetID inWidget) {
     SIM_CountApiCall("XPGetParentWidget");
-    Widget* w = Find(inWidget);
+    Widget* w = Live(inWidget, "XPGetParentWidget");
     return w ? Handle(w->parent) : nullptr;
 }
 
 WIDGET_API void XPShowWidget(XPWidgetID inWidget) {
     SIM_CountApiCall("XPShowWidget");
-    SetVisible(IdOf(inWidget), true);
+    SetVisible(Checked(inWidget, "XPShowWidget"), true);
 }
 
 WIDGET_API void XPHideWidget(XPWidgetID inWidget) {
     SIM_CountApiCall("XPHideWidget");
-    SetVisible(IdOf(inWidget), false);
+    SetVisible(Checked(inWidget, "XPHideWidget"), false);
 }
 
 WIDGET_API int XPIsWidgetVisible(XPWidgetID inWidget) {
     SIM_CountApiCall("XPIsWidgetVisible");
-    return IsVisible(IdOf(inWidget)) ? 1 : 0;
+    return IsVisible(Checked(inWidget, "XPIsWidgetVisible")) ? 1 : 0;
 }
 
 WIDGET_API XPWidgetID XPFindRootWidget(XPWidgetID inWidget) {
     SIM_CountApiCall("XPFindRootWidget");
-    return Handle(FindRoot(IdOf(inWidget)));
+    return Handle(FindRoot(Checked(inWidget, "XPFindRootWidget")));
 }
 
 WIDGET_API void XPBringRootWidgetToFront(XPWidgetID inWidget) {
     SIM_CountApiCall("XPBringRootWidgetToFront");
-    Widget* root = Find(FindRoot(IdOf(inWidget)));
+    Widget* root = Find(FindRoot(Checked(inWidget, "XPBringRootWidgetToFront")));
     if (XPLMWindowID window = root ? LiveWindow(*root) : nullptr) XPLMBringWindowToFront(window);
 }
 
 WIDGET_API int XPIsWidgetInFront(XPWidgetID inWidget) {
     SIM_CountApiCall("XPIsWidgetInFront");
-    Widget* root = Find(FindRoot(IdOf(inWidget)));
+    Widget* root = Find(FindRoot(Checked(inWidget, "XPIsWidgetInFront")));
     XPLMWindowID window = root ? LiveWindow(*root) : nullptr;
     return window && XPLMIsWindowInFront(window) ? 1 : 0;
 }
@@ -109,7 +129,7 @@ WIDGET_API int XPIsWidgetInFront(XPWidgetID inWidget) {
 WIDGET_API void XPGetWidgetGeometry(XPWidgetID inWidget, int* outLeft, int* outTop, int* outRight,
                                     int* outBottom) {
     SIM_CountApiCall("XPGetWidgetGeometry");
-    Widget* w = Find(inWidget);
+    Widget* w = Live(inWidget, "XPGetWidgetGeometry");
     Put(outLeft, w ? w->left : 0);
     Put(outTop, w ? w->top : 0);
     Put(outRight, w ? w->right : 0);
@@ -118,19 +138,20 @@ WIDGET_API void XPGetWidgetGeometry(XPWidgetID inWidget, int* outLeft, int* outT
 
 WIDGET_API void XPSetWidgetGeometry(XPWidgetID inWidget, int inLeft, int inTop, int inRight, int inBottom) {
     SIM_CountApiCall("XPSetWidgetGeometry");
-    SetGeometry(IdOf(inWidget), inLeft, inTop, inRight, inBottom);
+    SetGeometry(Checked(inWidget, "XPSetWidgetGeometry"), inLeft, inTop, inRight, inBottom);
 }
 
 WIDGET_API XPWidgetID XPGetWidgetForLocation(XPWidgetID inContainer, int inXOffset, int inYOffset,
                                              int inRecursive, int inVisibleOnly) {
     SIM_CountApiCall("XPGetWidgetForLocation");
-    return Handle(WidgetForLocation(IdOf(inContainer), inXOffset, inYOffset, inRecursive != 0, inVisibleOnly != 0));
+    return Handle(WidgetForLocation(Checked(inContainer, "XPGetWidgetForLocation"), inXOffset, inYOffset,
+                                    inRecursive != 0, inVisibleOnly != 0));
 }
 
 WIDGET_API void XPGetWidgetExposedGeometry(XPWidgetID inWidgetID, int* outLeft, int* outTop, int* outRight,
                                            int* outBottom) {
     SIM_CountApiCall("XPGetWidgetExposedGeometry");
-    Widget* w = Find(inWidgetID);
+    Widget* w = Live(inWidgetID, "XPGetWidgetExposedGeometry");
     int left = 0, top = 0, right = 0, bottom = 0;
     if (w) {
         // The part of the widget inside every one of its parents.
@@ -151,7 +172,7 @@ WIDGET_API void XPGetWidgetExposedGeometry(XPWidgetID inWidgetID, int* outLeft, 
 
 WIDGET_API void XPSetWidgetDescriptor(XPWidgetID inWidget, const char* inDescriptor) {
     SIM_CountApiCall("XPSetWidgetDescriptor");
-    Widget* w = Find(inWidget);
+    Widget* w = Live(inWidget, "XPSetWidgetDescriptor");
     if (!w) return;
     w->descriptor = inDescriptor ? inDescriptor : "";
     Deliver(w->id, xpMsg_DescriptorChanged, 0, 0);
@@ -159,7 +180,7 @@ WIDGET_API void XPSetWidgetDescriptor(XPWidgetID inWidget, const char* inDescrip
 
 WIDGET_API int XPGetWidgetDescriptor(XPWidgetID inWidget, char* outDescriptor, int inMaxDescLength) {
     SIM_CountApiCall("XPGetWidgetDescriptor");
-    Widget* w = Find(inWidget);
+    Widget* w = Live(inWidget, "XPGetWidgetDescriptor");
     const std::string empty;
     const std::string& text = w ? w->descriptor : empty;
     // strncpy semantics, as documented: terminated only when the buffer has room for it.
@@ -173,18 +194,18 @@ WIDGET_API int XPGetWidgetDescriptor(XPWidgetID inWidget, char* outDescriptor, i
 
 WIDGET_API XPLMWindowID XPGetWidgetUnderlyingWindow(XPWidgetID inWidget) {
     SIM_CountApiCall("XPGetWidgetUnderlyingWindow");
-    Widget* root = Find(FindRoot(IdOf(inWidget)));
+    Widget* root = Find(FindRoot(Checked(inWidget, "XPGetWidgetUnderlyingWindow")));
     return root ? LiveWindow(*root) : nullptr;
 }
 
 WIDGET_API void XPSetWidgetProperty(XPWidgetID inWidget, XPWidgetPropertyID inProperty, intptr_t inValue) {
     SIM_CountApiCall("XPSetWidgetProperty");
-    SetProperty(IdOf(inWidget), inProperty, inValue);
+    SetProperty(Checked(inWidget, "XPSetWidgetProperty"), inProperty, inValue);
 }
 
 WIDGET_API intptr_t XPGetWidgetProperty(XPWidgetID inWidget, XPWidgetPropertyID inProperty, int* inExists) {
     SIM_CountApiCall("XPGetWidgetProperty");
-    Widget* w = Find(inWidget);
+    Widget* w = Live(inWidget, "XPGetWidgetProperty");
     if (w) {
         auto it = w->properties.find(inProperty);
         if (it != w->properties.end()) {
@@ -198,12 +219,14 @@ WIDGET_API intptr_t XPGetWidgetProperty(XPWidgetID inWidget, XPWidgetPropertyID 
 
 WIDGET_API XPWidgetID XPSetKeyboardFocus(XPWidgetID inWidget) {
     SIM_CountApiCall("XPSetKeyboardFocus");
+    // A dead widget must not read as 0, which would hand the keyboard back to the simulator.
+    if (inWidget && !Live(inWidget, "XPSetKeyboardFocus")) return Handle(R().focus);
     return Handle(SetFocus(IdOf(inWidget)));
 }
 
 WIDGET_API void XPLoseKeyboardFocus(XPWidgetID inWidget) {
     SIM_CountApiCall("XPLoseKeyboardFocus");
-    LoseFocus(IdOf(inWidget));
+    LoseFocus(Checked(inWidget, "XPLoseKeyboardFocus"));
 }
 
 WIDGET_API XPWidgetID XPGetWidgetWithFocus(void) {
@@ -213,7 +236,7 @@ WIDGET_API XPWidgetID XPGetWidgetWithFocus(void) {
 
 WIDGET_API void XPAddWidgetCallback(XPWidgetID inWidget, XPWidgetFunc_t inNewCallback) {
     SIM_CountApiCall("XPAddWidgetCallback");
-    Widget* w = Find(inWidget);
+    Widget* w = Live(inWidget, "XPAddWidgetCallback");
     if (!w || !inNewCallback) return;
     w->callbacks.insert(w->callbacks.begin(), inNewCallback);
     // The new callback hears of its widget as a subclass being created (param1 = 1).

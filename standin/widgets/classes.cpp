@@ -31,13 +31,13 @@ bool InTitleBar(const Widget& w, int x, int y) {
     return x >= w.left && x < w.right && y < w.top && y >= (long long)w.top - kTitleBarHeight;
 }
 
-// Moves a window being dragged so that the grabbed point stays under the mouse.
+// Moves a window being dragged, with its contents, so that the grabbed point stays under the
+// mouse.
 void DragTo(Widget& w, const XPMouseState_t* m) {
     if (!m) return;
     long long left = (long long)m->x - GetProperty(w, xpProperty_DragXOff, 0);
     long long top = (long long)m->y + GetProperty(w, xpProperty_DragYOff, 0);
-    SetGeometry(w.id, (int)left, (int)top, (int)(left + ((long long)w.right - w.left)),
-                (int)(top - ((long long)w.top - w.bottom)));
+    MoveTree(w.id, (int)(left - w.left), (int)(top - w.top));
 }
 
 int MainWindowFunction(XPWidgetMessage message, XPWidgetID handle, intptr_t param1, intptr_t param2) {
@@ -93,10 +93,11 @@ int MainWindowFunction(XPWidgetMessage message, XPWidgetID handle, intptr_t para
     }
 }
 
-// Click behaviours of a button, run when the mouse goes up over the button it went down on.
-void ButtonClicked(Id id) {
+// A check box or radio button acts on the click itself: it "immediately toggles its value when
+// the mouse is clicked" (a radio button only turns on). Gives false for push buttons.
+bool ToggleOnClick(Id id) {
     Widget* w = Find(id);
-    if (!w) return;
+    if (!w) return false;
     intptr_t state = GetProperty(*w, xpProperty_ButtonState, 0);
     switch (GetProperty(*w, xpProperty_ButtonBehavior, xpButtonBehaviorPushButton)) {
         case xpButtonBehaviorCheckBox: {
@@ -105,20 +106,26 @@ void ButtonClicked(Id id) {
                        std::to_string(next));
             SetProperty(id, xpProperty_ButtonState, next);
             if (Find(id)) Send(id, xpMsg_ButtonStateChanged, xpMode_UpChain, (intptr_t)id, next);
-            return;
+            return true;
         }
         case xpButtonBehaviorRadioButton:
-            // A radio button only turns on; clicking one that is on changes nothing.
-            if (state == 1) return;
+            // Clicking one that is on already changes nothing.
+            if (state == 1) return true;
             TraceEvent("widgets: radio button " + Quote(w->descriptor) + " " + std::to_string(state) + " -> 1");
             SetProperty(id, xpProperty_ButtonState, 1);
             if (Find(id)) Send(id, xpMsg_ButtonStateChanged, xpMode_UpChain, (intptr_t)id, 1);
-            return;
+            return true;
         default:
-            TraceEvent("widgets: push button " + Quote(w->descriptor));
-            Send(id, xpMsg_PushButtonPressed, xpMode_UpChain, (intptr_t)id, 0);
-            return;
+            return false;
     }
+}
+
+// A push button fires when the mouse goes up over the button it went down on.
+void PushButtonReleased(Id id) {
+    Widget* w = Find(id);
+    if (!w) return;
+    TraceEvent("widgets: push button " + Quote(w->descriptor));
+    Send(id, xpMsg_PushButtonPressed, xpMode_UpChain, (intptr_t)id, 0);
 }
 
 int ButtonFunction(XPWidgetMessage message, XPWidgetID handle, intptr_t param1, intptr_t param2) {
@@ -134,16 +141,20 @@ int ButtonFunction(XPWidgetMessage message, XPWidgetID handle, intptr_t param1, 
             Record(*w, SimDraw_WidgetButton, (int)GetProperty(*w, xpProperty_ButtonState, 0),
                    (int)GetProperty(*w, xpProperty_ButtonType, xpPushButton));
             return 1;
-        case xpMsg_MouseDown:
+        case xpMsg_MouseDown: {
             // A disabled button still takes the click, so it does not fall through to the window.
-            if (GetProperty(*w, xpProperty_Enabled, 1)) w->press = Press::Button;
+            if (!GetProperty(*w, xpProperty_Enabled, 1)) return 1;
+            Id id = w->id;
+            if (!ToggleOnClick(id))
+                if (Widget* again = Find(id)) again->press = Press::Button;
             return 1;
+        }
         case xpMsg_MouseDrag: return 1;
         case xpMsg_MouseUp: {
             const XPMouseState_t* m = Mouse(param1);
             bool click = w->press == Press::Button && m && Contains(*w, m->x, m->y);
             w->press = Press::None;
-            if (click) ButtonClicked(w->id);
+            if (click) PushButtonReleased(w->id);
             return 1;
         }
         default: return 0;

@@ -27,13 +27,6 @@ bool IsAncestor(Id ancestor, Id id) {
 
 bool InSubtree(Id top, Id id) { return id != 0 && IsAncestor(top, id); }
 
-void MoveBy(Id id, int dx, int dy) {
-    Widget* w = Find(id);
-    if (!w) return;
-    typedef long long L;
-    SetGeometry(id, (int)((L)w->left + dx), (int)((L)w->top + dy), (int)((L)w->right + dx), (int)((L)w->bottom + dy));
-}
-
 }  // namespace
 
 Registry& R() {
@@ -82,10 +75,8 @@ void Destroy(Id id, bool children, intptr_t recursiveFlag) {
     Widget* w = Find(id);
     if (!w || w->dying) return;
     w->dying = true;
-    Deliver(id, xpMsg_Destroy, recursiveFlag, 0, /*all=*/true);
 
-    w = Find(id);
-    if (!w) return;
+    // "The widget's children will be destroyed first, then this widget."
     std::vector<Id> kids = w->children;
     for (Id kid : kids) {
         Widget* k = Find(kid);
@@ -93,9 +84,13 @@ void Destroy(Id id, bool children, intptr_t recursiveFlag) {
         if (children) Destroy(kid, true, 1);
         else k->parent = 0;  // orphaned, as the caller asked to keep the children
     }
+    if (Find(id)) Deliver(id, xpMsg_Destroy, recursiveFlag, 0, /*all=*/true);
 
     w = Find(id);
     if (!w) return;
+    // Children a callback placed here meanwhile are orphaned with the rest.
+    for (Id kid : w->children)
+        if (Widget* k = Find(kid); k && k->parent == id) k->parent = 0;
     w->children.clear();
     Id parent = w->parent;
     Detach(*w);
@@ -121,11 +116,22 @@ void PlaceWithin(Id sub, Id container) {
         // A widget cannot go inside itself or its own descendants: the tree would become a loop.
         if (!c || c->dying || IsAncestor(sub, container)) return;
     }
-    if (w->parent == container) return;
+    if (container != 0 && w->parent == container) {
+        // "Placing a widget within its own parent simply makes it the last widget."
+        auto& kids = Find(container)->children;
+        kids.erase(std::remove(kids.begin(), kids.end(), sub), kids.end());
+        kids.push_back(sub);
+        return;
+    }
+    if (container == 0 && w->parent == 0) return;
     Id old = w->parent;
     Detach(*w);
     if (old && Find(old)) Deliver(old, xpMsg_LoseChild, (intptr_t)sub, 0);
-    if (container == 0) return;
+    if (container == 0) {
+        // Taken out of every container: it now has "no parent", and hears so.
+        if (Find(sub)) Deliver(sub, xpMsg_AcceptParent, 0, 0);
+        return;
+    }
     w = Find(sub);
     Widget* c = Find(container);
     if (!w || !c) return;
@@ -170,13 +176,20 @@ void SetGeometry(Id id, int left, int top, int right, int bottom) {
     if (!change.dx && !change.dy && !change.dwidth && !change.dheight) return;
     w->left = left, w->top = top, w->right = right, w->bottom = bottom;
     if (w->root) SyncWindowGeometry(*w);
-    // Children keep their place relative to the top-left corner, so a dragged window carries
-    // its contents along.
-    if (change.dx || change.dy) {
-        std::vector<Id> kids = w->children;
-        for (Id kid : kids) MoveBy(kid, change.dx, change.dy);
+    // Coordinates are global, not relative to the parent: the children stay where they are.
+    Send(id, xpMsg_Reshape, xpMode_UpChain, (intptr_t)id, (intptr_t)&change);
+}
+
+void MoveTree(Id id, int dx, int dy, int depth) {
+    Widget* w = Find(id);
+    if (!w || depth > 4096 || (!dx && !dy)) return;
+    typedef long long L;
+    std::vector<Id> kids = w->children;
+    SetGeometry(id, (int)((L)w->left + dx), (int)((L)w->top + dy), (int)((L)w->right + dx), (int)((L)w->bottom + dy));
+    for (Id kid : kids) {
+        Widget* k = Find(kid);
+        if (k && k->parent == id) MoveTree(kid, dx, dy, depth + 1);
     }
-    if (Find(id)) Send(id, xpMsg_Reshape, xpMode_UpChain, (intptr_t)id, (intptr_t)&change);
 }
 
 Id WidgetForLocation(Id container, int x, int y, bool recursive, bool visibleOnly) {

@@ -61,7 +61,8 @@ void PlaceWithin(Id sub, Id container);
 bool IsVisible(Id id);  // the user can see it: it and all its parents shown, in a rooted tree
 Id FindRoot(Id id);
 bool Contains(const Widget& w, int x, int y);
-void SetGeometry(Id id, int left, int top, int right, int bottom);
+void SetGeometry(Id id, int left, int top, int right, int bottom);  // the widget alone
+void MoveTree(Id id, int dx, int dy, int depth = 0);                // the widget and everything in it
 Id WidgetForLocation(Id container, int x, int y, bool recursive, bool visibleOnly);
 void SetVisible(Id id, bool visible);
 void SetProperty(Id id, XPWidgetPropertyID property, intptr_t value);

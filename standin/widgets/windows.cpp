@@ -58,9 +58,10 @@ int MouseWindow(XPLMWindowID window, int x, int y, XPLMMouseStatus status, void*
 
 void KeyWindow(XPLMWindowID window, char key, XPLMKeyFlags flags, char virtualKey, void* refcon, int losingFocus) {
     try {
-        Widget* root = RootOf(window, refcon);
+        // On losing focus the window id is the one taking focus (or 0), not ours.
+        Widget* root = losingFocus ? Find(reinterpret_cast<Id>(refcon)) : RootOf(window, refcon);
         Registry& r = R();
-        if (!root || !r.focus || FindRoot(r.focus) != root->id) return;
+        if (!root || !root->root || !r.focus || FindRoot(r.focus) != root->id) return;
         if (losingFocus) {
             Id had = r.focus;
             r.focus = 0;

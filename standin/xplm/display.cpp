@@ -161,16 +161,16 @@ SIM_API void SIM_Key(char key, int flags, char virtualKey) {
         win->key(win, key, flags, virtualKey, win->refcon, 0);
         return;
     }
-    if (flags & xplm_DownFlag) {
-        int mods = flags & (xplm_ShiftFlag | xplm_OptionAltFlag | xplm_ControlFlag);
-        for (size_t i = 0; i < w.hotKeys.size(); ++i) {
-            HotKey* h = w.hotKeys[i].get();
-            if (h->dead || h->virtualKey != virtualKey || h->flags != mods) continue;
-            if (Tracing("keys")) Event(Format("hotkey \"%s\" of %s", h->description.c_str(), PluginName(h->owner).c_str()));
-            PluginScope scope(h->owner);
-            h->fn(h->refcon);
-            return;
-        }
+    // A hot key names a whole key stroke, "virtual key/flag combination": its modifiers and
+    // whether it is the press or the release. One registered with neither never fires.
+    int stroke = flags & (xplm_ShiftFlag | xplm_OptionAltFlag | xplm_ControlFlag | xplm_DownFlag | xplm_UpFlag);
+    for (size_t i = 0; i < w.hotKeys.size(); ++i) {
+        HotKey* h = w.hotKeys[i].get();
+        if (h->dead || h->virtualKey != virtualKey || h->flags != stroke) continue;
+        if (Tracing("keys")) Event(Format("hotkey \"%s\" of %s", h->description.c_str(), PluginName(h->owner).c_str()));
+        PluginScope scope(h->owner);
+        h->fn(h->refcon);
+        return;
     }
     RunSniffers(0, key, flags, virtualKey);
 }
@@ -307,10 +307,13 @@ XPLM_API void XPLMSetWindowRefCon(XPLMWindowID inWindowID, void* inRefcon) {
 XPLM_API void XPLMTakeKeyboardFocus(XPLMWindowID inWindow) {
     ApiCall("XPLMTakeKeyboardFocus");
     Window* previous = W().focus;
-    W().focus = inWindow ? CheckedWindow(inWindow, "XPLMTakeKeyboardFocus") : nullptr;
+    if (inWindow && !CheckedWindow(inWindow, "XPLMTakeKeyboardFocus")) return;
+    W().focus = static_cast<Window*>(inWindow);
+    // The losing window hears of it with "the other window taking focus" as the window id
+    // (0 when the simulator takes it back).
     if (previous && previous != W().focus && LiveWindow(previous) && previous->key) {
         PluginScope scope(previous->owner);
-        previous->key(previous, 0, 0, 0, previous->refcon, 1);
+        previous->key(W().focus, 0, 0, 0, previous->refcon, 1);
     }
 }
 
@@ -325,6 +328,7 @@ XPLM_API void XPLMBringWindowToFront(XPLMWindowID inWindow) {
 
 XPLM_API int XPLMIsWindowInFront(XPLMWindowID inWindow) {
     ApiCall("XPLMIsWindowInFront");
+    if (!CheckedWindow(inWindow, "XPLMIsWindowInFront")) return 0;
     for (auto it = W().windows.rbegin(); it != W().windows.rend(); ++it)
         if (!(*it)->dead) return *it == inWindow ? 1 : 0;
     return 0;

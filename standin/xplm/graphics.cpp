@@ -5,9 +5,9 @@
 #include "world.h"
 
 namespace sim {
-// The basic font's cell, as the frame renderer draws it.
-constexpr int kCharWidth = 8;
-constexpr int kCharHeight = 13;
+// The stand-in has one font, the basic one, and draws every font id with it.
+constexpr int kCharWidth = SIM_FONT_CHAR_WIDTH;
+constexpr int kCharHeight = SIM_FONT_CHAR_HEIGHT;
 }  // namespace sim
 
 using namespace sim;

@@ -1,4 +1,5 @@
 // Menus: the menu bar with its Plugins menu, plug-in submenus, picking items.
+#include <algorithm>
 #include <cstring>
 
 #include "world.h"
@@ -27,14 +28,33 @@ static Menu* LiveMenu(XPLMMenuID id, const char* api) {
     return nullptr;
 }
 
+// Menu indices are "relative to your plugin's menus only": in a menu shared by several
+// plug-ins (the Plugins menu) the caller's n-th item is its n-th own one. Gives the position in
+// the menu's list, or -1.
+static int Position(const Menu& m, int index) {
+    int owner = CurrentPlugin();
+    if (index < 0) return -1;
+    for (size_t i = 0; i < m.items.size(); ++i)
+        if (m.items[i].owner == owner && index-- == 0) return (int)i;
+    return -1;
+}
+
+static int OwnItemCount(const Menu& m) {
+    int owner = CurrentPlugin(), n = 0;
+    for (const MenuItem& item : m.items) n += item.owner == owner ? 1 : 0;
+    return n;
+}
+
 static MenuItem* Item(XPLMMenuID menu, int index, const char* api) {
     Menu* m = LiveMenu(menu, api);
     if (!m) return nullptr;
-    if (index < 0 || index >= (int)m->items.size()) {
-        Misuse(Format("%s: no item %d in menu \"%s\"", api, index, m->name.c_str()));
+    int at = Position(*m, index);
+    if (at < 0) {
+        Misuse(Format("%s: no item %d of %s in menu \"%s\"", api, index, PluginName(CurrentPlugin()).c_str(),
+                      m->name.c_str()));
         return nullptr;
     }
-    return &m->items[index];
+    return &m->items[at];
 }
 
 static void Describe(const Menu* menu, const std::string& prefix, std::string& out) {
@@ -142,7 +162,13 @@ XPLM_API void XPLMDestroyMenu(XPLMMenuID inMenuID) {
 
 XPLM_API void XPLMClearAllMenuItems(XPLMMenuID inMenuID) {
     ApiCall("XPLMClearAllMenuItems");
-    if (Menu* m = LiveMenu(inMenuID, "XPLMClearAllMenuItems")) m->items.clear();
+    // Only the caller's own items: the others belong to other plug-ins.
+    if (Menu* m = LiveMenu(inMenuID, "XPLMClearAllMenuItems")) {
+        int owner = CurrentPlugin();
+        m->items.erase(std::remove_if(m->items.begin(), m->items.end(),
+                                      [owner](const MenuItem& item) { return item.owner == owner; }),
+                       m->items.end());
+    }
 }
 
 XPLM_API int XPLMAppendMenuItem(XPLMMenuID inMenu, const char* inItemName, void* inItemRef,
@@ -153,8 +179,9 @@ XPLM_API int XPLMAppendMenuItem(XPLMMenuID inMenu, const char* inItemName, void*
     MenuItem item;
     item.name = inItemName ? inItemName : "";
     item.itemRef = inItemRef;
+    item.owner = CurrentPlugin();
     m->items.push_back(item);
-    return (int)m->items.size() - 1;
+    return OwnItemCount(*m) - 1;
 }
 
 XPLM_API void XPLMAppendMenuSeparator(XPLMMenuID inMenu) {
@@ -162,6 +189,7 @@ XPLM_API void XPLMAppendMenuSeparator(XPLMMenuID inMenu) {
     if (Menu* m = LiveMenu(inMenu, "XPLMAppendMenuSeparator")) {
         MenuItem item;
         item.separator = true;
+        item.owner = CurrentPlugin();
         m->items.push_back(item);
     }
 }
@@ -190,8 +218,9 @@ XPLM_API void XPLMEnableMenuItem(XPLMMenuID inMenu, int index, int enabled) {
 
 XPLM_API void XPLMRemoveMenuItem(XPLMMenuID inMenu, int inIndex) {
     ApiCall("XPLMRemoveMenuItem");
+    if (!Item(inMenu, inIndex, "XPLMRemoveMenuItem")) return;
     Menu* m = LiveMenu(inMenu, "XPLMRemoveMenuItem");
-    if (m && inIndex >= 0 && inIndex < (int)m->items.size()) m->items.erase(m->items.begin() + inIndex);
+    m->items.erase(m->items.begin() + Position(*m, inIndex));
 }
 
 }  // extern "C"

@@ -212,9 +212,9 @@ XPLM_API void XPLMSendMessageToPlugin(XPLMPluginID inPlugin, int inMessage, void
     ApiCall("XPLMSendMessageToPlugin");
     int from = CurrentPlugin();
     if (inPlugin == XPLM_NO_PLUGIN_ID) {
+        // "Broadcast to all plug-ins": the sender is one of them and hears its own message.
         std::vector<int> ids;
-        for (auto& p : W().plugins)
-            if (p->id != from) ids.push_back(p->id);
+        for (auto& p : W().plugins) ids.push_back(p->id);
         for (int id : ids) Deliver(FindPlugin(id), from, inMessage, inParam);
         return;
     }

@@ -85,6 +85,7 @@ struct MenuItem {
     XPLMMenuCheck check = xplm_Menu_NoCheck;
     Menu* submenu = nullptr;
     bool separator = false;
+    int owner = 0;  // the plug-in that appended it: indices count only the caller's own items
 };
 
 struct Menu {

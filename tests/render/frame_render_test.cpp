@@ -128,7 +128,7 @@ TEST(RenderText, FontCoversPrintableAsciiInsideTheCell) {
         Box d = Diff(f, blank);
         EXPECT_GT(d.count, 0) << char(c);
         EXPECT_GE(d.left, x) << char(c);
-        EXPECT_LT(d.right, x + kFontCellWidth - 1) << char(c);  // a gap before the next cell
+        EXPECT_LE(d.right, x + kFontCellWidth - 1) << char(c);  // the cell's first column is the gap
         EXPECT_GE(d.bottom, base - kFontDescent) << char(c);
         EXPECT_LT(d.top, base - kFontDescent + kFontCellHeight) << char(c);
         EXPECT_TRUE(seen.insert(f.rgb).second) << "glyph of '" << char(c) << "' repeats another";
@@ -144,12 +144,15 @@ TEST(RenderText, FontCoversPrintableAsciiInsideTheCell) {
     EXPECT_EQ(Frame(60, 30, {Str(-3 * kFontCellWidth, 10, "WWWAb")}).rgb, Frame(60, 30, {Str(0, 10, "Ab")}).rgb);
 }
 
-TEST(RenderText, TabsMoveOnToTheNextStopOfEightCells) {
+TEST(RenderText, ATabIsOneBlankCellAsXPLMMeasureStringCountsIt) {
     const int w = kFontCellWidth;
-    EXPECT_EQ(Frame(200, 30, {Str(0, 10, "A\tB")}).rgb, Frame(200, 30, {Str(0, 10, "A"), Str(8 * w, 10, "B")}).rgb);
+    EXPECT_EQ(Frame(200, 30, {Str(0, 10, "A\tB")}).rgb, Frame(200, 30, {Str(0, 10, "A B")}).rgb);
     EXPECT_EQ(Frame(200, 30, {Str(0, 10, "ABCDEFGH\tI")}).rgb,
-              Frame(200, 30, {Str(0, 10, "ABCDEFGH"), Str(16 * w, 10, "I")}).rgb);
+              Frame(200, 30, {Str(0, 10, "ABCDEFGH"), Str(9 * w, 10, "I")}).rgb);
     EXPECT_EQ(Frame(200, 30, {Str(0, 10, "\t\t")}).rgb, Frame(200, 30).rgb);  // nothing drawn
+    // The hints panel's three-frequency line is as wide as its 35-character title.
+    Box line = Diff(Frame(300, 30, {Str(5, 10, "ATIS=118.03\tGRND=121.80\tTWR=119.90\t")}), Frame(300, 30));
+    EXPECT_LT(line.right, 5 + 35 * w);
 }
 
 TEST(RenderWidgets, WindowHasTitleBarCaptionAndCloseBoxAllInside) {
@@ -248,18 +251,19 @@ TEST(RenderWidgets, InAWindowLabelsRunPastTheirRectUpToTheWindowBody) {
     EXPECT_LT(Diff(Frame(200, 120, {other[0], other[1]}), Frame(200, 120, {otherBare[0], otherBare[1]})).right, 50);
 }
 
-TEST(RenderWidgets, WidgetTextIsSetNarrowerThanDrawnStrings) {
+TEST(RenderWidgets, WidgetTextSetsBlanksNarrowerThanDrawnStrings) {
     auto width = [](SimDrawItem it) {
         Box d = Diff(Frame(200, 40, {it}), Frame(200, 40));
         return d.right - d.left + 1;
     };
     SimDrawItem caption = Item(SimDraw_WidgetCaption, 10, 30, 190, 10, "MMMM", 1, 1, 1);
-    // Four 5-pixel glyphs: 3 advances of 6 in a widget, of kFontCellWidth in a string.
+    // Four 5-pixel glyphs: 3 advances of 6 in a widget as in a string's cells.
     EXPECT_EQ(width(caption), 3 * 6 + 5);
     EXPECT_EQ(width(Str(10, 20, "MMMM")), 3 * kFontCellWidth + 5);
-    // A blank advances half a glyph.
+    // In a widget a blank advances half a glyph, in a string a whole cell.
     strcpy(caption.text, "M  M");
     EXPECT_EQ(width(caption), 6 + 3 + 3 + 5);
+    EXPECT_EQ(width(Str(10, 20, "M  M")), 3 * kFontCellWidth + 5);
 }
 
 TEST(RenderWidgets, CaptionAndBoxStayInsideTheirRect) {

@@ -1,6 +1,9 @@
 // The stand-in simulator behaves like the simulator where the plug-in depends on it.
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -9,10 +12,47 @@
 #include "XPLMDisplay.h"
 #include "XPLMGraphics.h"
 #include "XPLMMenus.h"
+#include "XPLMPlugin.h"
 #include "XPLMProcessing.h"
 #include "common/sim_control.h"
 
+// This test program is also a plug-in: the simulator may load it several times over, as several
+// plug-ins, to see what each of them gets. A message kRunAs runs the function its parameter
+// points to as the receiving plug-in; every other message is recorded.
 namespace {
+constexpr int kRunAs = 0x7F000001;
+struct Received {
+    int to, from, message;
+    bool operator==(const Received& o) const { return to == o.to && from == o.from && message == o.message; }
+};
+std::vector<Received> g_received;
+}  // namespace
+
+extern "C" {
+__declspec(dllexport) int XPluginStart(char* name, char* signature, char* description) {
+    snprintf(name, 256, "Tester %d", XPLMGetMyID());
+    snprintf(signature, 256, "test.tester.%d", XPLMGetMyID());
+    snprintf(description, 256, "stand-in test");
+    return 1;
+}
+__declspec(dllexport) void XPluginStop(void) {}
+__declspec(dllexport) int XPluginEnable(void) { return 1; }
+__declspec(dllexport) void XPluginDisable(void) {}
+__declspec(dllexport) void XPluginReceiveMessage(XPLMPluginID from, int message, void* param) {
+    if (message == kRunAs) (*static_cast<std::function<void()>*>(param))();
+    else g_received.push_back({XPLMGetMyID(), from, message});
+}
+}
+
+namespace {
+
+int LoadTester(const char* path, bool enable = true) {
+    int id = SIM_StartPlugin(path, GetModuleHandleA(nullptr));
+    if (id > 0 && enable) SIM_EnablePlugin(id);
+    return id;
+}
+
+void RunAs(int plugin, std::function<void()> fn) { SIM_SendMessage(plugin, kRunAs, &fn); }
 
 std::vector<std::string> g_events;
 void Sink(const char* line) { g_events.push_back(line); }
@@ -148,6 +188,8 @@ TEST_F(StandIn, AWindowMayDestroyItselfWhileDrawing) {
     XPLMSetWindowIsVisible(id, 1);
     ASSERT_FALSE(g_events.empty());
     EXPECT_NE(g_events.back().find("not a live window"), std::string::npos);
+    EXPECT_EQ(XPLMIsWindowInFront(id), 0);
+    EXPECT_EQ(SIM_Misuses(), 2);
 }
 
 TEST_F(StandIn, MouseGoesToTheFrontWindowAndStaysWithItUntilUp) {
@@ -167,6 +209,16 @@ TEST_F(StandIn, MouseGoesToTheFrontWindowAndStaysWithItUntilUp) {
     EXPECT_EQ(SIM_Mouse(900, 900, xplm_MouseDown), 0);
 }
 
+TEST_F(StandIn, TheBasicFontIsSixByTenAsTheSimulatorReportsIt) {
+    int width = 0, height = 0, digits = -1;
+    XPLMGetFontDimensions(xplmFont_Basic, &width, &height, &digits);
+    EXPECT_EQ(width, 6);
+    EXPECT_EQ(height, 10);
+    EXPECT_EQ(digits, 0);
+    EXPECT_FLOAT_EQ(XPLMMeasureString(xplmFont_Basic, "Hello World", 11), 66.0f);
+    EXPECT_FLOAT_EQ(XPLMMeasureString(xplmFont_Basic, "Hello World", 5), 30.0f);
+}
+
 // ---- keys
 
 std::vector<std::string> g_keys;
@@ -183,7 +235,7 @@ TEST_F(StandIn, KeysPassSniffersThenHotKeys) {
     XPLMRegisterKeySniffer(Sniffer, 1, first);
     XPLMRegisterKeySniffer(Sniffer, 1, eater);
     XPLMRegisterKeySniffer(Sniffer, 0, after);
-    XPLMRegisterHotKey((char)XPLM_VK_F1, xplm_ShiftFlag, "test", HotKey, f1);
+    XPLMRegisterHotKey((char)XPLM_VK_F1, xplm_DownFlag | xplm_ShiftFlag, "test", HotKey, f1);
     SIM_Key('x', xplm_DownFlag, 'X');                       // eaten by the second sniffer
     SIM_Key(0, xplm_DownFlag | xplm_ShiftFlag, (char)XPLM_VK_F1);  // hot key
     SIM_Key(0, xplm_DownFlag, (char)XPLM_VK_F1);            // no shift: no hot key
@@ -196,7 +248,102 @@ TEST_F(StandIn, KeysPassSniffersThenHotKeys) {
     EXPECT_EQ(g_keys, (std::vector<std::string>{"first:x", "after:x"}));
 }
 
+TEST_F(StandIn, HotKeysFireOnTheStrokeTheirFlagsName) {
+    g_keys.clear();
+    static char down[] = "down", up[] = "up", none[] = "none", ctrl[] = "ctrl";
+    XPLMRegisterHotKey((char)XPLM_VK_F2, xplm_DownFlag, "press", HotKey, down);
+    XPLMRegisterHotKey((char)XPLM_VK_F3, xplm_UpFlag, "release", HotKey, up);
+    XPLMRegisterHotKey((char)XPLM_VK_F4, 0, "neither", HotKey, none);
+    XPLMRegisterHotKey((char)XPLM_VK_F2, xplm_DownFlag | xplm_ControlFlag, "ctrl press", HotKey, ctrl);
+    for (int vkey : {XPLM_VK_F2, XPLM_VK_F3, XPLM_VK_F4}) {
+        SIM_Key(0, xplm_DownFlag, (char)vkey);
+        SIM_Key(0, xplm_UpFlag, (char)vkey);
+    }
+    SIM_Key(0, xplm_DownFlag | xplm_ControlFlag, (char)XPLM_VK_F2);
+    EXPECT_EQ(g_keys, (std::vector<std::string>{"hotkey:down", "hotkey:up", "hotkey:ctrl"}));
+}
+
+// ---- keyboard focus
+
+std::vector<std::pair<XPLMWindowID, int>> g_focusCalls;  // window id passed, losingFocus
+void FocusKey(XPLMWindowID id, char, XPLMKeyFlags, char, void*, int losingFocus) {
+    g_focusCalls.push_back({id, losingFocus});
+}
+
+TEST_F(StandIn, LosingFocusNamesTheWindowTakingIt) {
+    g_focusCalls.clear();
+    XPLMWindowID a = XPLMCreateWindow(0, 100, 100, 0, 1, nullptr, FocusKey, nullptr, nullptr);
+    XPLMWindowID b = XPLMCreateWindow(0, 100, 100, 0, 1, nullptr, FocusKey, nullptr, nullptr);
+    XPLMTakeKeyboardFocus(a);
+    SIM_Key('k', xplm_DownFlag, 'K');
+    XPLMTakeKeyboardFocus(b);
+    XPLMTakeKeyboardFocus(nullptr);
+    using Call = std::pair<XPLMWindowID, int>;
+    EXPECT_EQ(g_focusCalls, (std::vector<Call>{{a, 0}, {b, 1}, {nullptr, 1}}));
+    // A dead window cannot take focus: reported, and the focus stays where it was.
+    XPLMTakeKeyboardFocus(a);
+    XPLMDestroyWindow(b);
+    XPLMTakeKeyboardFocus(b);
+    EXPECT_EQ(SIM_Misuses(), 1);
+    g_focusCalls.clear();
+    SIM_Key('k', xplm_DownFlag, 'K');
+    EXPECT_EQ(g_focusCalls, (std::vector<Call>{{a, 0}}));
+}
+
+// ---- messages between plug-ins
+
+TEST_F(StandIn, ABroadcastReachesEveryEnabledPluginTheSenderToo) {
+    g_received.clear();
+    int a = LoadTester("C:\\sim\\a\\win.xpl");
+    int b = LoadTester("C:\\sim\\b\\win.xpl");
+    int off = LoadTester("C:\\sim\\c\\win.xpl", false);
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    ASSERT_GT(off, 0);
+    RunAs(a, [] { XPLMSendMessageToPlugin(XPLM_NO_PLUGIN_ID, 0x8000001, nullptr); });
+    RunAs(b, [a] { XPLMSendMessageToPlugin(a, 0x2, nullptr); });
+    EXPECT_EQ(g_received, (std::vector<Received>{{a, a, 0x8000001}, {b, a, 0x8000001}, {a, b, 0x2}}));
+}
+
 // ---- menus
+
+TEST_F(StandIn, MenuIndicesCountOnlyTheCallersOwnItems) {
+    int a = LoadTester("C:\\sim\\a\\win.xpl");
+    int b = LoadTester("C:\\sim\\b\\win.xpl");
+    XPLMMenuID plugins = XPLMFindPluginsMenu();
+    int indices[3] = {-9, -9, -9};
+    RunAs(a, [&] { indices[0] = XPLMAppendMenuItem(plugins, "A one", nullptr, 1); });
+    RunAs(b, [&] {
+        indices[1] = XPLMAppendMenuItem(plugins, "B one", nullptr, 1);
+        XPLMEnableMenuItem(plugins, 0, 0);
+        XPLMSetMenuItemName(plugins, 0, "B renamed", 1);
+    });
+    RunAs(a, [&] {
+        indices[2] = XPLMAppendMenuItem(plugins, "A two", nullptr, 1);
+        XPLMCheckMenuItem(plugins, 1, xplm_Menu_Checked);
+    });
+    EXPECT_EQ(indices[0], 0);
+    EXPECT_EQ(indices[1], 0);
+    EXPECT_EQ(indices[2], 1);
+    EXPECT_EQ(SIM_MenuItemState("Plugins|A one"), 1);
+    EXPECT_EQ(SIM_MenuItemState("Plugins|B renamed"), 0);
+    EXPECT_EQ(SIM_MenuItemState("Plugins|A two"), 1 | (xplm_Menu_Checked << 1));
+    // B has one item only: its index 1 is nothing, whatever A has.
+    RunAs(b, [&] { XPLMEnableMenuItem(plugins, 1, 0); });
+    EXPECT_EQ(SIM_Misuses(), 1);
+    RunAs(b, [&] { XPLMRemoveMenuItem(plugins, 0); });
+    RunAs(a, [&] { XPLMRemoveMenuItem(plugins, 0); });
+    EXPECT_EQ(SIM_MenuItemState("Plugins|B renamed"), -1);
+    EXPECT_EQ(SIM_MenuItemState("Plugins|A one"), -1);
+    EXPECT_EQ(SIM_MenuItemState("Plugins|A two"), 1 | (xplm_Menu_Checked << 1));
+    RunAs(b, [&] {
+        XPLMAppendMenuItem(plugins, "B again", nullptr, 1);
+        XPLMClearAllMenuItems(plugins);  // its own items only
+    });
+    EXPECT_EQ(SIM_MenuItemState("Plugins|B again"), -1);
+    EXPECT_EQ(SIM_MenuItemState("Plugins|A two"), 1 | (xplm_Menu_Checked << 1));
+    EXPECT_EQ(SIM_Misuses(), 1);
+}
 
 std::vector<intptr_t> g_picked;
 void Handler(void* menuRef, void* itemRef) { g_picked.push_back((intptr_t)menuRef * 100 + (intptr_t)itemRef); }

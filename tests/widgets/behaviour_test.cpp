@@ -21,7 +21,29 @@ protected:
     static intptr_t State(XPWidgetID w) { return XPGetWidgetProperty(w, xpProperty_ButtonState, nullptr); }
 };
 
-TEST_F(Behaviour, ButtonsActOnReleaseAndSendUpTheChain) {
+TEST_F(Behaviour, CheckBoxesAndRadioButtonsChangeOnTheClickItself) {
+    int x, y;
+    ASSERT_TRUE(SIMW_ClickPoint(box, &x, &y));
+    SIM_Mouse(x, y, xplm_MouseDown);
+    EXPECT_EQ(State(box), 1);
+    EXPECT_EQ(HeardOf(xpMsg_ButtonStateChanged).size(), 1u);
+    SIM_Mouse(x + 500, y, xplm_MouseUp);  // released far away: the change stands
+    EXPECT_EQ(State(box), 1);
+    EXPECT_EQ(HeardOf(xpMsg_ButtonStateChanged).size(), 1u);
+
+    ASSERT_TRUE(SIMW_ClickPoint(radio, &x, &y));
+    SIM_Mouse(x, y, xplm_MouseDown);
+    EXPECT_EQ(State(radio), 1);
+    SIM_Mouse(x, y, xplm_MouseUp);
+    EXPECT_EQ(HeardOf(xpMsg_ButtonStateChanged).size(), 2u);
+
+    // A disabled one does not change.
+    XPSetWidgetProperty(box, xpProperty_Enabled, 0);
+    ClickOn(box);
+    EXPECT_EQ(State(box), 1);
+}
+
+TEST_F(Behaviour, PushButtonsActOnReleaseAndSendUpTheChain) {
     ClickOn(push);
     EXPECT_EQ(Trail(xpMsg_PushButtonPressed), "1,0");
     EXPECT_EQ(HeardOf(xpMsg_PushButtonPressed)[0].param1, (intptr_t)push);

@@ -1,4 +1,6 @@
 // Callback order, consumption, the five dispatch modes, and destroying from inside callbacks.
+#include <string>
+
 #include "fixture.h"
 
 namespace {
@@ -66,11 +68,26 @@ TEST_F(Dispatch, CreateAndDestroyMessages) {
     g_consumes[2] = {xpMsg_Destroy};
     g_heard.clear();
     XPDestroyWidget(top, 1);
-    EXPECT_EQ(Trail(xpMsg_Destroy), "2,0,1");  // every callback hears it, consumed or not
+    // The children go first, then the widget; every callback hears it, consumed or not.
+    EXPECT_EQ(Trail(xpMsg_Destroy), "1,2,0");
     auto destroys = HeardOf(xpMsg_Destroy);
-    EXPECT_EQ(destroys[0].param1, 0);  // explicit
-    EXPECT_EQ(destroys[2].param1, 1);  // through its parent
+    EXPECT_EQ(destroys[0].param1, 1);  // through its parent
+    EXPECT_EQ(destroys[1].param1, 0);  // explicit
     EXPECT_EQ(SIMW_WidgetCount(), 0);
+
+    // Taken out of its container, a widget hears that it has no parent.
+    XPWidgetID box = Custom(0, 100, 100, 0, nullptr, Probe<0>);
+    XPWidgetID item = Custom(0, 100, 100, 0, box, Probe<1>);
+    g_heard.clear();
+    XPPlaceWidgetWithin(item, nullptr);
+    EXPECT_EQ(Trail(xpMsg_LoseChild, box), "0");
+    auto parents = HeardOf(xpMsg_AcceptParent);
+    ASSERT_EQ(parents.size(), 1u);
+    EXPECT_EQ(parents[0].widget, item);
+    EXPECT_EQ(parents[0].param1, 0);
+    g_heard.clear();
+    XPPlaceWidgetWithin(item, nullptr);  // already without one: nothing to tell
+    EXPECT_TRUE(g_heard.empty());
 }
 
 TEST_F(Dispatch, DestroyingFromInsideCallbacksIsSafe) {
@@ -99,21 +116,25 @@ TEST_F(Dispatch, DestroyingFromInsideCallbacksIsSafe) {
     XPSendMessageToWidget(top, kMsg, xpMode_Recursive, 0, 0);
     EXPECT_EQ(Trail(kMsg), "0,1");
 
-    // Destroying again from the destroy message, and a parent destroying a child itself first.
+    // Destroying again from the destroy message is ignored; the parent hears it last, with its
+    // children gone already.
     g_actions[1] = [](XPWidgetMessage m, XPWidgetID w, intptr_t, intptr_t) {
         if (m == xpMsg_Destroy) XPDestroyWidget(w, 1);
         return 0;
     };
-    g_actions[0] = [a](XPWidgetMessage m, XPWidgetID, intptr_t, intptr_t) {
-        if (m == xpMsg_Destroy) XPDestroyWidget(a, 0);
+    int childrenLeft = -1;
+    g_actions[0] = [&childrenLeft](XPWidgetMessage m, XPWidgetID w, intptr_t, intptr_t) {
+        if (m == xpMsg_Destroy) childrenLeft = XPCountChildWidgets(w);
         return 0;
     };
     g_heard.clear();
     XPDestroyWidget(top, 1);
-    EXPECT_EQ(Trail(xpMsg_Destroy), "0,1");
+    EXPECT_EQ(Trail(xpMsg_Destroy), "1,0");
+    EXPECT_EQ(childrenLeft, 0);
     EXPECT_EQ(SIMW_WidgetCount(), 0);
+    EXPECT_EQ(SIM_Misuses(), 0);
 
-    // A destroyed id reads as empty everywhere.
+    // A destroyed id reads as empty everywhere, and every use of it is a misuse.
     int l = 5, exists = 5;
     char text[4] = "xyz";
     XPGetWidgetGeometry(a, &l, nullptr, nullptr, nullptr);
@@ -127,7 +148,30 @@ TEST_F(Dispatch, DestroyingFromInsideCallbacksIsSafe) {
     XPAddWidgetCallback(a, Probe<5>);
     XPDestroyWidget(a, 1);
     XPShowWidget(a);
+    XPPlaceWidgetWithin(a, nullptr);
     EXPECT_TRUE(g_heard.empty());
+    EXPECT_EQ(SIM_Misuses(), 9);
+    EXPECT_NE(std::string(SIM_FirstMisuse()).find("XPGetWidgetGeometry: not a live widget"), std::string::npos);
+    // 0 is "no widget", not a dead one.
+    XPSetKeyboardFocus(nullptr);
+    XPGetWidgetGeometry(nullptr, &l, nullptr, nullptr, nullptr);
+    EXPECT_EQ(SIM_Misuses(), 9);
+}
+
+TEST_F(Dispatch, DeadHandlesChangeNothingElse) {
+    XPWidgetID root = Custom(0, 100, 100, 0, nullptr, Probe<0>);
+    XPWidgetID field = Custom(10, 90, 90, 10, root, Probe<1>);
+    XPWidgetID gone = Custom(10, 90, 90, 10, root, Probe<2>);
+    XPDestroyWidget(gone, 1);
+    g_consumes[1] = {xpMsg_KeyTakeFocus};
+    ASSERT_EQ(XPSetKeyboardFocus(field), field);
+    // A dead container or focus target is not "none": the widget stays put, the focus stays.
+    XPPlaceWidgetWithin(field, gone);
+    EXPECT_EQ(XPGetParentWidget(field), root);
+    EXPECT_EQ(XPSetKeyboardFocus(gone), field);
+    EXPECT_EQ(XPGetWidgetWithFocus(), field);
+    EXPECT_EQ(XPCreateCustomWidget(0, 10, 10, 0, 1, "x", 0, gone, Probe<3>) != nullptr, true);
+    EXPECT_EQ(SIM_Misuses(), 3);
 }
 
 }  // namespace
