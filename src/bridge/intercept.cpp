@@ -111,6 +111,18 @@ VOID CALLBACK ModuleUnloaded(ULONG reason, const DllNotificationData* data, PVOI
 
 }  // namespace
 
+void UseSystemTextFolding() {
+    // The code page's own lower case of every byte, as the platform's case-insensitive search
+    // folds it ("Z\xDCrich" meets "Z\xFCrich" under Windows-1252).
+    unsigned char lower[256];
+    for (int c = 0; c < 256; ++c) {
+        char one = (char)c;
+        if (c != 0 && !IsDBCSLeadByte((BYTE)c)) CharLowerBuffA(&one, 1);
+        lower[c] = (unsigned char)one;
+    }
+    SetTextFolding(lower);
+}
+
 bool InstallHooks() {
     const HookStatus started = HookInitialize();
     if (started != HookOk) {

@@ -94,6 +94,7 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
         CopyIdentity(outSignature, "ndvq.DURarUravud");
         CopyIdentity(outDescription, "QVE to X-Plane");
         if (Is64BitWindows()) Is64BitProcess = IsWow64() ? 0 : 1;
+        UseSystemTextFolding();
         BuildPluginMenu();
         CreatePluginLocks();
         WatchServerUnload();
