@@ -13,4 +13,4 @@ void LogLineLimited(int kind, unsigned intervalMs, const char* format, ...) __at
 void FlushQueuedLog();
 
 // Kinds of rate-limited lines.
-enum LogKind { LogIpcExchange = 0, LogKindCount = 4 };
+enum LogKind { LogIpcExchange = 0, LogWorkerFailure = 1, LogKindCount = 4 };
