@@ -213,7 +213,9 @@ __attribute__((noinline)) bool DrawIfAtcMessage(const char* source, int x, int y
     if (!index.Contains(text, length)) return false;
     AtcTextLines lines;
     WrapAtcText(text, length, &lines);
-    DrawTitleAndText(PluginOptions.TitleColour, PluginOptions.OptionsColour, x, y, RouteText, &lines, wordWrapWidth,
+    char route[kRouteTextSize];
+    CurrentRouteText(route);
+    DrawTitleAndText(PluginOptions.TitleColour, PluginOptions.OptionsColour, x, y, route, &lines, wordWrapWidth,
                      font);
     return true;
 }
