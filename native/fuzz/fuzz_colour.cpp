@@ -45,6 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int limit = 0; limit <= 8; ++limit) {
         double value = LeadingNumber(text.data(), limit);
         if (limit == 0 && value != 0.0) abort();
+        if (std::isnan(value)) abort();
     }
+    // Decimal only: a field opening with "0x" is the number 0.
+    if (size >= 2 && data[0] == '0' && (data[1] == 'x' || data[1] == 'X') && LeadingNumber(text.data(), 3) != 0.0)
+        abort();
     return 0;
 }

@@ -4,17 +4,20 @@
 
 namespace {
 
+// The case folding of the platform's case-insensitive search: ASCII unless the plug-in installs
+// the folding of the system's code page.
 struct LowerTable {
     unsigned char map[256];
     constexpr LowerTable() : map() {
         for (int i = 0; i < 256; ++i) map[i] = (unsigned char)(i >= 'A' && i <= 'Z' ? i + 32 : i);
     }
 };
-constexpr LowerTable kLower;
+LowerTable g_lower;
+unsigned g_foldGeneration = 0;
 
-inline unsigned char Lower(char c) { return kLower.map[(unsigned char)c]; }
+inline unsigned char Lower(char c) { return g_lower.map[(unsigned char)c]; }
 
-// The first occurrence of needle in haystack, both with known lengths, ignoring ASCII case.
+// The first occurrence of needle in haystack, both with known lengths, ignoring case.
 bool ContainsNoCase(const char* haystack, size_t haystackLength, const char* needle, size_t needleLength) {
     if (needleLength == 0) return true;
     if (needleLength > haystackLength) return false;
@@ -33,6 +36,16 @@ const char* const kMarkers[] = {"Loaded FP", "Loaded ADV", "You are not", "ComFr
 
 }  // namespace
 
+void SetTextFolding(const unsigned char lower[256]) {
+    memcpy(g_lower.map, lower, sizeof g_lower.map);
+    ++g_foldGeneration;
+}
+
+void ResetTextFolding() {
+    g_lower = LowerTable();
+    ++g_foldGeneration;
+}
+
 bool HasAtcTextMarker(const char* text) {
     const size_t length = strlen(text);
     for (const char* marker : kMarkers)
@@ -47,7 +60,7 @@ bool OccursInSnapshot(const char snapshot[128], const char* text, size_t length)
 }
 
 bool SnapshotIndex::Describes(const char snapshot[128]) const {
-    if (!built_) return false;
+    if (!built_ || generation_ != g_foldGeneration) return false;
     unsigned long long difference = 0;
     for (size_t i = 0; i < 128; i += 8) {
         unsigned long long a, b;
@@ -69,6 +82,7 @@ void SnapshotIndex::Build(const char snapshot[128]) {
         pairs_[pair >> 6] |= 1ull << (pair & 63);
     }
     built_ = true;
+    generation_ = g_foldGeneration;
 }
 
 bool SnapshotIndex::Contains(const char* text, size_t length) const {

@@ -7,11 +7,17 @@
 constexpr size_t kAtcMessageMinLength = 10;
 constexpr size_t kAtcMessageMaxLength = 128;
 
+// The searches below ignore case as the platform's case-insensitive search does: lower[c] is the
+// folded form of byte c. The default folds A-Z only; the plug-in installs the system code page's
+// folding at start, before anything is drawn (not thread-safe against running searches).
+void SetTextFolding(const unsigned char lower[256]);
+void ResetTextFolding();
+
 // One of the phrases that only the ATC program's messages carry, anywhere, in any case. The text
 // is NUL-terminated.
 bool HasAtcTextMarker(const char* text);
 
-// Does text[0, length) occur, ignoring ASCII case, in the snapshot read as text up to its first
+// Does text[0, length) occur, ignoring case, in the snapshot read as text up to its first
 // NUL or its 128th byte? Reads nothing outside the 128 bytes.
 bool OccursInSnapshot(const char snapshot[128], const char* text, size_t length);
 
@@ -30,6 +36,7 @@ private:
     unsigned char lowered_[128] = {};
     size_t length_ = 0;
     bool built_ = false;
+    unsigned generation_ = 0;  // of the folding it was built with
     unsigned long long pairs_[65536 / 64] = {};
 };
 

@@ -111,6 +111,18 @@ VOID CALLBACK ModuleUnloaded(ULONG reason, const DllNotificationData* data, PVOI
 
 }  // namespace
 
+void UseSystemTextFolding() {
+    // The code page's own lower case of every byte, as the platform's case-insensitive search
+    // folds it ("Z\xDCrich" meets "Z\xFCrich" under Windows-1252).
+    unsigned char lower[256];
+    for (int c = 0; c < 256; ++c) {
+        char one = (char)c;
+        if (c != 0 && !IsDBCSLeadByte((BYTE)c)) CharLowerBuffA(&one, 1);
+        lower[c] = (unsigned char)one;
+    }
+    SetTextFolding(lower);
+}
+
 bool InstallHooks() {
     const HookStatus started = HookInitialize();
     if (started != HookOk) {
@@ -201,7 +213,9 @@ __attribute__((noinline)) bool DrawIfAtcMessage(const char* source, int x, int y
     if (!index.Contains(text, length)) return false;
     AtcTextLines lines;
     WrapAtcText(text, length, &lines);
-    DrawTitleAndText(PluginOptions.TitleColour, PluginOptions.OptionsColour, x, y, RouteText, &lines, wordWrapWidth,
+    char route[kRouteTextSize];
+    CurrentRouteText(route);
+    DrawTitleAndText(PluginOptions.TitleColour, PluginOptions.OptionsColour, x, y, route, &lines, wordWrapWidth,
                      font);
     return true;
 }

@@ -11,6 +11,7 @@
 #include "bridge/atc_window.h"
 #include "config/hotkeys.h"
 #include "config/options.h"
+#include "shell/guard.h"
 #include "shell/locks.h"
 #include "shell/plugin.h"
 #include "simlink/data_feed.h"
@@ -185,51 +186,76 @@ const char* ScanForAtcTextByteWise(const void* image, size_t size) {
     return nullptr;
 }
 
+namespace {
+
+// AtcTextScanRunning from the start of a scan thread to its end, however it ends (the starter
+// sets it already, so that no second scan starts meanwhile).
+struct ScanRunning {
+    ScanRunning() { AtcTextScanRunning = 1; }
+    ~ScanRunning() { AtcTextScanRunning = 0; }
+};
+
+}  // namespace
+
 DWORD WINAPI AtcTextScan(LPVOID) {
-    BackgroundWork work;
-    if (!work.Admitted()) return 0;
-    ServerModule server;
-    HMODULE module = server.get();
-    if (!module) return 0;
-    AtcTextScanRunning = 1;
-    Sleep(2000);
-    MODULEINFO info = {};
-    if (GetModuleInformation(GetCurrentProcess(), module, &info, sizeof info)) {
-        const char* found = ScanForAtcText(info.lpBaseOfDll, info.SizeOfImage);
-        if (found) AtcTextSource = found;
+    return GuardedWorker("AtcTextScan", (DWORD)0, [] {
+        ScanRunning running;
+        BackgroundWork work;
+        if (!work.Admitted()) return (DWORD)0;
+        ServerModule server;
+        HMODULE module = server.get();
+        if (!module) return (DWORD)0;
+        Sleep(2000);
+        MODULEINFO info = {};
+        if (GetModuleInformation(GetCurrentProcess(), module, &info, sizeof info)) {
+            const char* found = ScanForAtcText(info.lpBaseOfDll, info.SizeOfImage);
+            if (found) AtcTextSource = found;
+        }
+        return (DWORD)0;
+    });
+}
+
+void LookForAtcTextSource() {
+    if (AtcTextSource.load()) return;
+    ServerModule keepLoaded;  // until the address is published
+    AtcTextSource = FindAtcTextSource();
+    if (!AtcTextSource.load() && AtcTextScanRunning.exchange(1) == 0) {
+        HANDLE thread = CreateThread(nullptr, 0, AtcTextScan, nullptr, CREATE_SUSPENDED, nullptr);
+        if (thread) {
+            SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
+            ResumeThread(thread);
+            CloseHandle(thread);
+        } else {
+            AtcTextScanRunning = 0;
+        }
     }
-    AtcTextScanRunning = 0;
-    return 0;
 }
 
 void AttachToAtc() {
     // Once per connection, whichever of the timer and the hints window gets here first.
     if (AtcAttached.exchange(1) == 1) return;
-    ReadAtcHotkeys(HotkeyTable, &EmergencyKey);
-    for (int i = 0; i < kAtcHotkeyCount; ++i) HotkeyKeys[i] = (char)HotkeyTable[i].key;
-    if (!AtcTextSource.load()) {
-        ServerModule keepLoaded;  // until the address is published
-        AtcTextSource = FindAtcTextSource();
-        if (!AtcTextSource.load() && !AtcTextScanRunning.load()) {
-            HANDLE thread = CreateThread(nullptr, 0, AtcTextScan, nullptr, CREATE_SUSPENDED, nullptr);
-            if (thread) {
-                SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
-                ResumeThread(thread);
-                CloseHandle(thread);
-            }
-        }
-    }
+    // Built aside and published whole: the simulator's thread reads it meanwhile.
+    AtcKeys keys = CurrentAtcKeys();
+    ReadAtcHotkeys(&keys);
+    PublishAtcKeys(keys);
+    LookForAtcTextSource();
     if (FrequencyTableHasEntry()) BuildOptionList();
 }
 
-VOID CALLBACK MonitorTick(PVOID, BOOLEAN) {
+namespace {
+
+void RunMonitorTick() {
     BackgroundWork work;
     if (!work.Admitted()) return;
-    if (!TryEnterCriticalSection(&MonitorTimerLock)) return;  // the previous tick still runs
+    TriedLock lock(&MonitorTimerLock);
+    if (!lock.Held()) return;  // the previous tick still runs
     bool connected = AtcProgramConnected();
     bool linked = LinkActive.load() == 1;
     if (connected && linked) {
+        // The hints window may have attached before the program connected, when it had no
+        // text to be found by yet: search on while connected until the source is known.
         if (!AtcAttached.load()) AttachToAtc();
+        else LookForAtcTextSource();
         NotConnectedNoticeShown = 0;
         UpdateSimulatorData();
         if (PluginOptions.EnableKeyboardHints) {
@@ -266,13 +292,24 @@ VOID CALLBACK MonitorTick(PVOID, BOOLEAN) {
         }
         EmergencyMode = 0;
     }
-    LeaveCriticalSection(&MonitorTimerLock);
 }
 
-DWORD WINAPI RefreshAirportRadios(LPVOID frequency) {
+}  // namespace
+
+VOID CALLBACK MonitorTick(PVOID, BOOLEAN) {
+    GuardedWorker("MonitorTick", 0, [] {
+        RunMonitorTick();
+        return 0;
+    });
+}
+
+namespace {
+
+void RefreshRadiosOnce(LPVOID frequency) {
     BackgroundWork work;
-    if (!work.Admitted()) return 0;
-    if (!TryEnterCriticalSection(&RadioLookupLock)) return 0;
+    if (!work.Admitted()) return;
+    TriedLock lock(&RadioLookupLock);
+    if (!lock.Held()) return;
     int k = *static_cast<std::atomic<int>*>(frequency) & 0xFFFF;
     DWORD now = timeGetTime();
     if (now > LastRadioRefreshTime + kRadioRefreshMs || k == 0) {
@@ -286,8 +323,15 @@ DWORD WINAPI RefreshAirportRadios(LPVOID frequency) {
         }
         if (FrequencyTableHasEntry()) BuildOptionList();
     }
-    LeaveCriticalSection(&RadioLookupLock);
-    return 0;
+}
+
+}  // namespace
+
+DWORD WINAPI RefreshAirportRadios(LPVOID frequency) {
+    return GuardedWorker("RefreshAirportRadios", (DWORD)0, [frequency] {
+        RefreshRadiosOnce(frequency);
+        return (DWORD)0;
+    });
 }
 
 bool CreateMonitorTimer() {

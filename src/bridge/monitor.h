@@ -19,6 +19,8 @@ VOID CALLBACK MonitorTick(PVOID parameter, BOOLEAN timerFired);
 // Once per connection: the ATC program's hotkeys, the text source, the option list.
 void AttachToAtc();
 const char* FindAtcTextSource();
+// Unless the source is known: the two fixed places, else a scan thread when none runs.
+void LookForAtcTextSource();
 DWORD WINAPI AtcTextScan(LPVOID);
 // The lowest address in [image, image + size) whose 128 bytes are readable and hold an ATC
 // message (IsAtcTextAtStart), or null. Searches copies of the readable regions.

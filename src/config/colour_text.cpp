@@ -4,6 +4,36 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Length of the decimal number at the start of text: sign, digits, point, digits, and an
+// exponent only when digits follow it; 0 when no digit is there. Hexadecimal, infinity and NaN
+// spellings are no numbers here (the runtime's strtod would read them).
+size_t DecimalPrefix(const char* text) {
+    size_t n = 0;
+    if (text[n] == '+' || text[n] == '-') ++n;
+    size_t digits = 0;
+    while (IsDigit(text[n])) ++n, ++digits;
+    if (text[n] == '.') {
+        ++n;
+        while (IsDigit(text[n])) ++n, ++digits;
+    }
+    if (digits == 0) return 0;
+    if (text[n] == 'e' || text[n] == 'E') {
+        size_t e = n + 1;
+        if (text[e] == '+' || text[e] == '-') ++e;
+        if (IsDigit(text[e])) {
+            while (IsDigit(text[e])) ++e;
+            n = e;
+        }
+    }
+    return n;
+}
+
+}  // namespace
+
 double LeadingNumber(const char* field, int maxChars) {
     char copy[8] = "";
     int n = 0;
@@ -12,9 +42,15 @@ double LeadingNumber(const char* field, int maxChars) {
         ++n;
     }
     copy[n] = 0;
-    char* end = nullptr;
-    double value = strtod(copy, &end);
-    return end == copy ? 0.0 : value;
+    const char* start = copy;
+    while (*start == ' ' || *start == '\t' || *start == '\n' || *start == '\v' || *start == '\f' || *start == '\r')
+        ++start;
+    const size_t length = DecimalPrefix(start);
+    if (length == 0) return 0.0;
+    char number[sizeof copy] = "";
+    memcpy(number, start, length);
+    // A plain decimal: strtod reads all of it and rounds it correctly.
+    return strtod(number, nullptr);
 }
 
 namespace {

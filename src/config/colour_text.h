@@ -7,6 +7,7 @@
 // absent or empty value leaves the built-in colour whole.
 void ParseColourText(const char* text, const float builtin[3], float rgb[3]);
 
-// The number a field of at most three characters gives: leading white space skipped, digits with
-// an optional sign, point and exponent as far as they form a number; no number gives 0.
+// The number a field of at most three characters gives: leading white space skipped, decimal
+// digits with an optional sign, point and exponent as far as they form a number; no number gives
+// 0. Only decimal: "0x9" is 0 (the number ends at the "x"), "inf" and "nan" are no numbers.
 double LeadingNumber(const char* field, int maxChars);

@@ -12,6 +12,7 @@
 HotkeyEntry HotkeyTable[kAtcHotkeyCount];
 int EmergencyKey = 0;
 char RouteText[kRouteTextSize] = "";
+char HotkeyKeys[kAtcHotkeyCount + 1] = {};
 
 namespace {
 
@@ -23,16 +24,55 @@ HotkeyEntry Entry(int number) {
     return {(uint8_t)(packed & 0xFF), (uint8_t)(packed >> 8)};
 }
 
+void KeyCharactersOfTable(AtcKeys* keys) {
+    for (int i = 0; i < kAtcHotkeyCount; ++i) keys->keys[i] = (char)keys->table[i].key;
+    keys->keys[kAtcHotkeyCount] = 0;
+}
+
 SRWLOCK g_importLock = SRWLOCK_INIT;
+SRWLOCK g_publishedLock = SRWLOCK_INIT;
 
 }  // namespace
 
-void ClearHotkeyTable() {
-    for (HotkeyEntry& e : HotkeyTable) e = {0, 0};
+AtcKeys CurrentAtcKeys() {
+    AtcKeys keys;
+    AcquireSRWLockShared(&g_publishedLock);
+    memcpy(keys.table, HotkeyTable, sizeof keys.table);
+    keys.emergencyKey = EmergencyKey;
+    memcpy(keys.keys, HotkeyKeys, sizeof keys.keys);
+    memcpy(keys.route, RouteText, sizeof keys.route);
+    ReleaseSRWLockShared(&g_publishedLock);
+    keys.keys[kAtcHotkeyCount] = 0;
+    keys.route[kRouteTextSize - 1] = 0;
+    return keys;
 }
 
-int ReadBriefing(const char* path) {
-    memset(RouteText, 0, sizeof RouteText);
+void PublishAtcKeys(const AtcKeys& keys) {
+    AcquireSRWLockExclusive(&g_publishedLock);
+    memcpy(HotkeyTable, keys.table, sizeof HotkeyTable);
+    EmergencyKey = keys.emergencyKey;
+    memcpy(HotkeyKeys, keys.keys, sizeof HotkeyKeys);
+    HotkeyKeys[kAtcHotkeyCount] = 0;
+    memcpy(RouteText, keys.route, sizeof RouteText);
+    RouteText[kRouteTextSize - 1] = 0;
+    ReleaseSRWLockExclusive(&g_publishedLock);
+}
+
+void CurrentRouteText(char out[kRouteTextSize]) {
+    AcquireSRWLockShared(&g_publishedLock);
+    memcpy(out, RouteText, kRouteTextSize);
+    ReleaseSRWLockShared(&g_publishedLock);
+    out[kRouteTextSize - 1] = 0;
+}
+
+void ClearHotkeyTable() {
+    AcquireSRWLockExclusive(&g_publishedLock);
+    for (HotkeyEntry& e : HotkeyTable) e = {0, 0};
+    ReleaseSRWLockExclusive(&g_publishedLock);
+}
+
+int ReadBriefing(const char* path, char route[kRouteTextSize]) {
+    memset(route, 0, kRouteTextSize);
     // Binary: in text mode the runtime takes a Ctrl-Z byte for the end of the file, and the
     // read must reach the real end.
     FILE* file = fopen(path, "rb");
@@ -50,12 +90,12 @@ int ReadBriefing(const char* path) {
         }
     }
     fclose(file);
-    memcpy(RouteText, reader.route, sizeof RouteText);
-    RouteText[kRouteTextSize - 1] = 0;
+    memcpy(route, reader.route, kRouteTextSize);
+    route[kRouteTextSize - 1] = 0;
     return 1;
 }
 
-int ReadAtcHotkeys(HotkeyEntry* table, int* emergencyKey) {
+int ReadAtcHotkeys(AtcKeys* keys) {
     // One import at a time: the monitor's timer and the hints window may both start one.
     AcquireSRWLockExclusive(&g_importLock);
     char* folder = LocateAtcProgram();
@@ -69,6 +109,7 @@ int ReadAtcHotkeys(HotkeyEntry* table, int* emergencyKey) {
     std::string ini = base + "\\QV3.ini";
     if (!PathFileExistsA(ini.c_str())) ini = base + "\\QV_Station.ini";
     if (!PathFileExistsA(ini.c_str())) {
+        KeyCharactersOfTable(keys);
         MessageBoxA(nullptr, "Plugin could not read QVE hotkeys", "DURarUravud", MB_ICONINFORMATION);
         ReleaseSRWLockExclusive(&g_importLock);
         return 1;
@@ -79,10 +120,11 @@ int ReadAtcHotkeys(HotkeyEntry* table, int* emergencyKey) {
         char key[16];
         snprintf(key, sizeof key, "Hotkey%d", i);
         int fallback = i <= 10 ? 47 + i : kLaterDefaults[i - 11];
-        table[i - 1] = Entry((int)GetPrivateProfileIntA("Hotkeys", key, fallback, ini.c_str()));
+        keys->table[i - 1] = Entry((int)GetPrivateProfileIntA("Hotkeys", key, fallback, ini.c_str()));
         if (GetPrivateProfileIntA("HotkeysActive", key, 0, ini.c_str()) == 0) disabled++;
     }
-    *emergencyKey = (int)(signed char)table[11].key;
+    keys->emergencyKey = (int)(signed char)keys->table[11].key;
+    KeyCharactersOfTable(keys);
     if (disabled > 0)
         MessageBoxA(nullptr, "Some QVE hotkeys are currenty disabled", "DURarUravud", MB_ICONINFORMATION);
 
@@ -92,7 +134,7 @@ int ReadAtcHotkeys(HotkeyEntry* table, int* emergencyKey) {
         PathRemoveExtensionA(plan);
         if (strlen(plan) + 4 < sizeof plan) {
             strcat(plan, ".brf");
-            if (PathFileExistsA(plan)) ReadBriefing(plan);
+            if (PathFileExistsA(plan)) ReadBriefing(plan, keys->route);
         }
     }
     ReleaseSRWLockExclusive(&g_importLock);

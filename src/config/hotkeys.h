@@ -10,14 +10,36 @@ struct HotkeyEntry {
 };
 
 constexpr int kAtcHotkeyCount = 21;
+
+// What the attach step imports from the ATC program, as one whole: its 21 hotkeys, the emergency
+// key, their key characters (NUL-terminated; a hotkey without a key ends them early for the key
+// watcher's filter) and the route of its flight-plan briefing.
+struct AtcKeys {
+    HotkeyEntry table[kAtcHotkeyCount] = {};
+    int emergencyKey = 0;
+    char keys[kAtcHotkeyCount + 1] = {};
+    char route[kRouteTextSize] = "";
+};
+
+// The published import. The attach step writes it on the timer thread while the simulator's
+// thread draws and watches keys with it, so it changes only whole, under a lock: build an
+// AtcKeys aside and PublishAtcKeys it; read it through CurrentAtcKeys (a copy).
 extern HotkeyEntry HotkeyTable[kAtcHotkeyCount];
 extern int EmergencyKey;
 extern char RouteText[kRouteTextSize];
-
+extern char HotkeyKeys[kAtcHotkeyCount + 1];
+AtcKeys CurrentAtcKeys();
+void PublishAtcKeys(const AtcKeys& keys);
+// The route alone, for the text redraw.
+void CurrentRouteText(char out[kRouteTextSize]);
+// Empties HotkeyTable (the rest stays as it is).
 void ClearHotkeyTable();
 
-// Reads the ATC program's ini beside its executable into table and emergencyKey; 0 when the
-// program cannot be located, 1 otherwise (also when the ini is missing).
-int ReadAtcHotkeys(HotkeyEntry* table, int* emergencyKey);
-// Reads the route from a briefing file; 0 when it cannot be opened. Empties RouteText first.
-int ReadBriefing(const char* path);
+// Reads the ATC program's ini beside its executable into keys' table, emergency key and key
+// characters, and the route of the briefing the ini names when there is one (else keys' route
+// stays); 0 when the program cannot be located, 1 otherwise (also when the ini is missing, which
+// leaves the table as it was).
+int ReadAtcHotkeys(AtcKeys* keys);
+// Reads the route from a briefing file into route; 0 when it cannot be opened. Empties route
+// first.
+int ReadBriefing(const char* path, char route[kRouteTextSize]);

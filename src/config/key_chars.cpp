@@ -74,6 +74,8 @@ const char* KeyLabel(uint8_t c, char out[8]) {
     else if (c == 0x6D) snprintf(out, 8, "NUM-");
     else if (c == 0x6E) snprintf(out, 8, "NUM.");
     else if (c == 0x6F) snprintf(out, 8, "NUM/");
+    // The keypad's multiply has the character "*", which ends an entry of the option list.
+    else if (c == '*') snprintf(out, 8, "NUMx");
     else {
         out[0] = (char)c;
         out[1] = 0;

@@ -32,6 +32,7 @@ inline uint8_t KeyCharOfSimulatorKey(uint8_t simulatorKey) {
 // The slot-key conversion: byte 0 of a hot-key slot to its key character.
 inline uint8_t KeyCharOfSlotKey(uint8_t slotKey) { return KeyCharOfWindowsKey(slotKey); }
 
-// The hints' label of a key character: NUM0-NUM9, F1-F12, NUM+ NUM- NUM. NUM/, nothing for 0,
-// else the character itself. out holds at least 8 characters; gives out.
+// The hints' label of a key character: NUM0-NUM9, F1-F12, NUM+ NUM- NUM. NUM/, NUMx for the
+// keypad's multiply ("*" separates the option list's entries), nothing for 0, else the character
+// itself. out holds at least 8 characters; gives out.
 const char* KeyLabel(uint8_t keyChar, char out[8]);

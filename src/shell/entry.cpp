@@ -20,6 +20,7 @@
 std::atomic<int> LinkActive{0};
 int Is64BitProcess = 0;
 int FirstFlightLoopDone = 0;
+int FirstFlightLoopPending = 0;
 XPLMMenuID PluginMenu = nullptr;
 int PluginMenuEntry = -1;
 
@@ -93,6 +94,7 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
         CopyIdentity(outSignature, "ndvq.DURarUravud");
         CopyIdentity(outDescription, "QVE to X-Plane");
         if (Is64BitWindows()) Is64BitProcess = IsWow64() ? 0 : 1;
+        UseSystemTextFolding();
         BuildPluginMenu();
         CreatePluginLocks();
         WatchServerUnload();
@@ -111,7 +113,7 @@ void XPluginStop(void) {
 int XPluginEnable(void) {
     return Guarded("XPluginEnable", 1, [] {
         if (FirstFlightLoopDone) StartLink();
-        else XPLMRegisterFlightLoopCallback(FirstFlightLoop, 8.0f, nullptr);
+        else ScheduleFirstFlightLoop();
         return 1;
     });
 }
@@ -122,12 +124,13 @@ void XPluginDisable(void) {
         // The timer and the flight loops outlive a link that never came up; nothing of ours
         // may run once the simulator has disabled (and may next unload) the plug-in.
         DeleteMonitorTimer();
-        XPLMUnregisterFlightLoopCallback(FirstFlightLoop, nullptr);
+        CancelFirstFlightLoop();
         XPLMUnregisterFlightLoopCallback(SampleFlightLoop, nullptr);
         FirstFlightLoopDone = 0;
         // A start that failed after installing the hooks left them in place; our replacements
         // must not outlive the plug-in.
         if (HooksInstalled()) RemoveHooks();
+        AtcTextWindow = nullptr;  // unwatched from here on
     });
 }
 

@@ -23,3 +23,19 @@ void GuardedVoid(const char* where, Body body) noexcept {
         return 0;
     });
 }
+
+// The same for work on threads of our own and of the system's timer pool, whose exceptions
+// would end the simulator just as well. A failure is logged (at most once a minute with the
+// count of those left out, as a failing 4-second tick must not flood the log) and the thread
+// returns normally; later runs go on.
+template <typename Result, typename Body>
+Result GuardedWorker(const char* where, Result fallback, Body body) noexcept {
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        LogLineLimited(LogWorkerFailure, 60000, "%s failed: %s", where, e.what());
+    } catch (...) {
+        LogLineLimited(LogWorkerFailure, 60000, "%s failed", where);
+    }
+    return fallback;
+}

@@ -117,8 +117,20 @@ void ClearServerHotkeys() {
     if (queued) IpcProcess(&result);
 }
 
+void ScheduleFirstFlightLoop() {
+    if (FirstFlightLoopPending) return;
+    XPLMRegisterFlightLoopCallback(FirstFlightLoop, 8.0f, nullptr);
+    FirstFlightLoopPending = 1;
+}
+
+void CancelFirstFlightLoop() {
+    XPLMUnregisterFlightLoopCallback(FirstFlightLoop, nullptr);
+    FirstFlightLoopPending = 0;
+}
+
 float FirstFlightLoop(float, float, int, void*) {
     return Guarded("FirstFlightLoop", 0.0f, [] {
+        FirstFlightLoopPending = 0;
         FirstFlightLoopDone = 1;
         FindFlightLoopDatarefs();
         // Worker threads use what the simulator's thread samples; keep it current.
@@ -184,8 +196,10 @@ bool StartLink() {
         OnGround = ReadDataref(Datarefs.onGround) > 0 ? 1 : 0;
         if (HintsWindow) XPLMSetWindowIsVisible(HintsWindow, PluginOptions.EnableKeyboardHints ? 1 : 0);
         if (PluginOptions.DisableNativeAtc) WriteDataref(Datarefs.killAtc, 1.0);
-        // A link started again from the menu gets the same monitoring as the first one.
-        if (FirstFlightLoopDone && !CreateMonitorTimer()) LogLine("the monitor timer could not be created");
+        // A link started again from the menu gets the same monitoring as the first one. Before
+        // the first flight loop has run, that loop makes the timer; a stop may have cancelled it.
+        if (!FirstFlightLoopDone) ScheduleFirstFlightLoop();
+        else if (!CreateMonitorTimer()) LogLine("the monitor timer could not be created");
         return true;
     });
 }
@@ -193,7 +207,7 @@ bool StartLink() {
 bool StopLink() {
     GuardedVoid("StopLink", [] {
         if (LinkActive.load() == 1) {
-            XPLMUnregisterFlightLoopCallback(FirstFlightLoop, nullptr);
+            CancelFirstFlightLoop();
             DeleteMonitorTimer();
             XPLMUnregisterKeySniffer(HintsKeySniffer, 1, nullptr);
             ClearHotkeyTable();
@@ -209,6 +223,9 @@ bool StopLink() {
                 XPLMGetScreenSize(&width, &height);
                 XPLMSetWindowGeometry(AtcTextWindow, 1, height - 20, width, height - 40);
             }
+            // With the hooks off we no longer see the strip destroyed: the handle may die any
+            // time now. The next link catches the strip again when the server creates it.
+            AtcTextWindow = nullptr;
             DestroyFs98MainWindow();
             CloseAboutWindow();
             CloseSettingsWindow();

@@ -5,6 +5,7 @@
 // MonitorTimerLock. The locks may only be deleted, and the library only unloaded, once none
 // of that work is running: every such run holds a BackgroundWork guard, and DeletePluginLocks
 // waits for the last guard to go.
+#include <windows.h>
 
 void CreatePluginLocks();
 // Waits up to timeoutMs for background work to end; deletes the locks when it did and gives
@@ -23,4 +24,20 @@ public:
 
 private:
     bool admitted_;
+};
+
+// A critical section taken only if it is free (TryEnterCriticalSection), left on every way out.
+class TriedLock {
+public:
+    explicit TriedLock(CRITICAL_SECTION* lock) : lock_(lock), held_(TryEnterCriticalSection(lock) != 0) {}
+    ~TriedLock() {
+        if (held_) LeaveCriticalSection(lock_);
+    }
+    bool Held() const { return held_; }
+    TriedLock(const TriedLock&) = delete;
+    TriedLock& operator=(const TriedLock&) = delete;
+
+private:
+    CRITICAL_SECTION* lock_;
+    bool held_;
 };

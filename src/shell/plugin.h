@@ -12,6 +12,8 @@ extern std::atomic<int> LinkActive;
 extern int Is64BitProcess;
 // The first flight loop has run since the plug-in was last enabled.
 extern int FirstFlightLoopDone;
+// The first flight loop is registered and has not run yet.
+extern int FirstFlightLoopPending;
 
 // The plug-in's submenu under the simulator's Plugins menu, and its entry there.
 extern XPLMMenuID PluginMenu;
@@ -47,6 +49,9 @@ extern CRITICAL_SECTION MonitorTimerLock;
 bool StartLink();
 bool StopLink();
 float FirstFlightLoop(float sinceLastCall, float sinceLastFlightLoop, int counter, void* refcon);
+// Registers the first flight loop to run 8 s from now, unless it is already waiting.
+void ScheduleFirstFlightLoop();
+void CancelFirstFlightLoop();
 
 // Writes 0 into every hot-key slot of the IPC server, all in one exchange.
 void ClearServerHotkeys();

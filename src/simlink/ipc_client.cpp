@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "shell/fs98_window.h"
 #include "shell/log.h"
 #include "simlink/ipc_reply.h"
 
@@ -49,13 +50,10 @@ bool IpcOpen(uint32_t* result) {
     IpcLink.simulatorCode = 0;
 
     HWND server = FindWindowExA(nullptr, nullptr, "UIPCMAIN", nullptr);
-    // An "FS98MAIN" window of this process is the plug-in's own stand-in main window, which
-    // serves nothing: taking it would open a link that only ever reads zeros.
-    for (HWND other = nullptr; !server && (other = FindWindowExA(nullptr, other, "FS98MAIN", nullptr));) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(other, &process);
-        if (process != GetCurrentProcessId()) server = other;
-    }
+    // Our own hidden "FS98MAIN" window serves nothing: taking it would open a link that only
+    // ever reads zeros. Any other one may be a server, ours included (it lives in this process).
+    for (HWND other = nullptr; !server && (other = FindWindowExA(nullptr, other, "FS98MAIN", nullptr));)
+        if (other != Fs98MainWindow) server = other;
     if (!server) return Fail(result, IpcNoServerWindow);
     IpcLink.serverWindow = server;
     IpcLink.messageId = RegisterWindowMessageA("FsasmLib:IPC");

@@ -17,7 +17,6 @@ XPLMWindowID HintsWindow = nullptr;
 char OptionListText[kOptionListSize] = "";
 int OptionCount = 0;
 std::atomic<int> EmergencyMode{0};
-char HotkeyKeys[kAtcHotkeyCount + 1] = {};
 SRWLOCK OptionListLock = SRWLOCK_INIT;
 
 namespace {
@@ -38,7 +37,7 @@ void Draw(const float colour[3], int x, int y, const char* text) {
 }
 
 DWORD WINAPI PanelRadioRefresh(LPVOID) {
-    RefreshAirportRadios(&LastCom1Frequency);
+    RefreshAirportRadios(&LastCom1Frequency);  // guarded itself
     g_panelRefreshRunning = 0;
     return 0;
 }
@@ -118,8 +117,9 @@ void BuildOptionList() {
     if (in.onGround) EmergencyMode = 0;
     in.emergency = EmergencyMode.load() != 0;
     in.frequencies = table;
-    in.hotkeys = HotkeyTable;
-    in.hotkeyKeys = HotkeyKeys;
+    const AtcKeys keys = CurrentAtcKeys();
+    in.hotkeys = keys.table;
+    in.hotkeyKeys = keys.keys;
     PublishOptionList(ChooseOptionList(in));
 }
 

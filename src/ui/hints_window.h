@@ -13,9 +13,6 @@ extern char OptionListText[kOptionListSize];
 extern int OptionCount;
 // 1 while the option list is the emergency answer list.
 extern std::atomic<int> EmergencyMode;
-// The key characters of the ATC program's 21 hotkeys, in table order, NUL-terminated (a hotkey
-// without a key ends it early for the key watcher's filter).
-extern char HotkeyKeys[kAtcHotkeyCount + 1];
 
 // OptionListText and OptionCount are rebuilt and cleared on worker threads while the simulator's
 // thread draws them. They are published whole: a list is built apart and copied in under this

@@ -20,7 +20,8 @@ constexpr int kUpFlag = 16;
 // The emergency key switches the list to the emergency answers (undone at once on the ground by
 // the rebuild it starts).
 void NoteMatchedKey(uint8_t keyChar) {
-    if (EmergencyKey == 0 || keyChar != (uint8_t)EmergencyKey) return;
+    const int emergencyKey = CurrentAtcKeys().emergencyKey;
+    if (emergencyKey == 0 || keyChar != (uint8_t)emergencyKey) return;
     EmergencyMode = 1;
     if (FrequencyTable[0].Type != 0) BuildOptionList();
 }
@@ -90,7 +91,7 @@ void WatchKey(uint8_t simulatorKey, int flags, HotkeyReporter report) {
         return;
     }
     const uint8_t keyChar = KeyCharOfSimulatorKey(simulatorKey);
-    if (!IsWatchedKey(keyChar, HotkeyKeys)) return;
+    if (!IsWatchedKey(keyChar, CurrentAtcKeys().keys)) return;
     if (!IsReportedEvent(keyChar, flags)) return;
     LastKeyPressExchanges = report(keyChar, flags);
 }

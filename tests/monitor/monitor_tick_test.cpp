@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <new>
+#include <stdexcept>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -188,6 +190,45 @@ TEST_F(Monitor, Com1IsTakenOnlyWhenItStaysTheSameForTwoSeconds) {
     EXPECT_STREQ(LastAirportIdent, "EDDF");
     EXPECT_EQ(g_closes, 0);
     EXPECT_EQ(g_boxes, 0);
+}
+
+// Whatever is thrown on the timer pool's thread or a radio refresh thread stays there: the
+// thread returns normally, its lock is left, and the next run works.
+HWND WINAPI ThrowingFindWindow(HWND, HWND, LPCSTR, LPCSTR) { throw std::runtime_error("no windows today"); }
+DWORD WINAPI ThrowingClock() { throw std::bad_alloc(); }
+
+TEST_F(Monitor, AnExceptionInATickOrARadioRefreshEndsOnlyThatRun) {
+    void* realFind = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "FindWindowExA"));
+    void* realClock = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("winmm.dll"), "timeGetTime"));
+    ASSERT_NE(realFind, nullptr);
+    ASSERT_NE(realClock, nullptr);
+
+    AtcAttached = 1;
+    PatchOwnImport("user32.dll", "FindWindowExA", reinterpret_cast<void*>(&ThrowingFindWindow));
+    Tick();  // on a thread of its own, as the pool runs it: returns, the process goes on
+    PatchOwnImport("user32.dll", "FindWindowExA", realFind);
+    EXPECT_EQ(AtcAttached, 1);  // that tick ended where it threw
+    // The next tick is not taken for one still running: the program connected while the link
+    // is down is closed.
+    Tick();
+    Pump();
+    EXPECT_EQ(g_closes, 1);
+    EXPECT_EQ(AtcAttached, 0);
+
+    Aircraft(50.04, 8.57);
+    LastCom1Frequency = 0;
+    PatchOwnImport("winmm.dll", "timeGetTime", reinterpret_cast<void*>(&ThrowingClock));
+    HANDLE thread = CreateThread(nullptr, 0, RefreshAirportRadios, &LastCom1Frequency, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    DWORD code = 99;
+    GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+    PatchOwnImport("winmm.dll", "timeGetTime", realClock);
+    EXPECT_EQ(code, 0u);
+    EXPECT_STREQ(LastAirportIdent, "");
+    RefreshAirportRadios(&LastCom1Frequency);  // the radio lock was left: this one runs
+    EXPECT_STREQ(LastAirportIdent, "EDDF");
 }
 
 }  // namespace

@@ -48,6 +48,27 @@ TEST(SnapshotIndex, AgreesWithThePlainSearch) {
     EXPECT_LT(found, checked - checked / 10);
 }
 
+TEST(SnapshotIndex, FoldsWithTheInstalledTableAndRebuildsForIt) {
+    // Latin-1 style folding: 0xC0-0xDE (but 0xD7) fold to 0xE0-0xFE.
+    unsigned char lower[256];
+    for (int c = 0; c < 256; ++c)
+        lower[c] = (unsigned char)((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ? c + 32 : c);
+    char snapshot[128] = "contact\tZ\xFCrich 121.8";
+    const char drawn[] = "CONTACT\tZ\xDCRICH";
+    SnapshotIndex index;
+    index.Build(snapshot);
+    EXPECT_FALSE(index.Contains(drawn, strlen(drawn)));
+    SetTextFolding(lower);
+    EXPECT_FALSE(index.Describes(snapshot));  // built with the old folding
+    index.Build(snapshot);
+    EXPECT_TRUE(index.Contains(drawn, strlen(drawn)));
+    EXPECT_TRUE(OccursInSnapshot(snapshot, drawn, strlen(drawn)));
+    EXPECT_FALSE(index.Contains("\xD7", 1));
+    EXPECT_TRUE(HasAtcTextMarker("\xC0 COMFREQ"));
+    ResetTextFolding();
+    EXPECT_FALSE(OccursInSnapshot(snapshot, drawn, strlen(drawn)));
+}
+
 TEST(SnapshotIndex, NoticesEveryChangedByte) {
     char snapshot[128];
     memset(snapshot, 'x', sizeof snapshot);

@@ -2,13 +2,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "bridge/monitor.h"
 #include "config/hotkeys.h"
 #include "config_test_support.h"
 #include "import_patch.h"
+#include "ui/hints_window.h"
 
 namespace {
 
@@ -84,13 +88,21 @@ protected:
         memset(RouteText, 0, sizeof RouteText);
     }
     void TearDown() override { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSetup); }
+    // The import as the attach step runs it: over the published keys, published again.
+    static int RunImport(int* emergency) {
+        AtcKeys keys = CurrentAtcKeys();
+        const int result = ReadAtcHotkeys(&keys);
+        PublishAtcKeys(keys);
+        *emergency = keys.emergencyKey;
+        return result;
+    }
     std::string folder;
 };
 
 TEST_F(Import, NoIniKeepsTheTableAndSaysSo) {
     HotkeyTable[3] = {2, 'Q'};
     int emergency = -1;
-    EXPECT_EQ(ReadAtcHotkeys(HotkeyTable, &emergency), 1);
+    EXPECT_EQ(RunImport(&emergency), 1);
     EXPECT_EQ(HotkeyTable[3].key, 'Q');
     EXPECT_EQ(g_boxes, (std::vector<std::string>{"DURarUravud: Plugin could not read QVE hotkeys"}));
 }
@@ -100,7 +112,7 @@ TEST_F(Import, DefaultsAndSwitchedOffKeysAndTheRoute) {
                   "[Hotkeys]\nHotkey2=1186\nHotkey12=2069\n[Config]\nLastADV=" + folder + "\\plans\\today.adv\n");
     WriteTextFile(folder + "\\plans\\today.brf", "Departure Airport - EGLL, London\nDestination Airport - LFPG, x\n");
     int emergency = 0;
-    EXPECT_EQ(ReadAtcHotkeys(HotkeyTable, &emergency), 1);
+    EXPECT_EQ(RunImport(&emergency), 1);
     EXPECT_EQ(HotkeyTable[0].key, '0');
     EXPECT_EQ(HotkeyTable[9].key, '9');
     EXPECT_EQ(HotkeyTable[1].modifiers, 1);
@@ -120,10 +132,10 @@ TEST_F(Import, AShortOrMissingPlanLeavesTheRoute) {
     for (int i = 1; i <= 21; ++i) active += "Hotkey" + std::to_string(i) + "=1\n";
     WriteTextFile(folder + "\\QV3.ini", active + "[Config]\nLastADV=a.adv\n");
     int emergency = 0;
-    EXPECT_EQ(ReadAtcHotkeys(HotkeyTable, &emergency), 1);
+    EXPECT_EQ(RunImport(&emergency), 1);
     EXPECT_STREQ(RouteText, "KSEA to KPDX");
     WriteTextFile(folder + "\\QV3.ini", active + "[Config]\nLastADV=" + folder + "\\none.adv\n");
-    EXPECT_EQ(ReadAtcHotkeys(HotkeyTable, &emergency), 1);
+    EXPECT_EQ(RunImport(&emergency), 1);
     EXPECT_STREQ(RouteText, "KSEA to KPDX");
     EXPECT_TRUE(g_boxes.empty());
 }
@@ -135,10 +147,11 @@ protected:
     std::string Read(const std::string& bytes) {
         std::string path = SimulatorFolder() + "\\briefing-test\\plan.brf";
         WriteTextFile(path, bytes);
-        memset(RouteText, 'Z', sizeof RouteText);  // ReadBriefing must empty it first
-        EXPECT_EQ(ReadBriefing(path.c_str()), 1);
-        EXPECT_EQ(RouteText[kRouteTextSize - 1], 0);
-        return RouteText;
+        char route[kRouteTextSize];
+        memset(route, 'Z', sizeof route);  // ReadBriefing must empty it first
+        EXPECT_EQ(ReadBriefing(path.c_str(), route), 1);
+        EXPECT_EQ(route[kRouteTextSize - 1], 0);
+        return route;
     }
 };
 
@@ -187,7 +200,7 @@ TEST_F(Import, GarbageNumbersGiveNoKeyTheyDoNotName) {
                   "[Config]\nLastADV=" + std::string(400, 'p') + ".adv\n");
     strcpy(RouteText, "KSEA to KPDX");
     int emergency = -1;
-    EXPECT_EQ(ReadAtcHotkeys(HotkeyTable, &emergency), 1);
+    EXPECT_EQ(RunImport(&emergency), 1);
     struct Case {
         int index, modifiers, key;
     } cases[] = {
@@ -207,6 +220,71 @@ TEST_F(Import, GarbageNumbersGiveNoKeyTheyDoNotName) {
     EXPECT_STREQ(RouteText, "KSEA to KPDX");
     // "yes" and the missing ones count as switched off: one message.
     EXPECT_EQ(g_boxes, (std::vector<std::string>{"DURarUravud: Some QVE hotkeys are currenty disabled"}));
+}
+
+// The attach step publishes on the timer thread while the simulator's thread draws and watches
+// keys: every reader sees one whole import, never the keys of one and the route of the other.
+TEST_F(Import, AttachAgainstReadersNeverShowsAHalfImport) {
+    std::string active = "[HotkeysActive]\n", ones = "[Hotkeys]\n", letters = "[Hotkeys]\n";
+    for (int i = 1; i <= 21; ++i) {
+        active += "Hotkey" + std::to_string(i) + "=1\n";
+        ones += "Hotkey" + std::to_string(i) + "=49\n";       // "1"
+        letters += "Hotkey" + std::to_string(i) + "=3081\n";  // Ctrl+Shift+Q
+    }
+    const std::string first = folder, second = folder + "\\other";
+    WriteTextFile(second + "\\QV3.exe", "");
+    WriteTextFile(first + "\\QV3.ini", ones + active + "[Config]\nLastADV=" + first + "\\a.adv\n");
+    WriteTextFile(first + "\\a.brf", "Departure Airport - EDDF, x\nDestination Airport - EDDM, y\n");
+    WriteTextFile(second + "\\QV3.ini", letters + active + "[Config]\nLastADV=" + second + "\\b.adv\n");
+    WriteTextFile(second + "\\b.brf", "Departure Airport - KSEA, x\nDestination Airport - KPDX, y\n");
+    auto point = [](const std::string& to) {
+        HKEY key;
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSetup, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+        RegSetValueExA(key, "Inno Setup: App Path", 0, REG_SZ, (const BYTE*)to.c_str(), (DWORD)to.size() + 1);
+        RegCloseKey(key);
+    };
+
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0}, reads{0}, lists{0};
+    std::thread reader([&] {
+        while (!done) {
+            const AtcKeys keys = CurrentAtcKeys();
+            const bool a = keys.table[20].key == '1' && keys.table[20].modifiers == 0;
+            const bool b = keys.table[20].key == 'Q' && keys.table[20].modifiers == 3;
+            const std::string route = keys.route;
+            bool whole = (a && route == "EDDF to EDDM" && keys.emergencyKey == '1') ||
+                         (b && route == "KSEA to KPDX" && keys.emergencyKey == 'Q');
+            for (int i = 0; i < kAtcHotkeyCount && whole; ++i)
+                whole = keys.table[i].key == keys.table[20].key && keys.table[i].modifiers == keys.table[20].modifiers &&
+                        (uint8_t)keys.keys[i] == keys.table[20].key;
+            if (!whole && !(keys.table[20].key == 0 && route.empty())) ++torn;
+            ++reads;
+        }
+    });
+    std::thread drawer([&] {
+        // The option list as the panel gets it: every entry labelled from one import.
+        while (!done) {
+            BuildOptionList();
+            const std::string text = CurrentOptionList().text;
+            const bool ones = text.find("\t 1*") != std::string::npos, qs = text.find("\tCS Q*") != std::string::npos;
+            if (ones && qs) ++torn;
+            if (text.find("\tCS 1*") != std::string::npos || text.find("\t Q*") != std::string::npos) ++torn;
+            ++lists;
+        }
+    });
+    for (int round = 0; round < 60; ++round) {
+        point(round % 2 ? second : first);
+        AtcAttached = 0;
+        AttachToAtc();
+    }
+    done = true;
+    reader.join();
+    drawer.join();
+    EXPECT_EQ(torn, 0);
+    EXPECT_GT(reads, 0);
+    EXPECT_GT(lists, 0);
+    EXPECT_STREQ(RouteText, "KSEA to KPDX");
+    EXPECT_TRUE(g_boxes.empty());
 }
 
 }  // namespace

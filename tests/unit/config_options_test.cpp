@@ -105,7 +105,26 @@ TEST(ColourText, ReadsThreeCharactersOfEachFieldAndGuardsTheRange) {
     ParseColourText("-1,abc,127", builtin, rgb);
     ExpectColour(rgb, 0.5f, 0.0f, 127 / 255.0f);
     ParseColourText("nan,inf,1e9", builtin, rgb);
-    ExpectColour(rgb, 0.5f, 0.5f, 0.5f);
+    ExpectColour(rgb, 0.0f, 0.0f, 0.5f);
+}
+
+TEST(ColourText, FieldsAreDecimalOnly) {
+    // The number ends where a decimal one cannot go on: "0x9" is 0, not nine.
+    const float builtin[3] = {0.3f, 0.9f, 0.9f};
+    float rgb[3];
+    ParseColourText("0x9,0,0", builtin, rgb);
+    ExpectColour(rgb, 0.0f, 0.0f, 0.0f);
+    ParseColourText("0XF,0x1,12", builtin, rgb);
+    ExpectColour(rgb, 0.0f, 0.0f, 12 / 255.0f);
+    ParseColourText("INF,NaN,0x", builtin, rgb);
+    ExpectColour(rgb, 0.0f, 0.0f, 0.0f);
+    ParseColourText(" 51,+51,2e1", builtin, rgb);
+    ExpectColour(rgb, 51 / 255.0f, 51 / 255.0f, 20 / 255.0f);
+    ParseColourText("1e,.5,9.", builtin, rgb);
+    ExpectColour(rgb, 1 / 255.0f, 0.5f / 255.0f, 9 / 255.0f);
+    EXPECT_EQ(LeadingNumber("0x10", 4), 0.0);
+    EXPECT_EQ(LeadingNumber("-0x1p3", 6), 0.0);
+    EXPECT_EQ(LeadingNumber("12e-1", 5), 1.2);
 }
 
 TEST(ColourText, MissingFieldsKeepTheBuiltInColour) {

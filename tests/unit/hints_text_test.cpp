@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "XPLMDefs.h"
 #include "config/hotkey_text.h"
 #include "config/key_chars.h"
 #include "ui/hints_text.h"
@@ -122,7 +123,7 @@ TEST(AppendOption, LabelsForKeypadFunctionKeysAndModifiers) {
         const char* column;
     } cases[] = {{96, " NUM0"},   {105, " NUM9"},   {112, " F1"},    {123, " F12"},  {2065, "C A"},
                  {1186, "S ;"},   {3191, "CS /"},   {107, " NUM+"},  {109, " NUM-"}, {110, " NUM."},
-                 {111, " NUM/"},  {106, " *"},      {5065, "CS "},   {187, " +"},    {192, " '"}};
+                 {111, " NUM/"},  {106, " NUMx"},      {5065, "CS "},   {187, " +"},    {192, " '"}};
     for (const Case& c : cases) {
         uint16_t packed = DecodeHotkey(c.number);
         table[3] = {(uint8_t)(packed & 0xFF), (uint8_t)(packed >> 8)};
@@ -131,6 +132,23 @@ TEST(AppendOption, LabelsForKeypadFunctionKeysAndModifiers) {
         AppendOption(list, "Req Lower Alt Weather____", 3, table, keys);
         EXPECT_EQ(std::string(list.text), std::string("Req Lower Alt Weather____\t") + c.column + "*") << c.number;
     }
+}
+
+TEST(AppendOption, TheKeypadMultiplyKeepsItsEntryWhole) {
+    // Its key character is the list's separator: the label must not be.
+    HotkeyEntry table[kAtcHotkeyCount] = {};
+    char keys[kAtcHotkeyCount + 1] = {};
+    uint16_t packed = DecodeHotkey(106);
+    table[3] = {(uint8_t)(packed & 0xFF), (uint8_t)(packed >> 8)};
+    keys[3] = (char)table[3].key;
+    OptionList list;
+    AppendOption(list, "Req Lower Alt Weather____", 3, table, keys);
+    AppendOption(list, "Req Higher Alt Weather___", 3, table, keys);
+    EXPECT_EQ(Entries(list), (std::vector<std::string>{"Req Lower Alt Weather____\t NUMx",
+                                                       "Req Higher Alt Weather___\t NUMx"}));
+    EXPECT_EQ((int)Entries(list).size(), list.count);
+    const char watched[] = {keys[3], 0};
+    EXPECT_TRUE(IsWatchedKey(KeyCharOfSimulatorKey(XPLM_VK_MULTIPLY), watched));
 }
 
 TEST(AppendOption, AFullBufferTakesNoHalfEntry) {

@@ -383,6 +383,16 @@ TEST_F(KeyWatch, PunctuationAndKeypadKeysRegisteredByTheAtcProgramAreReported) {
     EXPECT_EQ(server->Slot(10), 0x010001BAu);  // byte 0 keeps the code the ATC program registered
 }
 
+TEST_F(KeyWatch, TheKeypadMultiplyIsReportedUnderItsOwnLabel) {
+    // Hotkey2 = the keypad's multiply (106): labelled NUMx, its key character stays "*".
+    HotkeyTable[1] = {0, '*'};
+    HotkeyKeys[1] = '*';
+    server->SetSlot(10, 0x6A);
+    EXPECT_EQ(Key(XPLM_VK_MULTIPLY, kDown).second, (std::vector<uint32_t>{0x32FE, 0x3210 + 40}));
+    EXPECT_EQ(server->Slot(10), 0x0100006Au);
+    EXPECT_EQ(Key(XPLM_VK_PRINT, kDown).first, 0);  // Print Screen is no multiply
+}
+
 TEST_F(KeyWatch, AHotkeyWithoutAKeyEndsTheFilter) {
     server->SetSlot(0, 'A' | 3 << 8);
     HotkeyKeys[4] = 0;

@@ -9,6 +9,7 @@
 #include "XPLMDisplay.h"
 #include "XPLMGraphics.h"
 #include "bridge/atc_text.h"
+#include "bridge/atc_text_layout.h"
 #include "bridge/intercept.h"
 #include "bridge/monitor.h"
 #include "common/sim_control.h"
@@ -184,6 +185,21 @@ TEST_F(Intercepts, TheMessageIsRedrawnWrappedBelowTheTitleAndRoute) {
     ASSERT_EQ(drawn.size(), 3u);
     EXPECT_EQ(drawn[2].text, "contact langen radar on 123.45");
     EXPECT_EQ(drawn[2].y, 464);
+}
+
+TEST_F(Intercepts, CaseIsFoldedAsTheSystemCodePageFoldsIt) {
+    // Windows-1252: "\xDC" is the capital of "\xFC", as the platform's search knows.
+    ASSERT_EQ(GetACP(), 1252u);
+    UseSystemTextFolding();
+    SetMessage("Lufthansa 123 contact\tZ\xFCrich 121.8");
+    auto drawn = DrawFrame({"contact\tZ\xDCrich"});
+    ASSERT_EQ(drawn.size(), 3u);
+    EXPECT_EQ(drawn[0].text, "Qvestation ATC");
+    EXPECT_EQ(drawn[2].text, "contact\tZ\xDCrich");
+    // A letter that is no case of another still tells texts apart.
+    drawn = DrawFrame({"contact\tZ\xDBrich"});
+    ASSERT_EQ(drawn.size(), 1u);
+    ResetTextFolding();
 }
 
 TEST_F(Intercepts, CarriageReturnsAreDroppedButCountTowardsTheLine) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <thread>
 
+#include "shell/fs98_window.h"
 #include "shell/log.h"
 #include "simlink/ipc_client.h"
 
@@ -126,10 +127,30 @@ TEST_F(IpcClient, OurOwnFs98mainWindowIsNoServer) {
     DestroyWindow(server.window);
     server.window = nullptr;
     HWND own = MakeWindow("FS98MAIN");
+    Fs98MainWindow = own;
     uint32_t code = 0;
     EXPECT_FALSE(IpcOpen(&code));
     EXPECT_EQ(code, IpcNoServerWindow);
     EXPECT_EQ(IpcLink.view, nullptr);
+    Fs98MainWindow = nullptr;
+    DestroyWindow(own);
+}
+
+TEST_F(IpcClient, AServerInThisProcessServingAsFs98mainIsTaken) {
+    // The server is a plug-in of the simulator's process; its "FS98MAIN" window is the
+    // client's second choice, found even beside our own window of that class.
+    DestroyWindow(server.window);
+    server.window = MakeWindow("FS98MAIN");
+    HWND own = CreateWindowExA(0, "FS98MAIN", "", 0, 0, 0, 1, 1, nullptr, nullptr, GetModuleHandleA(nullptr),
+                               nullptr);
+    ASSERT_NE(own, nullptr);
+    Fs98MainWindow = own;
+    Open();
+    EXPECT_EQ(IpcLink.serverWindow, server.window);
+    uint16_t value = 0;
+    EXPECT_TRUE(IpcRead(0x3308, 2, &value));
+    EXPECT_EQ(value, 8);
+    Fs98MainWindow = nullptr;
     DestroyWindow(own);
 }
 

@@ -4,11 +4,13 @@
 
 #include <windows.h>
 
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "common/sim_control.h"
+#include "shell/guard.h"
 #include "shell/log.h"
 
 namespace {
@@ -69,6 +71,20 @@ TEST_F(SimulatorLog, RateLimitedLinesSayHowManyWereLeftOut) {
     LogLineLimited(LogIpcExchange, 200, "exchange failed (code %d)", 12);
     ASSERT_EQ(g_logged.size(), 2u);
     EXPECT_EQ(g_logged[1], "DURarUravud: exchange failed (code 12) (4 more since the last such line)");
+}
+
+TEST_F(SimulatorLog, AFailingWorkerIsLoggedOnceAMinuteAndReturns) {
+    // As a 4-second tick that throws every time: one line, then the count of those left out.
+    std::thread worker([] {
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(GuardedWorker("MonitorTick", 7, []() -> int { throw std::runtime_error("boom"); }), 7);
+        EXPECT_EQ(GuardedWorker("AtcTextScan", 7, []() -> int { throw 42; }), 7);
+        EXPECT_EQ(GuardedWorker("AtcTextScan", 7, [] { return 3; }), 3);
+    });
+    worker.join();
+    FlushQueuedLog();
+    EXPECT_EQ(g_logged, (std::vector<std::string>{"DURarUravud: MonitorTick failed: boom"}));
+    EXPECT_EQ(SIM_OffThreadCalls(), 0);
 }
 
 }  // namespace
