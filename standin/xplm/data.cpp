@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "owned_data.h"
 #include "world.h"
 
 namespace sim {
@@ -62,55 +63,64 @@ SIM_API void SIM_RemoveDataref(const char* name) {
 XPLM_API XPLMDataRef XPLMFindDataRef(const char* inDataRefName) {
     ApiCall("XPLMFindDataRef");
     auto it = W().datarefs.find(inDataRefName ? inDataRefName : "");
-    return it == W().datarefs.end() ? nullptr : it->second.get();
+    return it == W().datarefs.end() ? FindOwnedDataRef(inDataRefName) : it->second.get();
 }
 
 XPLM_API int XPLMCanWriteDataRef(XPLMDataRef inDataRef) {
     ApiCall("XPLMCanWriteDataRef");
+    if (IsOwnedDataRef(inDataRef)) return OwnedWritable(inDataRef) ? 1 : 0;
     return Ref(inDataRef, "XPLMCanWriteDataRef") ? 1 : 0;
 }
 
 XPLM_API int XPLMIsDataRefGood(XPLMDataRef inDataRef) {
     ApiCall("XPLMIsDataRefGood");
+    if (IsOwnedDataRef(inDataRef)) return OwnedGood(inDataRef) ? 1 : 0;
     return Ref(inDataRef, "XPLMIsDataRefGood") ? 1 : 0;
 }
 
 XPLM_API XPLMDataTypeID XPLMGetDataRefTypes(XPLMDataRef inDataRef) {
     ApiCall("XPLMGetDataRefTypes");
+    if (IsOwnedDataRef(inDataRef)) return OwnedTypes(inDataRef);
     DataRef* d = Ref(inDataRef, "XPLMGetDataRefTypes");
     return d ? d->type : xplmType_Unknown;
 }
 
 XPLM_API int XPLMGetDatai(XPLMDataRef inDataRef) {
     ApiCall("XPLMGetDatai");
+    if (IsOwnedDataRef(inDataRef)) return OwnedGeti(inDataRef);
     DataRef* d = Ref(inDataRef, "XPLMGetDatai");
     return d ? (int)d->value : 0;
 }
 
 XPLM_API void XPLMSetDatai(XPLMDataRef inDataRef, int inValue) {
     ApiCall("XPLMSetDatai");
+    if (IsOwnedDataRef(inDataRef)) return OwnedSeti(inDataRef, inValue);
     if (DataRef* d = Ref(inDataRef, "XPLMSetDatai")) SIM_SetDataref(d->name.c_str(), d->type, inValue);
 }
 
 XPLM_API float XPLMGetDataf(XPLMDataRef inDataRef) {
     ApiCall("XPLMGetDataf");
+    if (IsOwnedDataRef(inDataRef)) return OwnedGetf(inDataRef);
     DataRef* d = Ref(inDataRef, "XPLMGetDataf");
     return d ? (float)d->value : 0.0f;
 }
 
 XPLM_API void XPLMSetDataf(XPLMDataRef inDataRef, float inValue) {
     ApiCall("XPLMSetDataf");
+    if (IsOwnedDataRef(inDataRef)) return OwnedSetf(inDataRef, inValue);
     if (DataRef* d = Ref(inDataRef, "XPLMSetDataf")) SIM_SetDataref(d->name.c_str(), d->type, inValue);
 }
 
 XPLM_API double XPLMGetDatad(XPLMDataRef inDataRef) {
     ApiCall("XPLMGetDatad");
+    if (IsOwnedDataRef(inDataRef)) return OwnedGetd(inDataRef);
     DataRef* d = Ref(inDataRef, "XPLMGetDatad");
     return d ? d->value : 0.0;
 }
 
 XPLM_API void XPLMSetDatad(XPLMDataRef inDataRef, double inValue) {
     ApiCall("XPLMSetDatad");
+    if (IsOwnedDataRef(inDataRef)) return OwnedSetd(inDataRef, inValue);
     if (DataRef* d = Ref(inDataRef, "XPLMSetDatad")) SIM_SetDataref(d->name.c_str(), d->type, inValue);
 }
 
