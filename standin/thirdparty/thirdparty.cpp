@@ -5,6 +5,8 @@
 //   running: the loop counts its calls and reads the array back; menu items stop and restart it
 //   disable/stop: everything undone in reverse
 // It also writes to its console, as real plug-ins do; none of that may reach the scenario output.
+#include <windows.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -176,6 +178,10 @@ int XPluginEnable(void) {
     Log("enabled: loop %s, dialog with %d children", g_loop ? "made" : "missing", XPCountChildWidgets(g_widgets[0]));
     printf("ThirdParty console: enabled\n");
     fflush(stdout);
+    // Straight to the process's standard output, as a plug-in with a C runtime of its own does.
+    const char raw[] = "ThirdParty console: written to the standard handle\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), raw, sizeof raw - 1, &written, nullptr);
     return 1;
 }
 
