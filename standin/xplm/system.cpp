@@ -61,7 +61,8 @@ const KeyName kKeyNames[] = {
 }  // namespace
 
 void NotifyErrorCallback(const std::string& what) {
-    if (g_inErrorCallback) return;
+    // Plug-in code runs on the simulator's thread only; off-thread misuses are counted all the same.
+    if (g_inErrorCallback || GetCurrentThreadId() != W().mainThread) return;
     int me = CurrentPlugin();
     for (const ErrorCallback& e : g_errorCallbacks) {
         if (e.owner != me) continue;
