@@ -33,7 +33,11 @@ WIDGET_API void XPGetWidgetExposedGeometry(XPWidgetID inWidgetID, int* outLeft, 
                                            int* outBottom);
 WIDGET_API void XPSetWidgetDescriptor(XPWidgetID inWidget, const char* inDescriptor);
 WIDGET_API int XPGetWidgetDescriptor(XPWidgetID inWidget, char* outDescriptor, int inMaxDescLength);
+// Newer than the API level this project keeps to (kXPLM_Version 210): visible only to code that
+// asks for the newer level; the stand-in library exports it as newer simulators do.
+#if defined(XPLM400)
 WIDGET_API XPLMWindowID XPGetWidgetUnderlyingWindow(XPWidgetID inWidget);
+#endif
 WIDGET_API void XPSetWidgetProperty(XPWidgetID inWidget, XPWidgetPropertyID inProperty, intptr_t inValue);
 WIDGET_API intptr_t XPGetWidgetProperty(XPWidgetID inWidget, XPWidgetPropertyID inProperty, int* inExists);
 WIDGET_API XPWidgetID XPSetKeyboardFocus(XPWidgetID inWidget);

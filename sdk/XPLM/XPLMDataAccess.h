@@ -47,6 +47,35 @@ XPLM_API void XPLMSetDatavf(XPLMDataRef inDataRef, float* inValues, int inOffset
 XPLM_API int XPLMGetDatab(XPLMDataRef inDataRef, void* outValue, int inOffset, int inMaxBytes);
 XPLM_API void XPLMSetDatab(XPLMDataRef inDataRef, void* inValue, int inOffset, int inLength);
 
+// ---- datarefs that plug-ins publish
+typedef int (*XPLMGetDatai_f)(void* inRefcon);
+typedef void (*XPLMSetDatai_f)(void* inRefcon, int inValue);
+typedef float (*XPLMGetDataf_f)(void* inRefcon);
+typedef void (*XPLMSetDataf_f)(void* inRefcon, float inValue);
+typedef double (*XPLMGetDatad_f)(void* inRefcon);
+typedef void (*XPLMSetDatad_f)(void* inRefcon, double inValue);
+typedef int (*XPLMGetDatavi_f)(void* inRefcon, int* outValues, int inOffset, int inMax);
+typedef void (*XPLMSetDatavi_f)(void* inRefcon, int* inValues, int inOffset, int inCount);
+typedef int (*XPLMGetDatavf_f)(void* inRefcon, float* outValues, int inOffset, int inMax);
+typedef void (*XPLMSetDatavf_f)(void* inRefcon, float* inValues, int inOffset, int inCount);
+typedef int (*XPLMGetDatab_f)(void* inRefcon, void* outValue, int inOffset, int inMaxLength);
+typedef void (*XPLMSetDatab_f)(void* inRefcon, void* inValue, int inOffset, int inLength);
+XPLM_API XPLMDataRef XPLMRegisterDataAccessor(const char* inDataName, XPLMDataTypeID inDataType, int inIsWritable,
+                                              XPLMGetDatai_f inReadInt, XPLMSetDatai_f inWriteInt,
+                                              XPLMGetDataf_f inReadFloat, XPLMSetDataf_f inWriteFloat,
+                                              XPLMGetDatad_f inReadDouble, XPLMSetDatad_f inWriteDouble,
+                                              XPLMGetDatavi_f inReadIntArray, XPLMSetDatavi_f inWriteIntArray,
+                                              XPLMGetDatavf_f inReadFloatArray, XPLMSetDatavf_f inWriteFloatArray,
+                                              XPLMGetDatab_f inReadData, XPLMSetDatab_f inWriteData,
+                                              void* inReadRefcon, void* inWriteRefcon);
+XPLM_API void XPLMUnregisterDataRef(XPLMDataRef inDataRef);
+typedef void (*XPLMDataChanged_f)(void* inRefcon);
+// 1 when the dataref is shared (made or already of this type), 0 when it exists with another type.
+XPLM_API int XPLMShareData(const char* inDataName, XPLMDataTypeID inDataType, XPLMDataChanged_f inNotificationFunc,
+                           void* inNotificationRefcon);
+XPLM_API int XPLMUnshareData(const char* inDataName, XPLMDataTypeID inDataType,
+                             XPLMDataChanged_f inNotificationFunc, void* inNotificationRefcon);
+
 #ifdef __cplusplus
 }
 #endif

@@ -17,6 +17,13 @@ XPLM_API void XPLMDisablePlugin(XPLMPluginID inPluginID);
 XPLM_API void XPLMReloadPlugins(void);
 XPLM_API void XPLMSendMessageToPlugin(XPLMPluginID inPlugin, int inMessage, void* inParam);
 
+// ---- features: per plug-in switches of the API's behaviour
+typedef void (*XPLMFeatureEnumerator_f)(const char* inFeature, void* inRef);
+XPLM_API int XPLMHasFeature(const char* inFeature);
+XPLM_API int XPLMIsFeatureEnabled(const char* inFeature);
+XPLM_API void XPLMEnableFeature(const char* inFeature, int inEnable);
+XPLM_API void XPLMEnumerateFeatures(XPLMFeatureEnumerator_f inEnumerator, void* inRef);
+
 #define XPLM_MSG_PLANE_CRASHED 101
 #define XPLM_MSG_PLANE_LOADED 102
 #define XPLM_MSG_AIRPORT_LOADED 103

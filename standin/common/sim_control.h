@@ -123,6 +123,10 @@ SIM_API void SIM_CountApiCall(const char* name);
 // Id of the plug-in whose code is running now (as XPLMGetMyID).
 SIM_API int SIM_CurrentPlugin(void);
 
+// ---- the rest of the simulator API
+// The user picked another view: a plug-in holding the camera until the view changes loses it.
+SIM_API void SIM_ViewChanged(void);
+
 #ifdef __cplusplus
 }
 #endif

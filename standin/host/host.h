@@ -2,6 +2,8 @@
 // The stand-in simulator host: runs text scenarios against the plug-ins of its folder.
 #include <windows.h>
 
+#include <cstdio>
+
 #include <string>
 #include <vector>
 
@@ -14,6 +16,13 @@ const std::vector<std::string>& OutputLines();
 void SetQuiet(bool on);
 // Handles, threads, global atoms, windows and committed memory of this process.
 std::string DescribeProcess();
+
+// Sends whatever the plug-ins (or anything else in the process) write to standard output and
+// error into the file at path; observations and the host's messages keep the real streams.
+bool SeparatePluginConsole(const std::string& path);
+// The host's own error stream (the real standard error).
+FILE* HostErr();
+#define PLUGIN_CONSOLE_FILE "PluginConsole.txt"
 
 // Folder of the running host executable, without a trailing backslash.
 std::string HostFolder();

@@ -73,13 +73,13 @@ int Compare(const Options& o) {
     if (o.record) {
         std::ofstream out(o.expect, std::ios::binary);
         for (const std::string& line : actual) out << line << "\n";
-        fprintf(stderr, "recorded %s\n", o.expect.c_str());
+        fprintf(HostErr(), "recorded %s\n", o.expect.c_str());
         return out ? 0 : 1;
     }
     bool ok = false;
     std::vector<std::string> expected = ReadLines(o.expect, &ok);
     if (!ok) {
-        fprintf(stderr, "cannot read expected output %s\n", o.expect.c_str());
+        fprintf(HostErr(), "cannot read expected output %s\n", o.expect.c_str());
         return 1;
     }
     size_t n = std::max(expected.size(), actual.size());
@@ -87,7 +87,7 @@ int Compare(const Options& o) {
         const std::string* e = i < expected.size() ? &expected[i] : nullptr;
         const std::string* a = i < actual.size() ? &actual[i] : nullptr;
         if (e && a && *e == *a) continue;
-        fprintf(stderr, "\nMISMATCH at output line %zu\n  expected: %s\n  actual:   %s\n", i + 1,
+        fprintf(HostErr(), "\nMISMATCH at output line %zu\n  expected: %s\n  actual:   %s\n", i + 1,
                 e ? e->c_str() : "(end of output)", a ? a->c_str() : "(end of output)");
         return 1;
     }
@@ -112,6 +112,10 @@ int main(int argc, char** argv) {
     }
     if (!o.instance.empty()) return RunInInstance(FullPath(o.instance), argc, argv);
 
+    if (!SeparatePluginConsole(HostFolder() + "\\" PLUGIN_CONSOLE_FILE)) {
+        fprintf(stderr, "cannot open %s for the plug-ins' console output\n", PLUGIN_CONSOLE_FILE);
+        return 2;
+    }
     SIM_Init(EventSink);
     SIM_SetFrameHook(RunDueTimers);
     int status = RunScenario(FullPath(o.scenario), FullPath(o.pictures));

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "owned_data.h"
 #include "world.h"
 
 namespace sim {
@@ -189,61 +190,72 @@ SIM_API void SIM_RemoveDataref(const char* name) {
 
 XPLM_API XPLMDataRef XPLMFindDataRef(const char* inDataRefName) {
     ApiCall("XPLMFindDataRef");
-    return Named(inDataRefName);
+    if (DataRef* d = Named(inDataRefName)) return d;
+    return FindOwnedDataRef(inDataRefName);
 }
 
 XPLM_API int XPLMCanWriteDataRef(XPLMDataRef inDataRef) {
     ApiCall("XPLMCanWriteDataRef");
+    if (IsOwnedDataRef(inDataRef)) return OwnedWritable(inDataRef) ? 1 : 0;
     DataRef* d = Ref(inDataRef, "XPLMCanWriteDataRef");
     return d && d->writable ? 1 : 0;
 }
 
 XPLM_API int XPLMIsDataRefGood(XPLMDataRef inDataRef) {
     ApiCall("XPLMIsDataRefGood");
+    if (IsOwnedDataRef(inDataRef)) return OwnedGood(inDataRef) ? 1 : 0;
     return Ref(inDataRef, "XPLMIsDataRefGood") ? 1 : 0;
 }
 
 XPLM_API XPLMDataTypeID XPLMGetDataRefTypes(XPLMDataRef inDataRef) {
     ApiCall("XPLMGetDataRefTypes");
+    if (IsOwnedDataRef(inDataRef)) return OwnedTypes(inDataRef);
     DataRef* d = Ref(inDataRef, "XPLMGetDataRefTypes");
     return d ? d->types & kAllTypes : xplmType_Unknown;
 }
 
 XPLM_API int XPLMGetDatai(XPLMDataRef inDataRef) {
     ApiCall("XPLMGetDatai");
+    if (IsOwnedDataRef(inDataRef)) return OwnedGeti(inDataRef);
     DataRef* d = Typed(inDataRef, xplmType_Int, "XPLMGetDatai");
     return d ? (int)d->value : 0;
 }
 
 XPLM_API void XPLMSetDatai(XPLMDataRef inDataRef, int inValue) {
     ApiCall("XPLMSetDatai");
+    if (IsOwnedDataRef(inDataRef)) return OwnedSeti(inDataRef, inValue);
     if (DataRef* d = Writable(inDataRef, xplmType_Int, "XPLMSetDatai")) d->value = Normalised(d->types, inValue);
 }
 
 XPLM_API float XPLMGetDataf(XPLMDataRef inDataRef) {
     ApiCall("XPLMGetDataf");
+    if (IsOwnedDataRef(inDataRef)) return OwnedGetf(inDataRef);
     DataRef* d = Typed(inDataRef, xplmType_Float, "XPLMGetDataf");
     return d ? (float)d->value : 0.0f;
 }
 
 XPLM_API void XPLMSetDataf(XPLMDataRef inDataRef, float inValue) {
     ApiCall("XPLMSetDataf");
+    if (IsOwnedDataRef(inDataRef)) return OwnedSetf(inDataRef, inValue);
     if (DataRef* d = Writable(inDataRef, xplmType_Float, "XPLMSetDataf")) d->value = Normalised(d->types, inValue);
 }
 
 XPLM_API double XPLMGetDatad(XPLMDataRef inDataRef) {
     ApiCall("XPLMGetDatad");
+    if (IsOwnedDataRef(inDataRef)) return OwnedGetd(inDataRef);
     DataRef* d = Typed(inDataRef, xplmType_Double, "XPLMGetDatad");
     return d ? d->value : 0.0;
 }
 
 XPLM_API void XPLMSetDatad(XPLMDataRef inDataRef, double inValue) {
     ApiCall("XPLMSetDatad");
+    if (IsOwnedDataRef(inDataRef)) return OwnedSetd(inDataRef, inValue);
     if (DataRef* d = Writable(inDataRef, xplmType_Double, "XPLMSetDatad")) d->value = Normalised(d->types, inValue);
 }
 
 XPLM_API int XPLMGetDatavi(XPLMDataRef inDataRef, int* outValues, int inOffset, int inMax) {
     ApiCall("XPLMGetDatavi");
+    if (IsOwnedDataRef(inDataRef)) return OwnedGetvi(inDataRef, outValues, inOffset, inMax);
     DataRef* d = Typed(inDataRef, xplmType_IntArray, "XPLMGetDatavi");
     if (!d) return 0;
     if (!outValues) return (int)d->items.size();
@@ -255,6 +267,7 @@ XPLM_API int XPLMGetDatavi(XPLMDataRef inDataRef, int* outValues, int inOffset, 
 
 XPLM_API void XPLMSetDatavi(XPLMDataRef inDataRef, int* inValues, int inOffset, int inCount) {
     ApiCall("XPLMSetDatavi");
+    if (IsOwnedDataRef(inDataRef)) return OwnedSetvi(inDataRef, inValues, inOffset, inCount);
     DataRef* d = Writable(inDataRef, xplmType_IntArray, "XPLMSetDatavi");
     int first = 0, n = 0;
     if (d && !inValues) Misuse(Format("XPLMSetDatavi: %s written from NULL", d->name.c_str()));
@@ -264,6 +277,7 @@ XPLM_API void XPLMSetDatavi(XPLMDataRef inDataRef, int* inValues, int inOffset, 
 
 XPLM_API int XPLMGetDatavf(XPLMDataRef inDataRef, float* outValues, int inOffset, int inMax) {
     ApiCall("XPLMGetDatavf");
+    if (IsOwnedDataRef(inDataRef)) return OwnedGetvf(inDataRef, outValues, inOffset, inMax);
     DataRef* d = Typed(inDataRef, xplmType_FloatArray, "XPLMGetDatavf");
     if (!d) return 0;
     if (!outValues) return (int)d->items.size();
@@ -275,6 +289,7 @@ XPLM_API int XPLMGetDatavf(XPLMDataRef inDataRef, float* outValues, int inOffset
 
 XPLM_API void XPLMSetDatavf(XPLMDataRef inDataRef, float* inValues, int inOffset, int inCount) {
     ApiCall("XPLMSetDatavf");
+    if (IsOwnedDataRef(inDataRef)) return OwnedSetvf(inDataRef, inValues, inOffset, inCount);
     DataRef* d = Writable(inDataRef, xplmType_FloatArray, "XPLMSetDatavf");
     int first = 0, n = 0;
     if (d && !inValues) Misuse(Format("XPLMSetDatavf: %s written from NULL", d->name.c_str()));
@@ -284,6 +299,7 @@ XPLM_API void XPLMSetDatavf(XPLMDataRef inDataRef, float* inValues, int inOffset
 
 XPLM_API int XPLMGetDatab(XPLMDataRef inDataRef, void* outValue, int inOffset, int inMaxBytes) {
     ApiCall("XPLMGetDatab");
+    if (IsOwnedDataRef(inDataRef)) return OwnedGetb(inDataRef, outValue, inOffset, inMaxBytes);
     DataRef* d = Typed(inDataRef, xplmType_Data, "XPLMGetDatab");
     if (!d) return 0;
     if (!outValue) return (int)d->bytes.size();
@@ -295,6 +311,7 @@ XPLM_API int XPLMGetDatab(XPLMDataRef inDataRef, void* outValue, int inOffset, i
 
 XPLM_API void XPLMSetDatab(XPLMDataRef inDataRef, void* inValue, int inOffset, int inLength) {
     ApiCall("XPLMSetDatab");
+    if (IsOwnedDataRef(inDataRef)) return OwnedSetb(inDataRef, inValue, inOffset, inLength);
     DataRef* d = Writable(inDataRef, xplmType_Data, "XPLMSetDatab");
     int first = 0, n = 0;
     if (d && !inValue) Misuse(Format("XPLMSetDatab: %s written from NULL", d->name.c_str()));

@@ -30,6 +30,7 @@ static void SweepWindows() {
 void DrawWindows() {
     World& w = W();
     w.drawing.clear();
+    DrawPhasesBeforeWindows();
     // Windows created while drawing are drawn from the next frame on.
     std::vector<Window*> order = w.windows;
     for (Window* win : order) {
@@ -39,6 +40,7 @@ void DrawWindows() {
         win->draw(win, win->refcon);
     }
     w.drawingWindow = -1;
+    DrawPhasesAfterWindows();
     w.lastFrame.swap(w.drawing);
     w.drawing.clear();
     SweepWindows();
@@ -70,6 +72,7 @@ void ForgetPluginObjects(int pluginId) {
         if (s.owner == pluginId) s.dead = true;
     for (auto& h : w.hotKeys)
         if (h->owner == pluginId) h->dead = true;
+    ForgetPluginExtras(pluginId);
 }
 
 std::string DescribeWindows() {

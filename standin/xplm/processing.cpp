@@ -31,10 +31,12 @@ static bool Due(const FlightLoop& loop) {
 void RunFlightLoops() {
     World& w = W();
     w.loopDepth++;
-    // Loops registered during this pass wait for the next frame.
+    // Loops registered during this pass wait for the next frame. Loops that asked to run before
+    // the flight model go first.
     size_t count = w.loops.size();
+    for (int phase = xplm_FlightLoop_Phase_BeforeFlightModel; phase <= xplm_FlightLoop_Phase_AfterFlightModel; ++phase)
     for (size_t i = 0; i < count; ++i) {
-        if (!Due(w.loops[i])) continue;
+        if (w.loops[i].phase != phase || !Due(w.loops[i])) continue;
         XPLMFlightLoop_f fn = w.loops[i].fn;
         void* refcon = w.loops[i].refcon;
         int owner = w.loops[i].owner;
@@ -67,8 +69,9 @@ void PumpMessages() {
 }
 
 static FlightLoop* FindLoop(XPLMFlightLoop_f fn, void* refcon) {
+    // The older calls see only the loops they registered, never those made by handle.
     for (FlightLoop& loop : W().loops)
-        if (!loop.dead && loop.fn == fn && loop.refcon == refcon) return &loop;
+        if (!loop.dead && !loop.handle && loop.fn == fn && loop.refcon == refcon) return &loop;
     return nullptr;
 }
 
@@ -102,6 +105,7 @@ SIM_API void SIM_RunFrames(int count) {
         w.cycle++;
         w.now += w.period;
         RunFlightLoops();
+        RunFrameWork();
         DrawWindows();
         PumpMessages();
         if (g_frameHook) g_frameHook();
@@ -145,7 +149,7 @@ XPLM_API void XPLMUnregisterFlightLoopCallback(XPLMFlightLoop_f inFlightLoop, vo
     ApiCall("XPLMUnregisterFlightLoopCallback");
     // Marked only: the loop pass may be iterating over it right now.
     for (FlightLoop& loop : W().loops)
-        if (loop.fn == inFlightLoop && loop.refcon == inRefcon) loop.dead = true;
+        if (!loop.handle && loop.fn == inFlightLoop && loop.refcon == inRefcon) loop.dead = true;
     if (W().loopDepth == 0)
         W().loops.erase(std::remove_if(W().loops.begin(), W().loops.end(), [](const FlightLoop& l) { return l.dead; }),
                         W().loops.end());
@@ -155,6 +159,63 @@ XPLM_API void XPLMSetFlightLoopCallbackInterval(XPLMFlightLoop_f inFlightLoop, f
                                                 int inRelativeToNow, void* inRefcon) {
     ApiCall("XPLMSetFlightLoopCallbackInterval");
     FlightLoop* loop = FindLoop(inFlightLoop, inRefcon);
+    if (!loop) return;
+    Schedule(*loop, inInterval);
+    if (!inRelativeToNow && inInterval > 0) loop->dueTime = loop->lastCall + inInterval;
+}
+
+// ---- flight loops made as objects (XPLMCreateFlightLoop)
+
+namespace {
+// Every handle ever given out, so a stale one is told apart from garbage.
+std::vector<void*> g_issuedLoops;
+uintptr_t g_nextLoopHandle = 0x10000;
+
+FlightLoop* LoopByHandle(XPLMFlightLoopID id, const char* api) {
+    if (id)
+        for (FlightLoop& loop : W().loops)
+            if (loop.handle == id && !loop.dead) return &loop;
+    bool issued = id && std::find(g_issuedLoops.begin(), g_issuedLoops.end(), id) != g_issuedLoops.end();
+    Misuse(Format("%s: %s flight loop (%p)", api, issued ? "destroyed" : "not a", id));
+    return nullptr;
+}
+}  // namespace
+
+XPLM_API XPLMFlightLoopID XPLMCreateFlightLoop(XPLMCreateFlightLoop_t* inParams) {
+    ApiCall("XPLMCreateFlightLoop");
+    if (!inParams || inParams->structSize < (int)sizeof(XPLMCreateFlightLoop_t) || !inParams->callbackFunc ||
+        (inParams->phase != xplm_FlightLoop_Phase_BeforeFlightModel &&
+         inParams->phase != xplm_FlightLoop_Phase_AfterFlightModel)) {
+        Misuse("XPLMCreateFlightLoop: bad parameters");
+        return nullptr;
+    }
+    FlightLoop loop;
+    loop.fn = inParams->callbackFunc;
+    loop.refcon = inParams->refcon;
+    loop.owner = CurrentPlugin();
+    loop.lastCall = W().now;
+    loop.phase = inParams->phase;
+    loop.scheduled = false;  // made unscheduled; XPLMScheduleFlightLoop starts it
+    loop.handle = reinterpret_cast<void*>(g_nextLoopHandle += 0x10);
+    g_issuedLoops.push_back(loop.handle);
+    W().loops.push_back(loop);
+    return loop.handle;
+}
+
+XPLM_API void XPLMDestroyFlightLoop(XPLMFlightLoopID inFlightLoopID) {
+    ApiCall("XPLMDestroyFlightLoop");
+    FlightLoop* loop = LoopByHandle(inFlightLoopID, "XPLMDestroyFlightLoop");
+    if (!loop) return;
+    // Marked only: the loop pass may be running it right now.
+    loop->dead = true;
+    if (W().loopDepth == 0)
+        W().loops.erase(std::remove_if(W().loops.begin(), W().loops.end(), [](const FlightLoop& l) { return l.dead; }),
+                        W().loops.end());
+}
+
+XPLM_API void XPLMScheduleFlightLoop(XPLMFlightLoopID inFlightLoopID, float inInterval, int inRelativeToNow) {
+    ApiCall("XPLMScheduleFlightLoop");
+    FlightLoop* loop = LoopByHandle(inFlightLoopID, "XPLMScheduleFlightLoop");
     if (!loop) return;
     Schedule(*loop, inInterval);
     if (!inRelativeToNow && inInterval > 0) loop->dueTime = loop->lastCall + inInterval;

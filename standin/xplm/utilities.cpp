@@ -12,9 +12,10 @@ static Command* LiveCommand(XPLMCommandRef ref, const char* api) {
     return nullptr;
 }
 
-static void Run(XPLMCommandRef ref, const char* api) {
-    Command* c = LiveCommand(ref, api);
+static void Run(Command* c) {
     if (!c) return;
+    // A handler may keep the command from the simulator; the count is what the simulator ran.
+    if (!RunCommandHandlers(*c, xplm_CommandBegin)) return;
     c->runs++;
     if (Tracing("commands")) Event(Format("command %s run by %s", c->name.c_str(), PluginName(CurrentPlugin()).c_str()));
 }
@@ -93,17 +94,24 @@ XPLM_API XPLMCommandRef XPLMFindCommand(const char* inName) {
 
 XPLM_API void XPLMCommandBegin(XPLMCommandRef inCommand) {
     ApiCall("XPLMCommandBegin");
-    Run(inCommand, "XPLMCommandBegin");
+    Command* c = LiveCommand(inCommand, "XPLMCommandBegin");
+    Run(c);
+    if (c) c->held = true;
 }
 
 XPLM_API void XPLMCommandEnd(XPLMCommandRef inCommand) {
     ApiCall("XPLMCommandEnd");
-    LiveCommand(inCommand, "XPLMCommandEnd");
+    Command* c = LiveCommand(inCommand, "XPLMCommandEnd");
+    if (!c || !c->held) return;
+    c->held = false;
+    RunCommandHandlers(*c, xplm_CommandEnd);
 }
 
 XPLM_API void XPLMCommandOnce(XPLMCommandRef inCommand) {
     ApiCall("XPLMCommandOnce");
-    Run(inCommand, "XPLMCommandOnce");
+    Command* c = LiveCommand(inCommand, "XPLMCommandOnce");
+    Run(c);
+    if (c) RunCommandHandlers(*c, xplm_CommandEnd);
 }
 
 XPLM_API XPLMCommandRef XPLMCreateCommand(const char* inName, const char* inDescription) {

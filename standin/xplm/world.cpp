@@ -1,4 +1,5 @@
 // The stand-in simulator's world: state, events, the off-thread check and observations.
+#include "areas.h"
 #include "world.h"
 
 #include <atomic>
@@ -49,6 +50,7 @@ void Misuse(const std::string& what) {
         snprintf(g_firstMisuse, sizeof g_firstMisuse, "%s", what.c_str());
     }
     Event(what);
+    NotifyErrorCallback(what);
 }
 
 bool Tracing(const char* what) {
@@ -133,6 +135,7 @@ SIM_API void SIM_Init(SimEventSink sink) {
     W().sink = sink;
     W().simFolder = HostFolder();
     ResetMenus();
+    ResetAreas();
     DefineDefaultWorld();
     g_offThreadCalls = 0;
     g_firstOffThread[0] = 0;

@@ -44,6 +44,8 @@ struct FlightLoop {
     long dueCycle = 0;       // when byFrames is true
     double lastCall = 0;
     bool dead = false;
+    void* handle = nullptr;  // set for loops made by XPLMCreateFlightLoop
+    int phase = 1;           // xplm_FlightLoop_Phase_AfterFlightModel, as the older API's loops
 };
 
 struct Window {
@@ -108,9 +110,19 @@ struct DataRef {
     std::vector<unsigned char> bytes;
 };
 
+struct CommandHandler {
+    XPLMCommandCallback_f fn;
+    int before;
+    void* refcon;
+    int owner;
+    bool dead;
+};
+
 struct Command {
     std::string name;
     int runs = 0;
+    std::vector<CommandHandler> handlers;
+    bool held = false;  // between begin and end
 };
 
 struct World {
@@ -176,6 +188,19 @@ struct PluginScope {
 
 Window* LiveWindow(XPLMWindowID id);
 void ForgetPluginObjects(int pluginId);
+// The parts of the API kept outside the world record (drawing callbacks, camera, planes, probes,
+// objects, features, command handlers): forgotten with the plug-in.
+void ForgetPluginExtras(int pluginId);
+// Frame steps of those parts: after the flight loops, around the windows' drawing.
+void RunFrameWork();
+void DrawPhasesBeforeWindows();
+void DrawPhasesAfterWindows();
+// Runs a command through its handlers; false when a handler kept it from the simulator.
+bool RunCommandHandlers(Command& command, XPLMCommandPhase phase);
+// Tells the current plug-in's error callback (XPLMSetErrorCallback) about a misuse.
+void NotifyErrorCallback(const std::string& what);
+// Writes a line to the simulator's log once per key: answers that have no meaning here.
+void LogOnce(const std::string& key, const std::string& line);
 void ResetMenus();
 void RunFlightLoops();
 void DrawWindows();
