@@ -12,6 +12,7 @@
 #include "config/hotkeys.h"
 #include "config/options.h"
 #include "shell/locks.h"
+#include "shell/log.h"
 #include "shell/plugin.h"
 #include "simlink/data_feed.h"
 #include "simlink/ipc_client.h"
@@ -67,6 +68,26 @@ bool ReadWindow(const char* address, char window[kAtcTextWindow + 1]) {
     // The 128 bytes may run into the next page: ReadProcessMemory cannot fault.
     SIZE_T read = 0;
     return ReadProcessMemory(GetCurrentProcess(), address, window, kAtcTextWindow, &read) && read == kAtcTextWindow;
+}
+
+// A server plug-in disabled and enabled again destroys its window and makes a new one: the open
+// link then takes the new window and writes the identity again, as a link start would.
+std::atomic<int> ServerWindowLost{0};
+
+void HealIpcLink() {
+    {
+        IpcSession session;
+        if (!IpcServerGone()) return;
+        uint32_t result = 0;
+        if (!IpcReattach(&result)) {
+            if (!ServerWindowLost.exchange(1))
+                LogLine("the IPC server's window is gone; hot keys wait until the server is back");
+            return;
+        }
+    }
+    ServerWindowLost = 0;
+    LogLine("the IPC server has a new window; the link goes on with it");
+    PrepareServerIdentity();
 }
 
 void SendNotConnectedNotice() {
@@ -228,6 +249,7 @@ VOID CALLBACK MonitorTick(PVOID, BOOLEAN) {
     if (!TryEnterCriticalSection(&MonitorTimerLock)) return;  // the previous tick still runs
     bool connected = AtcProgramConnected();
     bool linked = LinkActive.load() == 1;
+    if (linked) HealIpcLink();
     if (connected && linked) {
         if (!AtcAttached.load()) AttachToAtc();
         NotConnectedNoticeShown = 0;

@@ -48,8 +48,12 @@ bool StartLink();
 bool StopLink();
 float FirstFlightLoop(float sinceLastCall, float sinceLastFlightLoop, int counter, void* refcon);
 
-// Writes 0 into every hot-key slot of the IPC server, all in one exchange.
+// Writes 0 into every hot-key slot of the IPC server, all in one exchange (with the identity
+// marker at 0x330A).
 void ClearServerHotkeys();
+// The identity the server must present (simulator code, server version, marker, hot-key slot
+// count): each read, and written when it differs.
+void PrepareServerIdentity();
 
 // The plug-in menu's handler; item reference = item number.
 void MenuHandler(void* menuRef, void* itemRef);

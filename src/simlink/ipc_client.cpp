@@ -26,6 +26,18 @@ void Put32(uint8_t* at, uint32_t value) { memcpy(at, &value, 4); }
 
 size_t Used() { return (size_t)(IpcLink.next - IpcLink.view); }
 
+HWND FindServerWindow() {
+    HWND server = FindWindowExA(nullptr, nullptr, "UIPCMAIN", nullptr);
+    // An "FS98MAIN" window of this process is the plug-in's own stand-in main window, which
+    // serves nothing: taking it would open a link that only ever reads zeros.
+    for (HWND other = nullptr; !server && (other = FindWindowExA(nullptr, other, "FS98MAIN", nullptr));) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(other, &process);
+        if (process != GetCurrentProcessId()) server = other;
+    }
+    return server;
+}
+
 }  // namespace
 
 IpcSession::IpcSession() {
@@ -48,14 +60,7 @@ bool IpcOpen(uint32_t* result) {
     IpcLink.serverVersion = 0;
     IpcLink.simulatorCode = 0;
 
-    HWND server = FindWindowExA(nullptr, nullptr, "UIPCMAIN", nullptr);
-    // An "FS98MAIN" window of this process is the plug-in's own stand-in main window, which
-    // serves nothing: taking it would open a link that only ever reads zeros.
-    for (HWND other = nullptr; !server && (other = FindWindowExA(nullptr, other, "FS98MAIN", nullptr));) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(other, &process);
-        if (process != GetCurrentProcessId()) server = other;
-    }
+    HWND server = FindServerWindow();
     if (!server) return Fail(result, IpcNoServerWindow);
     IpcLink.serverWindow = server;
     IpcLink.messageId = RegisterWindowMessageA("FsasmLib:IPC");
@@ -166,6 +171,9 @@ bool IpcProcess(uint32_t* result) {
         SetLastError(0);
         sent = SendMessageTimeoutA(IpcLink.serverWindow, IpcLink.messageId, IpcLink.atom, 0, SMTO_BLOCK,
                                    kSendTimeoutMs, &reply) != 0;
+        // A window that no longer exists will not come back under the same handle: trying
+        // again would only hold the caller (the simulator's thread for a key press).
+        if (!sent && GetLastError() == ERROR_INVALID_WINDOW_HANDLE) break;
         if (!sent) Sleep(kPauseMs);
     }
     if (!sent) {
@@ -180,6 +188,33 @@ bool IpcProcess(uint32_t* result) {
     IpcLink.next = IpcLink.view;
     *result = IpcOk;
     return true;
+}
+
+bool IpcServerGone() { return IpcLink.view && !IsWindow(IpcLink.serverWindow); }
+
+bool IpcReattach(uint32_t* result) {
+    if (!IpcLink.view) return Fail(result, IpcNotOpen);
+    if (IsWindow(IpcLink.serverWindow)) {
+        *result = IpcOk;
+        return true;
+    }
+    HWND server = FindServerWindow();
+    if (!server) return Fail(result, IpcNoServerWindow);
+    IpcLink.serverWindow = server;
+    IpcLink.next = IpcLink.view;
+    // What the open learnt of the server, learnt again from the new window.
+    uint32_t version = 0;
+    uint16_t code = 0;
+    if (IpcQueueRead(IpcOffset::ServerVersion, 4, &version, result) && IpcProcess(result))
+        IpcLink.serverVersion = version;
+    if (IpcQueueRead(IpcOffset::SimulatorCode, 2, &code, result) && IpcProcess(result))
+        IpcLink.simulatorCode = (IpcLink.simulatorCode & 0xFFFF0000u) | code;
+    *result = IpcOk;
+    return true;
+}
+
+bool IpcQueueIdentityMarker(uint32_t* result) {
+    return IpcQueueWrite(IpcOffset::ClientVersion, 2, &kIdentityMarker, result);
 }
 
 bool IpcRead(uint32_t offset, uint32_t size, void* destination) {
