@@ -4,6 +4,8 @@
 //   request per slot, then two single writes) measured alternately in the same run. The server
 //   window lives on the calling thread, as the IPC server's window lives on the simulator's thread.
 //   The key is the ATC program's last registered one (Hotkey21 in slot 20 of 21 in use).
+// - a whole press (down and up) while the server's window is gone, against the same press with
+//   the window there.
 // - the panel's draw per frame with the longest list (14 options) and 16 frequencies, against a
 //   baseline that makes the same drawing calls with ready-made text.
 #include <windows.h>
@@ -113,6 +115,28 @@ int main() {
     printf("METRIC key_press_us %.2f us\n", us);
     printf("METRIC key_press_reference_us %.2f us\n", referenceUs);
     printf("METRIC key_press_speedup %.2f ratio\n", us > 0 ? referenceUs / us : 0);
+
+    // ---- a whole press (down and up) with the server's window there, then gone (its plug-in
+    // disabled): the simulator's thread must not wait on a window that cannot answer.
+    const int upFlags = xplm_UpFlag | xplm_ShiftFlag | xplm_ControlFlag;
+    std::vector<double> present, gone;
+    for (int round = 0; round < 1000; ++round) {
+        Clock::time_point start = Clock::now();
+        HintsKeySniffer(0, flags, key, nullptr);
+        HintsKeySniffer(0, upFlags, key, nullptr);
+        present.push_back(Us(start));
+    }
+    server.Vanish();
+    for (int round = 0; round < 1000; ++round) {
+        Clock::time_point start = Clock::now();
+        HintsKeySniffer(0, flags, key, nullptr);
+        HintsKeySniffer(0, upFlags, key, nullptr);
+        gone.push_back(Us(start));
+    }
+    const double presentUs = Median(present), goneUs = Median(gone);
+    printf("METRIC key_press_server_present_us %.2f us\n", presentUs);
+    printf("METRIC key_press_server_gone_us %.2f us\n", goneUs);
+    printf("METRIC key_press_server_gone_ratio %.3f ratio\n", presentUs > 0 ? goneUs / presentUs : 0);
 
     // ---- the panel's draw with a full list
     PluginOptions.EnableKeyboardHints = 1;

@@ -13,6 +13,7 @@
 #include "config/options.h"
 #include "shell/guard.h"
 #include "shell/locks.h"
+#include "shell/log.h"
 #include "shell/plugin.h"
 #include "simlink/data_feed.h"
 #include "simlink/ipc_client.h"
@@ -68,6 +69,26 @@ bool ReadWindow(const char* address, char window[kAtcTextWindow + 1]) {
     // The 128 bytes may run into the next page: ReadProcessMemory cannot fault.
     SIZE_T read = 0;
     return ReadProcessMemory(GetCurrentProcess(), address, window, kAtcTextWindow, &read) && read == kAtcTextWindow;
+}
+
+// A server plug-in disabled and enabled again destroys its window and makes a new one: the open
+// link then takes the new window and writes the identity again, as a link start would.
+std::atomic<int> ServerWindowLost{0};
+
+void HealIpcLink() {
+    {
+        IpcSession session;
+        if (!IpcServerGone()) return;
+        uint32_t result = 0;
+        if (!IpcReattach(&result)) {
+            if (!ServerWindowLost.exchange(1))
+                LogLine("the IPC server's window is gone; hot keys wait until the server is back");
+            return;
+        }
+    }
+    ServerWindowLost = 0;
+    LogLine("the IPC server has a new window; the link goes on with it");
+    PrepareServerIdentity();
 }
 
 void SendNotConnectedNotice() {
@@ -251,6 +272,7 @@ void RunMonitorTick() {
     if (!lock.Held()) return;  // the previous tick still runs
     bool connected = AtcProgramConnected();
     bool linked = LinkActive.load() == 1;
+    if (linked) HealIpcLink();
     if (connected && linked) {
         // The hints window may have attached before the program connected, when it had no
         // text to be found by yet: search on while connected until the source is known.

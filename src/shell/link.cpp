@@ -28,7 +28,6 @@ namespace {
 
 constexpr int kSimulatorCode = 8;
 constexpr uint32_t kServerVersion = 0x49290000;
-constexpr uint16_t kIdentityMark = 0xFADE;
 
 struct CriticalSectionGuard {
     explicit CriticalSectionGuard(CRITICAL_SECTION* cs) : cs_(cs) { EnterCriticalSection(cs_); }
@@ -79,14 +78,7 @@ void EnsureIdentity(uint32_t offset, T wanted) {
 }
 
 void PrepareServer() {
-    if ((IpcLink.simulatorCode & 0xFFFF) != kSimulatorCode) {
-        const uint16_t code = kSimulatorCode;
-        IpcWrite(IpcOffset::SimulatorCode, 2, &code);
-    }
-    EnsureIdentity<uint32_t>(IpcOffset::ServerVersion, kServerVersion);
-    EnsureIdentity<uint16_t>(IpcOffset::ClientVersion, kIdentityMark);
-    EnsureIdentity<uint16_t>(IpcOffset::Identity04D6, kIdentityMark);
-    EnsureIdentity<uint32_t>(IpcOffset::HotkeySlotCount, kHotkeySlotCount);
+    PrepareServerIdentity();
     ClearServerHotkeys();
 }
 
@@ -105,6 +97,17 @@ void SaveWindowOptions() {
 
 }  // namespace
 
+void PrepareServerIdentity() {
+    if ((IpcLink.simulatorCode & 0xFFFF) != kSimulatorCode) {
+        const uint16_t code = kSimulatorCode;
+        IpcWrite(IpcOffset::SimulatorCode, 2, &code);
+    }
+    EnsureIdentity<uint32_t>(IpcOffset::ServerVersion, kServerVersion);
+    EnsureIdentity<uint16_t>(IpcOffset::ClientVersion, kIdentityMarker);
+    EnsureIdentity<uint16_t>(IpcOffset::Identity04D6, kIdentityMarker);
+    EnsureIdentity<uint32_t>(IpcOffset::HotkeySlotCount, kHotkeySlotCount);
+}
+
 void ClearServerHotkeys() {
     // The 56 writes go as one batch: the same stores as a write per slot, in one exchange
     // instead of 56 (each a wait for the simulator's frame when sent from the timer thread).
@@ -114,6 +117,8 @@ void ClearServerHotkeys() {
     int queued = 0;
     for (int n = 0; n < kHotkeySlotCount; ++n)
         if (IpcQueueWrite(HotkeySlotOffset(n), 4, &zero, &result)) ++queued;
+    // Rides along while the ATC program is away: its next open looks for the marker.
+    if (queued && IpcQueueIdentityMarker(&result)) ++queued;
     if (queued) IpcProcess(&result);
 }
 

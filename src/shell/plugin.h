@@ -53,8 +53,12 @@ float FirstFlightLoop(float sinceLastCall, float sinceLastFlightLoop, int counte
 void ScheduleFirstFlightLoop();
 void CancelFirstFlightLoop();
 
-// Writes 0 into every hot-key slot of the IPC server, all in one exchange.
+// Writes 0 into every hot-key slot of the IPC server, all in one exchange (with the identity
+// marker at 0x330A).
 void ClearServerHotkeys();
+// The identity the server must present (simulator code, server version, marker, hot-key slot
+// count): each read, and written when it differs.
+void PrepareServerIdentity();
 
 // The plug-in menu's handler; item reference = item number.
 void MenuHandler(void* menuRef, void* itemRef);

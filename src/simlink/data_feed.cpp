@@ -85,6 +85,9 @@ void UpdateSimulatorData() {
     QueueWord(0xCE7C, 3);
     Queue(0xCE80, CloudLayers(s));
     uint32_t result;
+    // An ATC program that opened since the last feed left its library version where its next
+    // open looks for the marker: put the marker back, so a reconnecting program gets in.
+    IpcQueueIdentityMarker(&result);
     IpcProcess(&result);
 }
 

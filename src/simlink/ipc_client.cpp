@@ -27,6 +27,15 @@ void Put32(uint8_t* at, uint32_t value) { memcpy(at, &value, 4); }
 
 size_t Used() { return (size_t)(IpcLink.next - IpcLink.view); }
 
+HWND FindServerWindow() {
+    HWND server = FindWindowExA(nullptr, nullptr, "UIPCMAIN", nullptr);
+    // Our own hidden "FS98MAIN" window serves nothing: taking it would open a link that only
+    // ever reads zeros. Any other one may be a server, ours included (it lives in this process).
+    for (HWND other = nullptr; !server && (other = FindWindowExA(nullptr, other, "FS98MAIN", nullptr));)
+        if (other != Fs98MainWindow) server = other;
+    return server;
+}
+
 }  // namespace
 
 IpcSession::IpcSession() {
@@ -49,11 +58,7 @@ bool IpcOpen(uint32_t* result) {
     IpcLink.serverVersion = 0;
     IpcLink.simulatorCode = 0;
 
-    HWND server = FindWindowExA(nullptr, nullptr, "UIPCMAIN", nullptr);
-    // Our own hidden "FS98MAIN" window serves nothing: taking it would open a link that only
-    // ever reads zeros. Any other one may be a server, ours included (it lives in this process).
-    for (HWND other = nullptr; !server && (other = FindWindowExA(nullptr, other, "FS98MAIN", nullptr));)
-        if (other != Fs98MainWindow) server = other;
+    HWND server = FindServerWindow();
     if (!server) return Fail(result, IpcNoServerWindow);
     IpcLink.serverWindow = server;
     IpcLink.messageId = RegisterWindowMessageA("FsasmLib:IPC");
@@ -164,6 +169,9 @@ bool IpcProcess(uint32_t* result) {
         SetLastError(0);
         sent = SendMessageTimeoutA(IpcLink.serverWindow, IpcLink.messageId, IpcLink.atom, 0, SMTO_BLOCK,
                                    kSendTimeoutMs, &reply) != 0;
+        // A window that no longer exists will not come back under the same handle: trying
+        // again would only hold the caller (the simulator's thread for a key press).
+        if (!sent && GetLastError() == ERROR_INVALID_WINDOW_HANDLE) break;
         if (!sent) Sleep(kPauseMs);
     }
     if (!sent) {
@@ -178,6 +186,33 @@ bool IpcProcess(uint32_t* result) {
     IpcLink.next = IpcLink.view;
     *result = IpcOk;
     return true;
+}
+
+bool IpcServerGone() { return IpcLink.view && !IsWindow(IpcLink.serverWindow); }
+
+bool IpcReattach(uint32_t* result) {
+    if (!IpcLink.view) return Fail(result, IpcNotOpen);
+    if (IsWindow(IpcLink.serverWindow)) {
+        *result = IpcOk;
+        return true;
+    }
+    HWND server = FindServerWindow();
+    if (!server) return Fail(result, IpcNoServerWindow);
+    IpcLink.serverWindow = server;
+    IpcLink.next = IpcLink.view;
+    // What the open learnt of the server, learnt again from the new window.
+    uint32_t version = 0;
+    uint16_t code = 0;
+    if (IpcQueueRead(IpcOffset::ServerVersion, 4, &version, result) && IpcProcess(result))
+        IpcLink.serverVersion = version;
+    if (IpcQueueRead(IpcOffset::SimulatorCode, 2, &code, result) && IpcProcess(result))
+        IpcLink.simulatorCode = (IpcLink.simulatorCode & 0xFFFF0000u) | code;
+    *result = IpcOk;
+    return true;
+}
+
+bool IpcQueueIdentityMarker(uint32_t* result) {
+    return IpcQueueWrite(IpcOffset::ClientVersion, 2, &kIdentityMarker, result);
 }
 
 bool IpcRead(uint32_t offset, uint32_t size, void* destination) {

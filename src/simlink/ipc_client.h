@@ -33,6 +33,10 @@ constexpr uint32_t MessageTime = 0x32FA;     // 2 bytes, seconds
 constexpr uint32_t WeatherArea = 0xCC08;     // to 0xCF85
 }  // namespace IpcOffset
 
+// FSUIPC clients refuse a server unless the high word of the 4 bytes at 0x3308 (that is 0x330A)
+// holds this marker, and every client's open overwrites it with its library version.
+constexpr uint16_t kIdentityMarker = 0xFADE;
+
 constexpr int kHotkeySlotCount = 56;
 constexpr uint32_t HotkeySlotOffset(int n) { return IpcOffset::HotkeySlots + 4u * (uint32_t)n; }
 
@@ -72,6 +76,13 @@ bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t* r
 bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t* result);
 bool IpcProcess(uint32_t* result);
 
+// The link is open but its server window is gone (the server plug-in was disabled, say).
+bool IpcServerGone();
+// Takes the server's window found now in place of a gone one, keeping the open area, and reads
+// the server version and simulator code again. Code 2 when there is no server window yet, 9
+// when the link is not open; true at once when the window still lives.
+bool IpcReattach(uint32_t* result);
+
 // Exclusive use of the link by one thread. On the simulator's thread the wait keeps serving
 // messages sent to its windows: a worker thread holding the link may be waiting for exactly
 // that (the server's window lives on the simulator's thread).
@@ -82,6 +93,9 @@ public:
     IpcSession(const IpcSession&) = delete;
     IpcSession& operator=(const IpcSession&) = delete;
 };
+
+// Queues the marker's write into the batch being built (no exchange of its own).
+bool IpcQueueIdentityMarker(uint32_t* result);
 
 // One request in a batch of its own, under the session lock; true when it was served.
 bool IpcRead(uint32_t offset, uint32_t size, void* destination);

@@ -9,7 +9,8 @@ namespace {
 
 constexpr size_t kAreaSize = 0x8000;
 constexpr size_t kRequestMax = 0x7F00;
-constexpr uint32_t kRead = 1, kWrite = 2;
+constexpr uint32_t kRead = 1, kWrite = 2, kRead64 = 4;
+constexpr size_t kReadHeader = 16, kRead64Header = 20, kWriteHeader = 12;
 
 void Put32(uint8_t* at, uint32_t value) { memcpy(at, &value, 4); }
 uint32_t Get32(const uint8_t* at) {
@@ -26,7 +27,7 @@ std::string SystemError(const char* what, DWORD code) {
 
 }  // namespace
 
-bool IpcLink::Open(const std::string& serverClass, DWORD timeoutMs, std::string* error) {
+bool IpcLink::Open(const std::string& serverClass, DWORD timeoutMs, bool record64, std::string* error) {
     if (IsOpen()) {
         *error = "link already open";
         return false;
@@ -49,6 +50,7 @@ bool IpcLink::Open(const std::string& serverClass, DWORD timeoutMs, std::string*
         return false;
     }
     timeoutMs_ = timeoutMs;
+    record64_ = record64;
     return MakeArea(error) || (Close(), false);
 }
 
@@ -96,15 +98,21 @@ void IpcLink::Close() {
 }
 
 bool IpcLink::QueueRead(uint32_t offset, uint32_t size, void* destination) {
-    if (!IsOpen() || next_ + 16 + size + 4 > kRequestMax) return false;
+    const size_t header = record64_ ? kRead64Header : kReadHeader;
+    if (!IsOpen() || next_ + header + size + 4 > kRequestMax) return false;
     uint8_t* at = view_ + next_;
-    Put32(at, kRead);
+    Put32(at, record64_ ? kRead64 : kRead);
     Put32(at + 4, offset);
     Put32(at + 8, size);
-    Put32(at + 12, uint32_t(uintptr_t(destination)));
-    memset(at + 16, 0, size);
-    reads_.push_back({next_ + 16, size, destination});
-    next_ += 16 + size;
+    if (record64_) {
+        const uint64_t tag = uint64_t(uintptr_t(destination));
+        memcpy(at + 12, &tag, 8);
+    } else {
+        Put32(at + 12, uint32_t(uintptr_t(destination)));
+    }
+    memset(at + header, 0, size);
+    reads_.push_back({next_ + header, size, destination});
+    next_ += header + size;
     return true;
 }
 
@@ -166,16 +174,17 @@ bool IpcLink::Process(std::string* error) {
         if (id == 0) break;
         if (at + 12 > used) break;
         uint32_t size = Get32(view_ + at + 8);
-        if (id == kRead) {
-            if (at + 16 + size > used || readIndex >= reads.size() || reads[readIndex].at != at + 16) {
+        if (id == kRead || id == kRead64) {
+            const size_t header = id == kRead64 ? kRead64Header : kReadHeader;
+            if (at + header + size > used || readIndex >= reads.size() || reads[readIndex].at != at + header) {
                 *error = "server reply does not match the batch";
                 return false;
             }
-            if (size) memcpy(reads[readIndex].destination, view_ + at + 16, size);
+            if (size) memcpy(reads[readIndex].destination, view_ + at + header, size);
             ++readIndex;
-            at += 16 + size;
+            at += header + size;
         } else if (id == kWrite) {
-            at += 12 + size;
+            at += kWriteHeader + size;
         } else {
             *error = "server reply holds an unknown record";
             return false;

@@ -18,7 +18,8 @@ public:
 
     // Finds the server window ("UIPCMAIN" unless told otherwise, else "FS98MAIN") and makes
     // the shared area; no exchange yet.
-    bool Open(const std::string& serverClass, DWORD timeoutMs, std::string* error);
+    // record64: reads go as a 64-bit client's records (id 4, 20-byte header).
+    bool Open(const std::string& serverClass, DWORD timeoutMs, bool record64, std::string* error);
     void Close();
     bool IsOpen() const { return view_ != nullptr; }
     const std::string& ServerClass() const { return serverClass_; }
@@ -42,6 +43,7 @@ private:
     size_t next_ = 0;
     unsigned counter_ = 0;
     DWORD timeoutMs_ = 5000;
+    bool record64_ = false;
     bool inExchange_ = false;
     struct PendingRead {
         size_t at;  // where the record's data starts in the area

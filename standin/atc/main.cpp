@@ -1,11 +1,12 @@
 // QV3.exe, the stand-in ATC program: a main form with a connect button, an FSUIPC-protocol client
 // of the IPC server, hot keys from its QV3.ini, and orders from test equipment (atc_orders.h).
 //
-//   QV3.exe [--caption TEXT] [--poll MS|off] [--server CLASS] [--timeout MS]
+//   QV3.exe [--caption TEXT] [--poll MS|off] [--server CLASS] [--timeout MS] [--client 32|64]
 //
 // --poll: how often the hot-key slots are looked at while connected (default 200 ms; off: only
 // on order). --server: the server window class (default UIPCMAIN). --timeout: the bound of one
-// exchange with the server (default 5000 ms).
+// exchange with the server (default 5000 ms). --client 64: reads go as the FSUIPC library's
+// 64-bit client sends them (id 4 records).
 #include <windows.h>
 
 #include <cstdio>
@@ -32,6 +33,11 @@ constexpr UINT_PTR kPollTimer = 1;
 constexpr size_t kQueueMax = 16;
 constexpr size_t kPressesKept = 64;
 constexpr short kAnswerSeconds = 8;
+// The FSUIPC client library's open: the server's version must be at least this, the high word of
+// the 4 bytes at 0x3308 must be the marker, and the library writes its own version to 0x330A.
+constexpr uint32_t kLowestServerVersion = 0x19980005;
+constexpr uint32_t kMarker = 0xFADE;
+constexpr uint16_t kLibraryVersion = 2002;
 
 struct QueuedOrder {
     uint32_t code, seq;
@@ -49,6 +55,7 @@ bool g_buttonDisabled = false, g_buttonWrongCaption = false, g_buttonGrandchild 
 bool g_connected = false;
 std::string g_serverClass = "UIPCMAIN";
 DWORD g_timeoutMs = 5000;
+bool g_record64 = false;
 UINT g_pollMs = 200;
 int g_exitCode = kExitClosed;
 std::string g_folder;  // of the executable, with a trailing backslash
@@ -184,7 +191,7 @@ bool Connect(std::string* reply) {
         return false;
     }
     std::string error;
-    if (!g_link.Open(g_serverClass, g_timeoutMs, &error)) {
+    if (!g_link.Open(g_serverClass, g_timeoutMs, g_record64, &error)) {
         *reply = "cannot connect: " + error;
         g_lastError = error;
         return false;
@@ -193,10 +200,27 @@ bool Connect(std::string* reply) {
     g_slotOf.fill(-1);
     g_serverVersion = 0;
     g_simulatorCode = 0;
+    // As the client library opens: both reads and its version's write in one batch, every time.
+    uint32_t simulatorWord = 0;
+    const uint16_t libraryVersion = kLibraryVersion;
     g_link.QueueRead(0x3304, 4, &g_serverVersion);
-    g_link.QueueRead(0x3308, 2, &g_simulatorCode);
+    g_link.QueueRead(0x3308, 4, &simulatorWord);
+    g_link.QueueWrite(0x330A, 2, &libraryVersion);
+    if (!Exchange(&error)) {
+        g_link.Close();
+        *reply = "cannot connect: " + error;
+        return false;
+    }
+    g_simulatorCode = uint16_t(simulatorWord & 0xFFFF);
+    if (g_serverVersion < kLowestServerVersion || (simulatorWord >> 16) != kMarker) {
+        g_link.Close();
+        g_lastError = "version check failed: server version " + Hex(g_serverVersion, 8) + ", 0x3308 reads " +
+                      Hex(simulatorWord, 8);
+        *reply = "cannot connect: " + g_lastError;
+        return false;
+    }
     std::array<uint32_t, kMaxSlots> slots;
-    if (!Exchange(&error) || !ReadSlots(&slots, &error)) {
+    if (!ReadSlots(&slots, &error)) {
         g_link.Close();
         *reply = "cannot connect: " + error;
         return false;
@@ -261,7 +285,8 @@ std::string StateText() {
         off += !k.active;
         unusable += k.active && !k.usable;
     }
-    std::string out = std::string(g_connected ? "connected to " + g_link.ServerClass() : "not connected") + "\n";
+    std::string out = std::string(g_connected ? "connected to " + g_link.ServerClass() : "not connected") +
+                      (g_record64 ? " (64-bit client)" : "") + "\n";
     out += "caption " + Quoted(caption) + "\n";
     out += DescribeButton() + "\n";
     out += "ini " + std::string(g_iniFound ? "QV3.ini" : "none (defaults)") + ", hot keys: " +
@@ -503,6 +528,8 @@ bool ParseArgs(int argc, char** argv, std::string* caption) {
             unsigned long ms = v == "off" ? 0 : strtoul(v.c_str(), &end, 10);
             if (v != "off" && (v.empty() || *end || ms < 10 || ms > 60000)) return false;
             g_pollMs = UINT(ms);
+        } else if (a == "--client" && (v == "32" || v == "64")) {
+            g_record64 = v == "64";
         } else if (a == "--timeout") {
             unsigned long ms = strtoul(v.c_str(), &end, 10);
             if (v.empty() || *end || ms < 10 || ms > 60000) return false;

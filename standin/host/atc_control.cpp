@@ -86,17 +86,18 @@ bool SafeFolder(const std::string& folder) {
 }
 
 bool Start(const std::vector<std::string>& w, std::string* error) {
-    // atc start [FOLDER] [caption TEXT] [poll MS|off]
+    // atc start [FOLDER] [caption TEXT] [poll MS|off] [client 32|64]
     std::string folder = "ATC\\QV3";
     std::vector<std::string> args;
+    auto option = [](const std::string& word) { return word == "caption" || word == "poll" || word == "client"; };
     size_t i = 2;
-    if (i < w.size() && w[i] != "caption" && w[i] != "poll") folder = w[i++];
+    if (i < w.size() && !option(w[i])) folder = w[i++];
     for (; i < w.size(); i += 2) {
-        if (i + 1 >= w.size() || (w[i] != "caption" && w[i] != "poll")) {
-            *error = "usage: atc start [FOLDER] [caption TEXT] [poll MS|off]";
+        if (i + 1 >= w.size() || !option(w[i])) {
+            *error = "usage: atc start [FOLDER] [caption TEXT] [poll MS|off] [client 32|64]";
             return false;
         }
-        args.push_back(w[i] == "caption" ? "--caption" : "--poll");
+        args.push_back("--" + w[i]);
         args.push_back(w[i + 1]);
     }
     for (char& c : folder)

@@ -1,5 +1,6 @@
-// The walk over a client's request area: read records (id 1, 16-byte header) are filled from the
-// offset table, write records (id 2, 12-byte header) are stored into it, a zero id word ends it.
+// The walk over a client's request area: read records are filled from the offset table (id 1 with
+// a 16-byte header; id 4, a 64-bit client's, with a 20-byte header whose destination tag is 8
+// bytes), write records (id 2, 12-byte header) are stored into it, a zero id word ends it.
 #include <cstdio>
 #include <cstring>
 
@@ -8,12 +9,15 @@
 namespace xpuipc {
 namespace {
 
-constexpr uint32_t kRead = 1, kWrite = 2;
+constexpr uint32_t kRead = 1, kWrite = 2, kRead64 = 4;
 
 struct Record {
     uint32_t id = 0, offset = 0, size = 0;
-    uint32_t header = 0;  // 16 or 12; 0 for the terminator
+    uint32_t header = 0;  // 16, 20 or 12; 0 for the terminator
+    bool IsRead() const { return id == kRead || id == kRead64; }
 };
+
+uint32_t HeaderSize(uint32_t id) { return id == kRead ? 16 : id == kRead64 ? 20 : 12; }
 
 uint32_t Word(const uint8_t* p) {
     uint32_t value;
@@ -35,12 +39,12 @@ bool Parse(const uint8_t* area, size_t areaSize, uint64_t position, Record* r, s
         r->header = 0;
         return true;
     }
-    if (r->id != kRead && r->id != kWrite) {
+    if (r->id != kRead && r->id != kWrite && r->id != kRead64) {
         snprintf(text, sizeof text, "unknown id 0x%X at area offset 0x%X", r->id, unsigned(position));
         *reason = text;
         return false;
     }
-    r->header = r->id == kRead ? 16 : 12;
+    r->header = HeaderSize(r->id);
     if (position + r->header > areaSize) {
         snprintf(text, sizeof text, "header at area offset 0x%X runs past the area", unsigned(position));
         *reason = text;
@@ -50,13 +54,13 @@ bool Parse(const uint8_t* area, size_t areaSize, uint64_t position, Record* r, s
     r->size = Word(area + position + 8);
     if (position + r->header + r->size > areaSize) {
         snprintf(text, sizeof text, "%s of 0x%X bytes at area offset 0x%X runs past the area",
-                 r->id == kRead ? "read" : "write", r->size, unsigned(position));
+                 r->IsRead() ? "read" : "write", r->size, unsigned(position));
         *reason = text;
         return false;
     }
     if (uint64_t(r->offset) + r->size > kTableSize) {
         snprintf(text, sizeof text, "%s of 0x%X bytes at offset 0x%X runs past the offset table",
-                 r->id == kRead ? "read" : "write", r->size, r->offset);
+                 r->IsRead() ? "read" : "write", r->size, r->offset);
         *reason = text;
         return false;
     }
@@ -88,7 +92,7 @@ BatchResult ServeBatch(uint8_t* area, size_t areaSize, uint32_t writer) {
             return result;
         }
         uint8_t* data = area + position + r.header;
-        if (r.id == kRead) {
+        if (r.IsRead()) {
             TableRead(r.offset, r.size, data);
         } else {
             TableWrite(r.offset, r.size, data, writer);

@@ -15,14 +15,24 @@
 //                                  server's 64-bit build, or an ordinary static array)
 //   fault none | no-reply [MS] | slow-reply MS | window-gone | garbage-id [RECORD [BYTE]] |
 //         take-next-mapping COUNTER [PID]
+//   window-lifetime [enable-disable|start-stop]
+//                                  when the "UIPCMAIN" window exists: while enabled (as real
+//                                  servers do, the default) or from start to stop
+//   identity-refresh [on|off]      the server rewrites its own identity at 0x3304-0x330B every
+//                                  frame while enabled, as some real servers do (default off)
 //   reset                          default table, empty logs, no faults
+// The same commands, one a line, may stand in "standin-commands.txt" beside the plug-in file: they
+// run at XPluginStart (so a scenario can pick the server's behaviour before it is enabled).
 // Writes go through the same path as a client's, so they register keys and show messages; their
 // writer is 0. Offsets and sizes are checked against the 64 KiB table.
+#include <windows.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "XPLMUtilities.h"
 #include "xpuipc.h"
 
 namespace xpuipc {
@@ -183,6 +193,16 @@ bool Command(const std::string& line, std::string* out) {
         *out = ServerStatus();
         return true;
     }
+    if (c == "window-lifetime" && w.size() <= 2) {
+        if (w.size() == 2 && !SetWindowLifetime(w[1], out)) return false;
+        *out = DescribeWindowLifetime();
+        return true;
+    }
+    if (c == "identity-refresh" && w.size() <= 2) {
+        if (w.size() == 2 && !SetIdentityRefresh(w[1], out)) return false;
+        *out = DescribeIdentityRefresh();
+        return true;
+    }
     if (c == "reset" && w.size() == 1) {
         ClearFaults();
         TableReset();
@@ -190,11 +210,15 @@ bool Command(const std::string& line, std::string* out) {
         return true;
     }
     *out = "unknown command \"" + line +
-           "\"; commands: read, write, hotkeys, presses, message, status, counters, text-buffer, fault, reset";
+           "\"; commands: read, write, hotkeys, presses, message, status, counters, text-buffer, fault, "
+           "window-lifetime, identity-refresh, reset";
     return false;
 }
 
 }  // namespace
+
+bool RunCommand(const std::string& line, std::string* out) { return Command(line, out); }
+
 }  // namespace xpuipc
 
 extern "C" __declspec(dllexport) int StandInControl(const char* command, char* out, int outSize) {
@@ -214,3 +238,33 @@ extern "C" __declspec(dllexport) int StandInControl(const char* command, char* o
     out[n] = 0;
     return ok ? 1 : 0;
 }
+
+namespace xpuipc {
+
+void RunStartupCommands() {
+    char path[MAX_PATH] = "";
+    DWORD n = GetModuleFileNameA(reinterpret_cast<HMODULE>(ModuleBase()), path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return;
+    std::string file(path, n);
+    file.erase(file.find_last_of('\\') + 1);
+    file += "standin-commands.txt";
+    FILE* f = fopen(file.c_str(), "rb");
+    if (!f) return;
+    char line[512];
+    while (fgets(line, sizeof line, f)) {
+        std::string command = line;
+        while (!command.empty() && (command.back() == '\n' || command.back() == '\r')) command.pop_back();
+        if (command.empty() || command[0] == '#') continue;
+        std::string out;
+        bool ok = false;
+        try {
+            ok = RunCommand(command, &out);
+        } catch (...) {
+            out = "out of memory";
+        }
+        if (!ok) XPLMDebugString(("XPUIPC: start-up command \"" + command + "\" failed: " + out + "\n").c_str());
+    }
+    fclose(f);
+}
+
+}  // namespace xpuipc

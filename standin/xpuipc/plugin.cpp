@@ -16,31 +16,43 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
     try {
         xpuipc::TableReset();
         xpuipc::TextStripStart();
+        xpuipc::IdentityStart();
     } catch (...) {
         return 0;
     }
-    // The window belongs to the thread that starts us: the simulator's main thread.
+    // The window belongs to the thread that enables us: the simulator's main thread.
     if (!xpuipc::ServerStart()) {
         XPLMDebugString("XPUIPC: cannot create the UIPCMAIN window\n");
+        xpuipc::IdentityStop();
         xpuipc::TextStripStop();
         xpuipc::ServerStop();
         return 0;
     }
+    xpuipc::RunStartupCommands();
     return 1;
 }
 
 void XPluginStop(void) {
     xpuipc::ServerStop();
+    xpuipc::IdentityStop();
     xpuipc::TextStripStop();
     xpuipc::TableFree();
 }
 
 int XPluginEnable(void) {
+    if (!xpuipc::ServerEnable(true)) {
+        XPLMDebugString("XPUIPC: cannot create the UIPCMAIN window\n");
+        xpuipc::ServerEnable(false);
+        return 0;
+    }
     xpuipc::TextStripEnable(true);
     return 1;
 }
 
-void XPluginDisable(void) { xpuipc::TextStripEnable(false); }
+void XPluginDisable(void) {
+    xpuipc::TextStripEnable(false);
+    xpuipc::ServerEnable(false);
+}
 
 void XPluginReceiveMessage(XPLMPluginID, int, void*) {}
 

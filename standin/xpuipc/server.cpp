@@ -15,6 +15,10 @@ enum class Mode { Normal, NoReply, SlowReply, GarbageId };
 const char kClass[] = "UIPCMAIN";
 HWND g_window = nullptr;
 bool g_started = false;
+bool g_enabled = false;
+// Real servers make their window when enabled and destroy it when disabled; the older stand-in
+// kept it from start to stop, serving while disabled.
+bool g_windowForLifetime = false;  // start to stop instead of enable to disable
 bool g_windowGone = false;  // destroyed on purpose by the fault
 UINT g_message = 0;
 Mode g_mode = Mode::Normal;
@@ -124,6 +128,16 @@ bool CreateServerWindow() {
     return g_window != nullptr;
 }
 
+bool WindowWanted() { return g_started && !g_windowGone && (g_windowForLifetime || g_enabled); }
+
+// Makes or destroys the window so that it exists exactly when the lifetime wants it.
+bool ApplyLifetime() {
+    if (WindowWanted()) return g_window || (g_message && CreateServerWindow());
+    if (g_window) DestroyWindow(g_window);
+    g_window = nullptr;
+    return true;
+}
+
 void ReleaseTaken() {
     for (auto& t : g_taken) CloseHandle(t.first);
     g_taken.clear();
@@ -140,26 +154,53 @@ bool ServerStart() {
     g_served = g_refused = g_unanswered = 0;
     g_records = g_weatherBatches = g_weatherWrites = g_fromClosed = 0;
     g_lastRefusal = "none";
-    return g_message && CreateServerWindow();
+    return g_message && ApplyLifetime();
 }
 
 void ServerStop() {
     ReleaseTaken();
     g_mode = Mode::Normal;
     g_started = false;
+    g_enabled = false;
     if (g_window) DestroyWindow(g_window);
     g_window = nullptr;
     UnregisterClassA(kClass, Module());
+}
+
+bool ServerEnabled() { return g_enabled; }
+
+bool ServerEnable(bool on) {
+    g_enabled = on;
+    return ApplyLifetime();
+}
+
+bool SetWindowLifetime(const std::string& which, std::string* error) {
+    if (which == "start-stop") {
+        g_windowForLifetime = true;
+    } else if (which == "enable-disable") {
+        g_windowForLifetime = false;
+    } else {
+        *error = "window-lifetime: enable-disable or start-stop";
+        return false;
+    }
+    if (!ApplyLifetime()) {
+        *error = "window-lifetime: cannot create the UIPCMAIN window";
+        return false;
+    }
+    return true;
+}
+
+std::string DescribeWindowLifetime() {
+    return std::string("window lifetime ") + (g_windowForLifetime ? "start-stop" : "enable-disable") + ", window " +
+           (g_window && IsWindow(g_window) ? "alive" : "gone") + "\n";
 }
 
 
 void ClearFaults() {
     g_mode = Mode::Normal;
     ReleaseTaken();
-    if (g_started && g_windowGone) {
-        g_windowGone = false;
-        CreateServerWindow();
-    }
+    g_windowGone = false;
+    ApplyLifetime();
 }
 
 bool SetFault(const std::string& args, std::string* error) {

@@ -74,9 +74,9 @@ void SlotWritten(int n, uint32_t writer) {
 void TableReset() {
     memset(Table(), 0, kTableSize);
     // Not the values the plug-in under test writes at link start, so its writes show.
-    Put32(kServerVersion, 0x40010000);
-    Put16(kSimulatorCode, 12);
-    Put16(kClientCode, 0);
+    Put32(kServerVersion, kOwnServerVersion);
+    Put16(kSimulatorCode, kOwnSimulatorCode);
+    Put16(kClientCode, kIdentityMarker);
     Put16(kIdentity04D6, 0);
     Put32(kHotkeyCount, 0);
     g_owners.fill(SlotOwner{});

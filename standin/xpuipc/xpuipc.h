@@ -25,6 +25,11 @@ constexpr uint32_t kHotkeyNotice = 0x32FE;
 constexpr uint32_t kMessageText = 0x3380;
 constexpr uint32_t kMessageTextSize = 128;
 constexpr uint32_t kWeatherFirst = 0xCC08, kWeatherEnd = 0xCF86;  // the weather area
+// What the server itself presents: FSUIPC clients check the version and the marker, read as
+// the high word of the 4 bytes at 0x3308.
+constexpr uint32_t kOwnServerVersion = 0x40010000;
+constexpr uint16_t kOwnSimulatorCode = 12;
+constexpr uint16_t kIdentityMarker = 0xFADE;
 
 // ---- offset table (table.cpp)
 void TableReset();  // default identity values, empty hot keys, empty logs
@@ -54,8 +59,15 @@ BatchResult ServeBatch(uint8_t* area, size_t areaSize, uint32_t writer);
 bool RecordStart(const uint8_t* area, size_t areaSize, int index, uint32_t* position);
 
 // ---- server window and faults (server.cpp)
-bool ServerStart();  // registers the class and creates "UIPCMAIN" on the calling thread
+// Registers the message; the "UIPCMAIN" window is made on the calling thread when enabled (or
+// at once with the start-stop lifetime).
+bool ServerStart();
 void ServerStop();
+bool ServerEnable(bool on);  // makes or destroys the window as the lifetime says
+bool ServerEnabled();
+// "enable-disable" (the default, as real servers do) or "start-stop" (serves while disabled).
+bool SetWindowLifetime(const std::string& which, std::string* error);
+std::string DescribeWindowLifetime();
 std::string ServerStatus();
 // Counters for benchmarks and soak runs: batches and records served, batches carrying weather
 // writes, and requests that arrived from a link its client had already closed.
@@ -63,6 +75,12 @@ std::string ServerCounters(const std::string& which);
 // Fault commands; give false with a message in *error for bad arguments.
 bool SetFault(const std::string& args, std::string* error);
 void ClearFaults();
+
+// ---- own identity refreshed every frame (identity.cpp)
+void IdentityStart();  // refreshing starts switched off
+void IdentityStop();
+bool SetIdentityRefresh(const std::string& which, std::string* error);  // "on" or "off"
+std::string DescribeIdentityRefresh();
 
 // ---- message text strip (text_strip.cpp)
 void TextStripStart();  // registers the flight loop, picks the text buffer's place
@@ -78,6 +96,9 @@ std::string DescribeTextBuffer();
 uintptr_t ModuleBase();
 
 // ---- control commands (control.cpp)
+bool RunCommand(const std::string& line, std::string* out);
+// Runs the commands of "standin-commands.txt" beside the plug-in file, if there is one.
+void RunStartupCommands();
 std::string Hex(uint32_t value);
 std::vector<std::string> Words(const std::string& line);  // split at blanks
 // Decimal or 0x hex, at most max; false for anything else (signs, junk, empty).

@@ -87,16 +87,17 @@ LRESULT FakeServer::Serve(WPARAM atom) {
             uint32_t h[4] = {};
             memcpy(h, view + at, at + 16 <= 0x8000 ? 16 : 4);
             if (h[0] == 0) break;
-            if ((h[0] != 1 && h[0] != 2) || uint64_t(h[1]) + h[2] > table_.size()) {
+            // Reads: id 1 (16-byte header) or a 64-bit client's id 4 (20 bytes); writes: id 2.
+            if ((h[0] != 1 && h[0] != 2 && h[0] != 4) || uint64_t(h[1]) + h[2] > table_.size()) {
                 result = 0;
                 break;
             }
-            size_t data = at + (h[0] == 1 ? 16 : 12);
+            size_t data = at + (h[0] == 1 ? 16 : h[0] == 4 ? 20 : 12);
             if (data + h[2] > 0x8000) {
                 result = 0;
                 break;
             }
-            if (h[0] == 1) {
+            if (h[0] != 2) {
                 memcpy(view + data, table_.data() + h[1], h[2]);
             } else {
                 memcpy(table_.data() + h[1], view + data, h[2]);
@@ -108,6 +109,11 @@ LRESULT FakeServer::Serve(WPARAM atom) {
     }
     CloseHandle(mapping);
     return result;
+}
+
+void FakeServer::Vanish() {
+    if (own_ && window_) DestroyWindow(window_);
+    if (own_) window_ = nullptr;
 }
 
 void FakeServer::SetMode(Mode mode, DWORD silentMs) {

@@ -19,6 +19,9 @@ public:
     bool Ready() const { return window_ != nullptr; }
 
     void SetMode(Mode mode, DWORD silentMs = 0);
+    // Destroys the window, as a server plug-in disabled by the simulator does (calling thread's
+    // window only).
+    void Vanish();
     void Write(uint32_t offset, const void* data, uint32_t size);
     void Read(uint32_t offset, void* data, uint32_t size);
     uint32_t Slot(int n);

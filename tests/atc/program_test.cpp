@@ -56,11 +56,15 @@ protected:
         ASSERT_TRUE(server_->Ready());
         uint32_t count = 56;
         server_->Write(0x320C, &count, 4);
-        uint32_t version = 0x49290000;
-        server_->Write(0x3304, &version, 4);
+        Identify();
         args.push_back("--server");
         args.push_back(serverClass_);
         Start(args);
+    }
+    // What the client library's open checks: a version and the marker above the simulator code.
+    void Identify(uint32_t version = 0x49290000, uint16_t marker = 0xFADE) {
+        server_->Write(0x3304, &version, 4);
+        server_->Write(0x330A, &marker, 2);
     }
     void Start(const std::vector<std::string>& args) {
         std::string error;
@@ -198,6 +202,7 @@ TEST_F(Program, IniHotkeysGoToFreeSlotsOfTheOfferedTable) {
     uint32_t count = 4, foreign = 0x0155;
     server_->Write(0x320C, &count, 4);
     server_->SetSlot(1, foreign);
+    Identify();
     Start({"--server", serverClass_, "--poll", "off"});
     Channel::Reply r = Do(kOrderConnect);
     ASSERT_TRUE(r.ok) << r.text;
@@ -213,6 +218,42 @@ TEST_F(Program, IniHotkeysGoToFreeSlotsOfTheOfferedTable) {
     EXPECT_NE(r.text.find("Hotkey13 3082 key 0x52 modifiers 3 no slot\n"), std::string::npos) << r.text;
     EXPECT_NE(Do(kOrderState).text.find("ini QV3.ini, hot keys: 3 registered, 16 switched off, 1 unusable"),
               std::string::npos);
+}
+
+TEST_F(Program, EveryOpenChecksVersionAndMarkerAndLeavesItsLibraryVersion) {
+    StartWithServer({"--poll", "off"});
+    ASSERT_TRUE(Do(kOrderConnect).ok);
+    uint16_t left = 0;
+    server_->Read(0x330A, &left, 2);
+    EXPECT_EQ(left, 2002);
+    ASSERT_TRUE(Do(kOrderDisconnect).ok);
+    // Its own open took the marker away: a server that only stores writes lets it in no more.
+    Channel::Reply r = Do(kOrderConnect);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.text, "cannot connect: version check failed: server version 0x49290000, 0x3308 reads 0x07D20000");
+    EXPECT_NE(DirectButton(kDisconnected), nullptr);
+    Identify();
+    r = Do(kOrderConnect);
+    EXPECT_TRUE(r.ok) << r.text;
+    ASSERT_TRUE(Do(kOrderDisconnect).ok);
+
+    Identify(0x19980004);
+    r = Do(kOrderConnect);
+    EXPECT_EQ(r.text, "cannot connect: version check failed: server version 0x19980004, 0x3308 reads 0xFADE0000");
+    Identify(0x19980005);
+    EXPECT_TRUE(Do(kOrderConnect).ok);
+}
+
+TEST_F(Program, ASixtyFourBitClientReadsWithItsOwnRecords) {
+    StartWithServer({"--client", "64", "--poll", "off"});
+    Channel::Reply r = Do(kOrderConnect);
+    ASSERT_TRUE(r.ok) << r.text;
+    EXPECT_NE(r.text.find("server version 0x49290000"), std::string::npos) << r.text;
+    EXPECT_EQ(server_->Slot(0), 0x30u);
+    server_->SetSlot(1, 0x01000031);
+    EXPECT_EQ(Do(kOrderPoll).text, "1 presses answered in all");
+    EXPECT_EQ(server_->Slot(1), 0x31u);
+    EXPECT_NE(Do(kOrderState).text.find("connected to " + serverClass_ + " (64-bit client)\n"), std::string::npos);
 }
 
 TEST_F(Program, GreetingNamesTheLastFlightPlan) {
@@ -360,6 +401,7 @@ TEST_F(Program, ServerOnTheWaitingThreadIsServedOnlyThroughThePump) {
     ASSERT_TRUE(server_->Ready());
     uint32_t count = 56;
     server_->Write(0x320C, &count, 4);
+    Identify();
     Start({"--server", serverClass_, "--timeout", "500", "--poll", "off"});
 
     // Nobody serves this thread's window while the channel waits: the exchange times out.

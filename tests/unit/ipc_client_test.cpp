@@ -224,18 +224,76 @@ TEST_F(IpcClient, AGarbageIdStopsTheWalkAfterEarlierReads) {
     EXPECT_EQ(server.table[0x4000], 0);  // the garbled write was not served
 }
 
-TEST_F(IpcClient, AVanishedServerFailsEachRequestWithASystemError) {
+TEST_F(IpcClient, AVanishedServerFailsEachRequestAtOnceUntilItsNewWindowIsTaken) {
     Open();
     DestroyWindow(server.window);
     server.window = nullptr;
     uint32_t value = 0, code = 0;
+    {
+        IpcSession session;
+        EXPECT_TRUE(IpcServerGone());
+        ASSERT_TRUE(IpcQueueRead(0x3304, 4, &value, &code));
+        DWORD start = GetTickCount();
+        EXPECT_FALSE(IpcProcess(&code));
+        EXPECT_EQ(code, IpcSendFailed);
+        EXPECT_LT(GetTickCount() - start, 100u);  // no pauses for a window that cannot come back
+        EXPECT_NE(IpcLink.view, nullptr);         // still open until closed
+        // Nothing to take yet: the link stays as it is.
+        EXPECT_FALSE(IpcReattach(&code));
+        EXPECT_EQ(code, IpcNoServerWindow);
+        EXPECT_TRUE(IpcServerGone());
+    }
+
+    // The server comes back with a new window and another identity.
+    server.table[0x3304] = 0x22;
+    server.table[0x3308] = 12;
+    server.window = MakeWindow("UIPCMAIN");
+    const int counter = IpcLink.openCounter;
+    {
+        IpcSession session;
+        ASSERT_TRUE(IpcReattach(&code));
+        EXPECT_EQ(code, IpcOk);
+        EXPECT_FALSE(IpcServerGone());
+    }
+    EXPECT_EQ(IpcLink.serverWindow, server.window);
+    EXPECT_EQ(IpcLink.serverVersion, 0x22u);
+    EXPECT_EQ(IpcLink.simulatorCode & 0xFFFF, 12u);
+    EXPECT_EQ(IpcLink.openCounter, counter);  // the same area goes on
+    EXPECT_TRUE(IpcRead(0x3304, 4, &value));
+    EXPECT_EQ(value, 0x22u);
+    // A live window is kept as it is.
+    const int messages = server.messages;
+    {
+        IpcSession session;
+        EXPECT_TRUE(IpcReattach(&code));
+    }
+    EXPECT_EQ(server.messages, messages);
+}
+
+TEST_F(IpcClient, ReattachNeedsAnOpenLink) {
+    uint32_t code = 0;
     IpcSession session;
-    ASSERT_TRUE(IpcQueueRead(0x3304, 4, &value, &code));
-    DWORD start = GetTickCount();
-    EXPECT_FALSE(IpcProcess(&code));
-    EXPECT_EQ(code, IpcSendFailed);
-    EXPECT_GE(GetTickCount() - start, 800u);  // nine pauses, no time-outs
-    EXPECT_NE(IpcLink.view, nullptr);          // still open until closed
+    EXPECT_FALSE(IpcServerGone());
+    EXPECT_FALSE(IpcReattach(&code));
+    EXPECT_EQ(code, IpcNotOpen);
+}
+
+TEST_F(IpcClient, TheIdentityMarkerRidesInTheBatchBeingBuilt) {
+    Open();
+    server.table[0x330A] = 0xD2;  // a client's library version, 2002
+    server.table[0x330B] = 0x07;
+    const int messages = server.messages;
+    uint32_t code = 0, value = 0x01020304;
+    {
+        IpcSession session;
+        ASSERT_TRUE(IpcQueueWrite(0x4000, 4, &value, &code));
+        ASSERT_TRUE(IpcQueueIdentityMarker(&code));
+        ASSERT_TRUE(IpcProcess(&code));
+    }
+    EXPECT_EQ(server.messages, messages + 1);
+    EXPECT_EQ(server.table[0x330A], 0xDE);
+    EXPECT_EQ(server.table[0x330B], 0xFA);
+    EXPECT_EQ(server.table[0x4000], 0x04);
 }
 
 TEST_F(IpcClient, ATakenAreaNameFailsAndLeavesNothingBehind) {

@@ -44,6 +44,15 @@ size_t Client::Read(uint32_t offset, uint32_t size) {
     return next_ - size;
 }
 
+size_t Client::Read64(uint32_t offset, uint32_t size, uint64_t tag) {
+    uint32_t header[3] = {4, offset, size};
+    memcpy(view_ + next_, header, 12);
+    memcpy(view_ + next_ + 12, &tag, 8);
+    memset(view_ + next_ + 20, 0, size);
+    next_ += 20 + size;
+    return next_ - size;
+}
+
 void Client::Write(uint32_t offset, const void* data, uint32_t size) {
     uint32_t header[3] = {2, offset, size};
     memcpy(view_ + next_, header, 12);

@@ -27,6 +27,8 @@ public:
 
     // Record builders; Read gives the area offset of the record's data.
     size_t Read(uint32_t offset, uint32_t size);
+    // A 64-bit client's read: id 4, a 20-byte header ending in an 8-byte destination tag.
+    size_t Read64(uint32_t offset, uint32_t size, uint64_t tag = 0x1122334455667788ull);
     void Write(uint32_t offset, const void* data, uint32_t size);
     void Write32(uint32_t offset, uint32_t value) { Write(offset, &value, 4); }
     void Raw(const void* data, size_t size);  // any bytes, no checks
