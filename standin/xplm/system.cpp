@@ -256,8 +256,18 @@ XPLM_API int XPLMSaveDataFile(XPLMDataFileType inFileType, const char* inFilePat
     out << (inFileType == xplm_DataFile_Situation ? kSituationHeader : kReplayHeader) << "\n";
     for (auto& entry : W().datarefs) {
         const DataRef& d = *entry.second;
-        const char* type = d.type == xplmType_Int ? "int" : d.type == xplmType_Double ? "double" : "float";
-        out << Format("dataref %s %s %.17g\n", d.name.c_str(), type, d.value);
+        // Type sets are numbers so that they come back unchanged; values keep every digit.
+        if (!d.bytes.empty()) {
+            std::string hex;
+            for (unsigned char b : d.bytes) hex += Format("%02x", b);
+            out << Format("bytes %s %s\n", d.name.c_str(), hex.c_str());
+        } else if (d.types & (xplmType_IntArray | xplmType_FloatArray)) {
+            out << Format("array %s %d %d", d.name.c_str(), (int)d.types, (int)d.items.size());
+            for (double v : d.items) out << Format(" %.17g", v);
+            out << "\n";
+        } else {
+            out << Format("dataref %s %d %.17g\n", d.name.c_str(), (int)d.types, d.value);
+        }
     }
     out.flush();
     return out.good() ? 1 : 0;
@@ -273,21 +283,48 @@ XPLM_API int XPLMLoadDataFile(XPLMDataFileType inFileType, const char* inFilePat
         return 0;
     // Read whole before anything changes: a damaged file changes nothing.
     struct Value {
-        std::string name;
-        int type;
-        double value;
+        std::string kind, name;
+        int types = 0;
+        std::vector<double> items;
+        std::vector<unsigned char> bytes;
     };
     std::vector<Value> values;
     while (std::getline(in, line)) {
         std::istringstream fields(line);
-        std::string word, name, type;
-        double value;
-        if (!(fields >> word >> name >> type >> value) || word != "dataref") return 0;
-        int id = type == "int" ? xplmType_Int : type == "double" ? xplmType_Double : type == "float" ? xplmType_Float : 0;
-        if (!id) return 0;
-        values.push_back({name, id, value});
+        Value v;
+        if (!(fields >> v.kind >> v.name)) return 0;
+        if (v.kind == "bytes") {
+            std::string hex;
+            if (!(fields >> hex) || hex.size() % 2) return 0;
+            for (size_t i = 0; i < hex.size(); i += 2) {
+                char* end = nullptr;
+                std::string pair = hex.substr(i, 2);
+                unsigned long b = strtoul(pair.c_str(), &end, 16);
+                if (*end) return 0;
+                v.bytes.push_back((unsigned char)b);
+            }
+        } else if (v.kind == "array") {
+            int count = 0;
+            if (!(fields >> v.types >> count) || count < 0 || count > 1 << 20) return 0;
+            v.items.resize(count);
+            for (double& item : v.items)
+                if (!(fields >> item)) return 0;
+        } else if (v.kind == "dataref") {
+            double value = 0;
+            if (!(fields >> v.types >> value)) return 0;
+            v.items.push_back(value);
+        } else {
+            return 0;
+        }
+        values.push_back(std::move(v));
     }
-    for (const Value& v : values) SIM_SetDataref(v.name.c_str(), v.type, v.value);
+    for (const Value& v : values) {
+        int writable = SIM_DatarefWritable(v.name.c_str());
+        if (v.kind == "bytes") SIM_SetDatarefBytes(v.name.c_str(), v.bytes.data(), (int)v.bytes.size());
+        else if (v.kind == "array") SIM_SetDatarefArray(v.name.c_str(), v.types, v.items.data(), (int)v.items.size());
+        else SIM_SetDataref(v.name.c_str(), v.types, v.items[0]);
+        if (writable >= 0) SIM_SetDatarefWritable(v.name.c_str(), writable);
+    }
     return 1;
 }
 

@@ -379,8 +379,15 @@ TEST_F(SdkArea, SituationFilesRoundTripAndDamagedOnesChangeNothing) {
     std::string path = std::string(dir) + "sdk_area_situation.sit";
     SIM_SetDataref("sim/a", xplmType_Int, 3);
     SIM_SetDataref("sim/b", xplmType_Double, 47.123456789012);
+    SIM_SetDataref("sim/c", xplmType_Float | xplmType_Double, 2.5);
+    SIM_SetDatarefWritable("sim/c", 0);
+    const double items[3] = {1.5, -2, 7};
+    SIM_SetDatarefArray("sim/v", xplmType_FloatArray, items, 3);
+    SIM_SetDatarefBytes("sim/t", "D-EA\0Z", 6);
     ASSERT_EQ(XPLMSaveDataFile(xplm_DataFile_Situation, path.c_str()), 1);
     SIM_SetDataref("sim/a", xplmType_Int, 4);
+    SIM_SetDataref("sim/c", xplmType_Float, 9);
+    SIM_SetDatarefBytes("sim/t", "X", 1);
     EXPECT_EQ(XPLMLoadDataFile(xplm_DataFile_ReplayMovie, path.c_str()), 0);  // not a replay
     ASSERT_EQ(XPLMLoadDataFile(xplm_DataFile_Situation, path.c_str()), 1);
     double value = 0;
@@ -388,6 +395,16 @@ TEST_F(SdkArea, SituationFilesRoundTripAndDamagedOnesChangeNothing) {
     EXPECT_EQ(value, 3);
     SIM_GetDataref("sim/b", &value);
     EXPECT_EQ(value, 47.123456789012);
+    // Type sets, arrays, bytes and writability come back as they were saved.
+    EXPECT_EQ(SIM_GetDataref("sim/c", &value), xplmType_Float | xplmType_Double);
+    EXPECT_EQ(SIM_DatarefWritable("sim/c"), 0);
+    double back[4] = {};
+    ASSERT_EQ(SIM_GetDatarefArray("sim/v", back, 4), 3);
+    EXPECT_EQ(back[0], 1.5);
+    EXPECT_EQ(back[1], -2);
+    char text[8] = {};
+    ASSERT_EQ(SIM_GetDatarefBytes("sim/t", text, 8), 6);
+    EXPECT_EQ(memcmp(text, "D-EA\0Z", 6), 0);
     FILE* f = fopen(path.c_str(), "ab");
     fputs("dataref sim/a int\n", f);
     fclose(f);
