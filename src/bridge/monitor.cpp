@@ -37,6 +37,13 @@ constexpr DWORD kCom1SettleMs = 2000;
 
 bool FrequencyTableHasEntry() { return FrequencyTable[0].Type != 0; }
 
+// The hints panel gathers the keys again after every tick that finds the program away, so the
+// import's notices (modal boxes) would come every four seconds: they are shown once while the
+// program stays away and once while it stays connected. Cleared when the tick sees the program
+// come or go; LastTickConnected is the tick's own (ticks never overlap).
+std::atomic<int> ImportNoticeGiven{0};
+int LastTickConnected = -1;
+
 // The IPC server's module, by the full path of its plug-in file, held loaded while we look into
 // it: an address found in it is published before the module can go, and its unloading then
 // forgets the address again (see WatchServerUnload).
@@ -257,7 +264,7 @@ void AttachToAtc() {
     if (AtcAttached.exchange(1) == 1) return;
     // Built aside and published whole: the simulator's thread reads it meanwhile.
     AtcKeys keys = CurrentAtcKeys();
-    ReadAtcHotkeys(&keys);
+    ReadAtcHotkeys(&keys, ImportNoticeGiven.exchange(1) == 0);
     PublishAtcKeys(keys);
     LookForAtcTextSource();
     if (FrequencyTableHasEntry()) BuildOptionList();
@@ -272,6 +279,8 @@ void RunMonitorTick() {
     if (!lock.Held()) return;  // the previous tick still runs
     bool connected = AtcProgramConnected();
     bool linked = LinkActive.load() == 1;
+    if ((connected ? 1 : 0) != LastTickConnected) ImportNoticeGiven = 0;
+    LastTickConnected = connected ? 1 : 0;
     if (linked) HealIpcLink();
     if (connected && linked) {
         // The hints window may have attached before the program connected, when it had no

@@ -95,7 +95,7 @@ int ReadBriefing(const char* path, char route[kRouteTextSize]) {
     return 1;
 }
 
-int ReadAtcHotkeys(AtcKeys* keys) {
+int ReadAtcHotkeys(AtcKeys* keys, bool tellPilot) {
     // One import at a time: the monitor's timer and the hints window may both start one.
     AcquireSRWLockExclusive(&g_importLock);
     char* folder = LocateAtcProgram();
@@ -110,7 +110,7 @@ int ReadAtcHotkeys(AtcKeys* keys) {
     if (!PathFileExistsA(ini.c_str())) ini = base + "\\QV_Station.ini";
     if (!PathFileExistsA(ini.c_str())) {
         KeyCharactersOfTable(keys);
-        MessageBoxA(nullptr, "Plugin could not read QVE hotkeys", "DURarUravud", MB_ICONINFORMATION);
+        if (tellPilot) MessageBoxA(nullptr, "Plugin could not read QVE hotkeys", "DURarUravud", MB_ICONINFORMATION);
         ReleaseSRWLockExclusive(&g_importLock);
         return 1;
     }
@@ -125,7 +125,7 @@ int ReadAtcHotkeys(AtcKeys* keys) {
     }
     keys->emergencyKey = (int)(signed char)keys->table[11].key;
     KeyCharactersOfTable(keys);
-    if (disabled > 0)
+    if (disabled > 0 && tellPilot)
         MessageBoxA(nullptr, "Some QVE hotkeys are currenty disabled", "DURarUravud", MB_ICONINFORMATION);
 
     char plan[MAX_PATH] = "";

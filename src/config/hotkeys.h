@@ -38,8 +38,9 @@ void ClearHotkeyTable();
 // Reads the ATC program's ini beside its executable into keys' table, emergency key and key
 // characters, and the route of the briefing the ini names when there is one (else keys' route
 // stays); 0 when the program cannot be located, 1 otherwise (also when the ini is missing, which
-// leaves the table as it was).
-int ReadAtcHotkeys(AtcKeys* keys);
+// leaves the table as it was). With tellPilot false the notices about a missing ini or disabled
+// keys are not shown.
+int ReadAtcHotkeys(AtcKeys* keys, bool tellPilot = true);
 // Reads the route from a briefing file into route; 0 when it cannot be opened. Empties route
 // first.
 int ReadBriefing(const char* path, char route[kRouteTextSize]);
