@@ -35,7 +35,7 @@ void DrawWindows() {
     for (Window* win : order) {
         if (win->dead || !win->visible || !win->draw) continue;
         w.drawingWindow = win->index;
-        PluginScope scope(win->owner);
+        PluginScope scope(win->owner, "draw");
         win->draw(win, win->refcon);
     }
     w.drawingWindow = -1;
@@ -113,7 +113,7 @@ static bool RunSniffers(int before, char key, int flags, char vkey) {
         if (s.dead || s.before != before) continue;
         int pass;
         {
-            PluginScope scope(s.owner);
+            PluginScope scope(s.owner, "key sniffer");
             pass = s.fn(key, flags, vkey, s.refcon);
         }
         if (!pass) return true;
@@ -157,7 +157,7 @@ SIM_API void SIM_Key(char key, int flags, char virtualKey) {
     if (RunSniffers(1, key, flags, virtualKey)) return;
     if (w.focus && !w.focus->dead && w.focus->key) {
         Window* win = w.focus;
-        PluginScope scope(win->owner);
+        PluginScope scope(win->owner, "window key");
         win->key(win, key, flags, virtualKey, win->refcon, 0);
         return;
     }
@@ -167,7 +167,7 @@ SIM_API void SIM_Key(char key, int flags, char virtualKey) {
             HotKey* h = w.hotKeys[i].get();
             if (h->dead || h->virtualKey != virtualKey || h->flags != mods) continue;
             if (Tracing("keys")) Event(Format("hotkey \"%s\" of %s", h->description.c_str(), PluginName(h->owner).c_str()));
-            PluginScope scope(h->owner);
+            PluginScope scope(h->owner, "hot key");
             h->fn(h->refcon);
             return;
         }
@@ -188,7 +188,7 @@ SIM_API int SIM_Mouse(int x, int y, int status) {
             if (x < win->left || x > win->right || y < win->bottom || y > win->top) continue;
             int taken;
             {
-                PluginScope scope(win->owner);
+                PluginScope scope(win->owner, "window mouse");
                 taken = win->mouse(win, x, y, xplm_MouseDown, win->refcon);
             }
             if (taken) {
@@ -204,7 +204,7 @@ SIM_API int SIM_Mouse(int x, int y, int status) {
         return 0;
     }
     if (status == xplm_MouseUp) w.mouseCapture = nullptr;
-    PluginScope scope(win->owner);
+    PluginScope scope(win->owner, "window mouse");
     win->mouse(win, x, y, status, win->refcon);
     return 1;
 }
@@ -309,7 +309,7 @@ XPLM_API void XPLMTakeKeyboardFocus(XPLMWindowID inWindow) {
     Window* previous = W().focus;
     W().focus = inWindow ? CheckedWindow(inWindow, "XPLMTakeKeyboardFocus") : nullptr;
     if (previous && previous != W().focus && LiveWindow(previous) && previous->key) {
-        PluginScope scope(previous->owner);
+        PluginScope scope(previous->owner, "window key");
         previous->key(previous, 0, 0, 0, previous->refcon, 1);
     }
 }

@@ -44,7 +44,7 @@ void RunFlightLoops() {
         w.loops[i].scheduled = false;
         float next;
         {
-            PluginScope scope(owner);
+            PluginScope scope(owner, "flight loop");
             next = fn(sinceLast, (float)w.period, (int)w.cycle, refcon);
         }
         FlightLoop& loop = w.loops[i];  // the vector may have grown
@@ -105,6 +105,7 @@ SIM_API void SIM_RunFrames(int count) {
         DrawWindows();
         PumpMessages();
         if (g_frameHook) g_frameHook();
+        CloseFrameCost();
     }
 }
 
