@@ -2,7 +2,7 @@
 # Run by the build (docs/manual/CMakeLists.txt): flies the demo in the stand-in simulator to take
 # its frames, then cuts the manual's pictures out of them as FIGURES lists, each as PNG (for the
 # RTF) and PDF (for the PDF manual), into OUT_DIR. So the pictures always show the plug-in as
-# built. Uses the build's Wine prefix; a Wine server that was not running before is stopped again.
+# built. Uses the build's Wine prefix.
 #   make_figures.sh WINE_RUN SIM_DIR SCENARIO FIGURES WORK_DIR OUT_DIR RSVG_CONVERT
 set -eu
 wine_run=$1 sim=$2 scenario=$3 figures=$4 work=$5 out=$6 rsvg=$7
@@ -11,11 +11,12 @@ WINEPREFIX=$(sed -n 's/^export WINEPREFIX="\(.*\)"$/\1/p' "$wine_run")
 export WINEPREFIX
 
 "$top/scripts/wine-prefix.sh" ensure
-socket="/tmp/.wine-$(id -u)/server-$(stat -c %D "$WINEPREFIX")-$(printf %x "$(stat -c %i "$WINEPREFIX")")/socket"
-if [ ! -S "$socket" ]; then
-  "$top/scripts/wine-prefix.sh" start
-  trap '"$top/scripts/wine-prefix.sh" stop' EXIT
-fi
+# The Wine server that the run starts (when no test session's server runs) gets the run's
+# redirected streams, not the build's, and ends by itself shortly after; it is waited for, so
+# nothing outlives the build step. A test session's persistent server is left alone (the wait
+# gives up after a few seconds).
+finish() { timeout 10 /usr/lib/wine/wineserver -w </dev/null >/dev/null 2>&1 || true; }
+trap finish EXIT
 
 rm -rf "$work/frames" "$work/sim"
 mkdir -p "$work/frames" "$out"
