@@ -4,7 +4,10 @@
 cmake_minimum_required(VERSION 3.21)
 
 set(reason_file "${ZIP}.missing")
-file(REMOVE "${ZIP}" "${reason_file}")
+# Packages of other versions go, so the build folder holds one package only.
+get_filename_component(zip_dir "${ZIP}" DIRECTORY)
+file(GLOB old "${zip_dir}/DURarUravud*.zip" "${zip_dir}/DURarUravud*.zip.missing")
+file(REMOVE ${old} "${ZIP}" "${reason_file}")
 
 set(files 64/win.xpl APT.dat Radio.dat DURarUravud.pdf DURarUravud.rtf
           AirportData.txt AirportData-ODbL-1.0.txt)

@@ -3,7 +3,7 @@
 set -eu
 packages="cmake ninja-build make g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 googletest
           g++ libzydis-dev libcapstone-dev clang libclang-rt-14-dev sqlite3
-          pandoc groff"
+          pandoc groff librsvg2-bin poppler-utils"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

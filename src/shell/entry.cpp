@@ -16,6 +16,7 @@
 #include "shell/plugin.h"
 #include "shell/startup_checks.h"
 #include "simlink/data_feed.h"
+#include "version.h"
 
 std::atomic<int> LinkActive{0};
 int Is64BitProcess = 0;
@@ -71,6 +72,8 @@ extern "C" {
 int XPluginStart(char* outName, char* outSignature, char* outDescription) {
     return Guarded("XPluginStart", 0, [&] {
         RememberSimulatorThread();
+        // First, so that every report from a pilot's log names the build it came from.
+        LogLine("version " DURAR_VERSION);
         if (!WindowsVersionOk()) {
             Refuse("Windows older than Vista", "DURarUravud plugin requires Windows Vista or higher!\nIt will not load.");
             return 0;

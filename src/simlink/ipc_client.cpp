@@ -104,6 +104,9 @@ bool IpcOpen(uint32_t* result) {
             *result = code;
             return false;
         }
+        // The pause gives a server that is still starting time to answer; one that has
+        // answered needs none (and the pause is spent on the simulator's thread at link start).
+        if (IpcLink.serverVersion != 0 && IpcLink.simulatorCode != 0) break;
         Sleep(kPauseMs);
     }
     *result = IpcOk;

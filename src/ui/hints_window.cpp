@@ -23,9 +23,14 @@ namespace {
 
 constexpr int kEntryLineSize = 64;
 
-// A refresh thread started by the panel is still running: the next frame need not start another
+// A refresh started by the panel is still running: the next frame need not start another
 // (RefreshAirportRadios admits one instance at a time; a second one would return at once).
 std::atomic<int> g_panelRefreshRunning{0};
+// When the panel's last refresh ended (timeGetTime). Over the sea no airport is ever found; the
+// next search waits a little, so the panel does not keep a processor busy with back-to-back
+// searches of the whole airport list.
+std::atomic<DWORD> g_panelRefreshEnded{0};
+constexpr DWORD kPanelRefreshRestMs = 250;
 // The mouse button is held: flips on every press and release.
 int g_mouseHeld = 0;
 
@@ -38,21 +43,21 @@ void Draw(const float colour[3], int x, int y, const char* text) {
 
 DWORD WINAPI PanelRadioRefresh(LPVOID) {
     RefreshAirportRadios(&LastCom1Frequency);  // guarded itself
+    g_panelRefreshEnded = timeGetTime();
     g_panelRefreshRunning = 0;
     return 0;
 }
 
+// Runs on the simulator's thread from the draw callback, so it must cost next to nothing: the
+// search goes to the system's thread pool (creating a thread every frame took the main thread
+// up to milliseconds under load).
 void StartRadioRefresh() {
+    if (g_panelRefreshRunning.load() == 1) return;
+    if (timeGetTime() - g_panelRefreshEnded.load() < kPanelRefreshRestMs) return;
     LastCom1Frequency = 0;
     if (g_panelRefreshRunning.exchange(1) == 1) return;
-    HANDLE thread = CreateThread(nullptr, 0, PanelRadioRefresh, nullptr, CREATE_SUSPENDED, nullptr);
-    if (!thread) {
+    if (!QueueUserWorkItem(PanelRadioRefresh, nullptr, WT_EXECUTEDEFAULT))
         g_panelRefreshRunning = 0;  // ignored: the next frame tries again
-        return;
-    }
-    SetThreadPriority(thread, THREAD_PRIORITY_ABOVE_NORMAL);
-    ResumeThread(thread);
-    CloseHandle(thread);
 }
 
 // The entries of the list, each without its "*"; text after the last "*" is not drawn.

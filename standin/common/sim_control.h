@@ -100,6 +100,8 @@ SIM_API int SIM_CommandRunCount(const char* name);
 // "sniffers", "datarefs", "commands" or "frame" into buf (NUL-terminated, cut to size).
 // Gives the full length the text needs.
 SIM_API int SIM_Describe(const char* what, char* buf, int size);
+// "frame-cost" describes, per plug-in, the main-thread time of its code per frame since
+// SIM_FrameCost(1): median, 99th percentile and largest frame, and what the worst frame spent.
 // The items drawn during the last completed frame.
 SIM_API int SIM_FrameItemCount(void);
 SIM_API const SimDrawItem* SIM_FrameItem(int index);
@@ -114,6 +116,14 @@ SIM_API void SIM_Misuse(const char* what);
 // Screen geometry of a stand-in window (index as in "windows"); 0 when there is none.
 SIM_API int SIM_WindowInfo(int index, int* left, int* top, int* right, int* bottom, int* visible);
 SIM_API int SIM_WindowCount(void);
+
+// Frame cost: 1 starts counting afresh, 0 stops.
+SIM_API void SIM_FrameCost(int on);
+// Plug-in code called outside the simulator API's own callbacks (widget callbacks, window
+// procedures serving a plug-in thread's sent message): counted for the plug-in whose module holds
+// code. Pairs up on the calling thread.
+SIM_API void SIM_CostBegin(const void* code, const char* kind);
+SIM_API void SIM_CostEnd(void);
 
 // ---- for the stand-in XPWidgets_64.dll
 // Records a widget item into the frame being drawn (window index filled in by the simulator).

@@ -33,6 +33,12 @@ void PatchPluginImports(HMODULE module);
 bool ConfigureAnswer(const std::vector<std::string>& args, std::string* error);
 bool ConfigureFake(const std::vector<std::string>& args, std::string* error);
 
+// ---- messages the plug-ins' threads send to the main thread, counted in their frame cost
+void WatchServedMessages();  // on the main thread, once
+LRESULT WINAPI SimSendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT WINAPI SimSendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
+                                      UINT timeout, PDWORD_PTR result);
+
 // ---- plug-ins found in Resources\plugins
 struct LoadedPlugin {
     std::string path;

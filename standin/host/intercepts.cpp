@@ -253,6 +253,8 @@ const Intercept kIntercepts[] = {
     {"kernel32.dll", "CloseHandle", (void*)FakeCloseHandle},
     {"kernel32.dll", "CreateTimerQueueTimer", (void*)SimCreateTimerQueueTimer},
     {"kernel32.dll", "DeleteTimerQueueTimer", (void*)SimDeleteTimerQueueTimer},
+    {"user32.dll", "SendMessageA", (void*)SimSendMessageA},
+    {"user32.dll", "SendMessageTimeoutA", (void*)SimSendMessageTimeoutA},
     {"advapi32.dll", "OpenProcessToken", (void*)FakeOpenProcessToken},
     {"advapi32.dll", "GetTokenInformation", (void*)FakeGetTokenInformation},
 };

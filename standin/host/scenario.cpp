@@ -254,7 +254,7 @@ void Print(const std::vector<std::string>& w) {
         Out(buf);
     } else {
         static const char* kDescribed[] = {"plugins", "menus",    "windows",  "flightloops", "hotkeys",
-                                           "sniffers", "datarefs", "commands", "frame"};
+                                           "sniffers", "datarefs", "commands", "frame", "frame-cost"};
         for (const char* d : kDescribed)
             if (what == d) {
                 std::string text = Describe(d);
@@ -416,6 +416,11 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
         Need(w, 2, "timers concurrent|between-frames");
         if (w[1] != "concurrent" && w[1] != "between-frames") throw Failure{"timers concurrent|between-frames"};
         SetTimersConcurrent(w[1] == "concurrent");
+    } else if (c == "frame-cost") {
+        // frame-cost on|off: main-thread time of each plug-in per frame, counted afresh from on
+        Need(w, 2, "frame-cost on|off");
+        if (w[1] != "on" && w[1] != "off") throw Failure{"frame-cost on|off"};
+        SIM_FrameCost(w[1] == "on");
     } else if (c == "frame-pace") {
         Need(w, 2, "frame-pace MS");
         long ms = Number(w[1]);

@@ -1,6 +1,8 @@
 // Message dispatch: callbacks newest first, the class function last; the five dispatch modes.
 #include "widgets.h"
 
+#include "sim_control.h"
+
 namespace wid {
 
 int Deliver(Id id, XPWidgetMessage message, intptr_t param1, intptr_t param2, bool all, bool once) {
@@ -11,7 +13,10 @@ int Deliver(Id id, XPWidgetMessage message, intptr_t param1, intptr_t param2, bo
     int consumed = 0;
     for (XPWidgetFunc_t callback : callbacks) {
         if (!Find(id)) break;  // destroyed by an earlier callback: nobody else hears of it
-        if (callback(message, Handle(id), param1, param2)) {
+        SIM_CostBegin(reinterpret_cast<const void*>(callback), "widget");
+        int taken = callback(message, Handle(id), param1, param2);
+        SIM_CostEnd();
+        if (taken) {
             consumed = 1;
             if (!all) break;
         }

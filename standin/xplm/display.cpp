@@ -36,7 +36,7 @@ void DrawWindows() {
     for (Window* win : order) {
         if (win->dead || !win->visible || !win->draw) continue;
         w.drawingWindow = win->index;
-        PluginScope scope(win->owner);
+        PluginScope scope(win->owner, "draw");
         win->draw(win, win->refcon);
     }
     w.drawingWindow = -1;
@@ -116,7 +116,7 @@ static bool RunSniffers(int before, char key, int flags, char vkey) {
         if (s.dead || s.before != before) continue;
         int pass;
         {
-            PluginScope scope(s.owner);
+            PluginScope scope(s.owner, "key sniffer");
             pass = s.fn(key, flags, vkey, s.refcon);
         }
         if (!pass) return true;
@@ -160,7 +160,7 @@ SIM_API void SIM_Key(char key, int flags, char virtualKey) {
     if (RunSniffers(1, key, flags, virtualKey)) return;
     if (w.focus && !w.focus->dead && w.focus->key) {
         Window* win = w.focus;
-        PluginScope scope(win->owner);
+        PluginScope scope(win->owner, "window key");
         win->key(win, key, flags, virtualKey, win->refcon, 0);
         return;
     }
@@ -171,7 +171,7 @@ SIM_API void SIM_Key(char key, int flags, char virtualKey) {
         HotKey* h = w.hotKeys[i].get();
         if (h->dead || h->virtualKey != virtualKey || h->flags != stroke) continue;
         if (Tracing("keys")) Event(Format("hotkey \"%s\" of %s", h->description.c_str(), PluginName(h->owner).c_str()));
-        PluginScope scope(h->owner);
+        PluginScope scope(h->owner, "hot key");
         h->fn(h->refcon);
         return;
     }
@@ -191,7 +191,7 @@ SIM_API int SIM_Mouse(int x, int y, int status) {
             if (x < win->left || x > win->right || y < win->bottom || y > win->top) continue;
             int taken;
             {
-                PluginScope scope(win->owner);
+                PluginScope scope(win->owner, "window mouse");
                 taken = win->mouse(win, x, y, xplm_MouseDown, win->refcon);
             }
             if (taken) {
@@ -207,7 +207,7 @@ SIM_API int SIM_Mouse(int x, int y, int status) {
         return 0;
     }
     if (status == xplm_MouseUp) w.mouseCapture = nullptr;
-    PluginScope scope(win->owner);
+    PluginScope scope(win->owner, "window mouse");
     win->mouse(win, x, y, status, win->refcon);
     return 1;
 }
@@ -315,7 +315,7 @@ XPLM_API void XPLMTakeKeyboardFocus(XPLMWindowID inWindow) {
     // The losing window hears of it with "the other window taking focus" as the window id
     // (0 when the simulator takes it back).
     if (previous && previous != W().focus && LiveWindow(previous) && previous->key) {
-        PluginScope scope(previous->owner);
+        PluginScope scope(previous->owner, "window key");
         previous->key(W().focus, 0, 0, 0, previous->refcon, 1);
     }
 }

@@ -51,7 +51,7 @@ void RunPhase(XPLMDrawingPhase phase, int before) {
     for (size_t i = 0; i < count; ++i) {
         DrawCallback c = g_callbacks[i];
         if (c.dead || c.phase != phase || (c.before != 0) != (before != 0)) continue;
-        PluginScope scope(c.owner);
+        PluginScope scope(c.owner, "draw");
         c.fn(phase, before, c.refcon);
     }
     g_phase = outer;

@@ -115,7 +115,7 @@ SIM_API int SIM_PickMenuItem(const char* path) {
     XPLMMenuHandler_f handler = menu->handler;
     void* menuRef = menu->menuRef;
     void* itemRef = item->itemRef;
-    PluginScope scope(menu->owner);
+    PluginScope scope(menu->owner, "menu");
     handler(menuRef, itemRef);
     return 1;
 }

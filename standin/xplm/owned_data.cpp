@@ -78,7 +78,7 @@ void Notify(Owned* o) {
     std::vector<Sharer> sharers = o->sharers;  // a sharer may unshare from its callback
     for (const Sharer& s : sharers) {
         if (!s.fn) continue;
-        PluginScope scope(s.owner);
+        PluginScope scope(s.owner, "shared dataref");
         s.fn(s.refcon);
     }
 }
@@ -151,12 +151,12 @@ bool OwnedGood(XPLMDataRef ref) {
 #define OWNED_READ(api, cb, fallback, ...)                                          \
     Owned* o = Live(ref, api);                                                      \
     if (!o || !Offers(o, reinterpret_cast<const void*>(o->cb), api)) return fallback; \
-    PluginScope scope(o->owner);                                                    \
+    PluginScope scope(o->owner, "dataref");                                         \
     return o->cb(o->readRefcon, ##__VA_ARGS__)
 #define OWNED_WRITE(api, cb, ...)                                                       \
     Owned* o = Live(ref, api);                                                          \
     if (!o || !CanWrite(o, reinterpret_cast<const void*>(o->cb), api)) return;          \
-    PluginScope scope(o->owner);                                                        \
+    PluginScope scope(o->owner, "dataref");                                             \
     o->cb(o->writeRefcon, __VA_ARGS__)
 
 int OwnedGeti(XPLMDataRef ref) { OWNED_READ("XPLMGetDatai", geti, 0); }

@@ -36,7 +36,7 @@ void Release() {
     int owner = g_planes.waitingOwner;
     g_planes.waiting = nullptr;
     if (!fn) return;
-    PluginScope scope(owner);
+    PluginScope scope(owner, "planes");
     fn(refcon);
 }
 

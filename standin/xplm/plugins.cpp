@@ -69,7 +69,7 @@ SIM_API int SIM_StartPlugin(const char* path, void* module) {
     char name[256] = "", signature[256] = "", description[256] = "";
     int ok;
     {
-        PluginScope scope(plugin->id);
+        PluginScope scope(plugin->id, "start");
         ok = plugin->start(name, signature, description);
     }
     name[255] = signature[255] = description[255] = 0;
@@ -93,7 +93,7 @@ SIM_API int SIM_EnablePlugin(int id) {
     if (p->enabled) return 1;
     int ok;
     {
-        PluginScope scope(id);
+        PluginScope scope(id, "enable");
         ok = p->enable();
     }
     p->enabled = ok != 0;
@@ -104,7 +104,7 @@ SIM_API void SIM_DisablePlugin(int id) {
     Plugin* p = FindPlugin(id);
     if (!p || !p->enabled) return;
     {
-        PluginScope scope(id);
+        PluginScope scope(id, "disable");
         p->disable();
     }
     p->enabled = false;
@@ -115,7 +115,7 @@ SIM_API void SIM_StopPlugin(int id) {
     if (!p) return;
     SIM_DisablePlugin(id);
     {
-        PluginScope scope(id);
+        PluginScope scope(id, "stop");
         p->stop();
     }
     ForgetPluginObjects(id);
@@ -135,7 +135,7 @@ static void Deliver(Plugin* p, int from, int message, void* param) {
     if (!p || !p->enabled) return;
     if (Tracing("messages"))
         Event(Format("message 0x%X from %s to %s", message, PluginName(from).c_str(), p->name.c_str()));
-    PluginScope scope(p->id);
+    PluginScope scope(p->id, "plug-in message");
     p->receive(from, message, param);
 }
 

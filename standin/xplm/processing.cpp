@@ -46,7 +46,7 @@ void RunFlightLoops() {
         w.loops[i].scheduled = false;
         float next;
         {
-            PluginScope scope(owner);
+            PluginScope scope(owner, "flight loop");
             next = fn(sinceLast, (float)w.period, (int)w.cycle, refcon);
         }
         FlightLoop& loop = w.loops[i];  // the vector may have grown
@@ -109,6 +109,7 @@ SIM_API void SIM_RunFrames(int count) {
         DrawWindows();
         PumpMessages();
         if (g_frameHook) g_frameHook();
+        CloseFrameCost();
     }
 }
 

@@ -70,7 +70,7 @@ void CompleteObjectLoads() {
     std::vector<PendingLoad> due;
     due.swap(g_pending);
     for (const PendingLoad& load : due) {
-        PluginScope scope(load.owner);
+        PluginScope scope(load.owner, "scenery load");
         Object* object = Load(load.path.c_str());
         load.fn(object, load.refcon);
     }

@@ -82,7 +82,7 @@ bool RunCommandHandlers(Command& command, XPLMCommandPhase phase) {
             if (h.dead || h.before != before) continue;
             int pass;
             {
-                PluginScope scope(h.owner);
+                PluginScope scope(h.owner, "command");
                 pass = h.fn(&command, phase, h.refcon);
             }
             if (!pass) return false;

@@ -163,6 +163,7 @@ SIM_API int SIM_Describe(const char* what, char* buf, int size) {
     else if (key == "datarefs") text = DescribeDatarefs();
     else if (key == "commands") text = DescribeCommands();
     else if (key == "frame") text = DescribeFrame(W().lastFrame);
+    else if (key == "frame-cost") text = DescribeFrameCost();
     else text = "unknown: " + key + "\n";
     if (buf && size > 0) {
         size_t n = text.size() < (size_t)size - 1 ? text.size() : (size_t)size - 1;

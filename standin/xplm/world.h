@@ -178,10 +178,24 @@ Plugin* FindPlugin(int id);
 std::string PluginName(int id);
 int CurrentPlugin();
 
-// Runs plug-in code with the plug-in as the current one (for XPLMGetMyID and ownership).
+// Main-thread time of plug-in code, per plug-in and frame (frame_cost.cpp). Begin and end pair
+// up on the thread that calls them; only the main thread's calls count.
+void CostBegin(int plugin, const char* kind);
+void CostEnd();
+void CloseFrameCost();
+std::string DescribeFrameCost();
+
+// Runs plug-in code with the plug-in as the current one (for XPLMGetMyID and ownership), and
+// counts its time towards the plug-in's frame cost.
 struct PluginScope {
-    explicit PluginScope(int id) { W().pluginStack.push_back(id); }
-    ~PluginScope() { W().pluginStack.pop_back(); }
+    explicit PluginScope(int id, const char* kind = "call") {
+        W().pluginStack.push_back(id);
+        CostBegin(id, kind);
+    }
+    ~PluginScope() {
+        CostEnd();
+        W().pluginStack.pop_back();
+    }
     PluginScope(const PluginScope&) = delete;
     PluginScope& operator=(const PluginScope&) = delete;
 };

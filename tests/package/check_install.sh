@@ -5,7 +5,7 @@
 set -eu
 zip=$1 wine_run=$2 sim=$3 dir=$4 scenario=$5
 here=$(dirname "$0")
-. "$here/package_skip.sh"
+. "$here/package_present.sh"
 
 rm -rf "$dir"
 mkdir -p "$dir/sim/Resources/plugins"

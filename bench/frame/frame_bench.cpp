@@ -1,0 +1,217 @@
+// Prints METRIC lines of what the plug-in costs the simulator's main thread:
+//  - frame_cost_p50_us, frame_cost_p99_us, frame_cost_max_us: the plug-in's main-thread time per
+//    frame over the demo flight (flight loops, draw callbacks, key sniffers, window and widget
+//    callbacks, menu handlers, and the messages its threads send that the main thread serves),
+//    with the stand-in IPC server plug-in's figures of the same run as the baseline;
+//  - ipc_same_thread_us: one IPC exchange (a 4-byte read) from the simulator's thread;
+//    ipc_cross_thread_us, ipc_cross_thread_frames: the same from a worker thread, which waits
+//    for the simulator's next message pump (50 frames a second here).
+// Usage: frame_bench [frame|ipc]   (both by default)
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/sim_control.h"
+#include "simlink/ipc_client.h"
+
+namespace {
+
+constexpr double kP99GoalUs = 100, kMaxGoalUs = 1000;
+constexpr int kFramePaceMs = 20;
+
+std::string RunHost() {
+    std::string host = std::string(SIM_DIR) + "/X-Plane.exe";
+    std::string command = "\"" + host + "\" --instance \"" + FRAME_INSTANCE + "\" --scenario \"" + FRAME_SCENARIO + "\"";
+    std::replace(command.begin(), command.end(), '/', '\\');
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return {};
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = writeEnd;
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION pi = {};
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back(0);
+    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    CloseHandle(writeEnd);
+    if (!started) {
+        printf("frame_bench: cannot start %s\n", command.c_str());
+        CloseHandle(readEnd);
+        return {};
+    }
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    CloseHandle(readEnd);
+    return text;
+}
+
+double After(const std::string& line, const std::string& key) {
+    size_t at = line.find(key);
+    return at == std::string::npos ? -1 : atof(line.c_str() + at + key.size());
+}
+
+struct Cost {
+    double frames = -1, p50 = -1, p99 = -1, max = -1;
+};
+
+bool Frame() {
+    std::string text = RunHost();
+    std::map<std::string, Cost> costs;
+    size_t at = 0;
+    bool finished = false;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string l = text.substr(at, end - at);
+        at = end + 1;
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        if (l == "offthread-calls 0") finished = true;
+        if (l.rfind("frame-cost ", 0) != 0) continue;
+        printf("%s\n", l.c_str());
+        size_t name = l.find(' ', 11);
+        if (name == std::string::npos || l.find(" p50_us ") == std::string::npos) continue;
+        Cost& c = costs[l.substr(11, name - 11)];
+        c.frames = After(l, " frames ");
+        c.p50 = After(l, " p50_us ");
+        c.p99 = After(l, " p99_us ");
+        c.max = After(l, " max_us ");
+    }
+    if (!finished || !costs.count("DURarUravud")) {
+        printf("frame_bench: the demo did not run to its end:\n%s\n", text.c_str());
+        return false;
+    }
+    const Cost& ours = costs["DURarUravud"];
+    printf("METRIC frame_cost_frames %.0f frames\n", ours.frames);
+    printf("METRIC frame_cost_p50_us %.1f us\n", ours.p50);
+    printf("METRIC frame_cost_p99_us %.1f us\n", ours.p99);
+    printf("METRIC frame_cost_max_us %.1f us\n", ours.max);
+    printf("goals: p99 under %.0f us (%s), max under %.0f us (%s)\n", kP99GoalUs, ours.p99 < kP99GoalUs ? "met" : "MISSED",
+           kMaxGoalUs, ours.max < kMaxGoalUs ? "met" : "MISSED");
+    // Baseline of the same run: the stand-in IPC server plug-in, which draws its text strip and
+    // serves the ATC program every frame.
+    for (const auto& entry : costs) {
+        if (entry.first == "DURarUravud" || entry.second.p99 <= 0) continue;
+        printf("METRIC frame_cost_baseline_p99_us %.1f us\n", entry.second.p99);
+        printf("baseline %s: p99 ratio %.2f, max ratio %.2f\n", entry.first.c_str(), ours.p99 / entry.second.p99,
+               entry.second.max > 0 ? ours.max / entry.second.max : 0.0);
+        break;
+    }
+    return true;
+}
+
+// ---- IPC exchanges against the stand-in server, loaded into this process as the simulator does
+
+double Micros(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+std::atomic<long> g_frames{0};
+std::atomic<bool> g_workerDone{false};
+std::vector<double> g_crossUs, g_crossFrames;
+
+DWORD WINAPI Worker(LPVOID) {
+    uint32_t value = 0;
+    for (int i = 0; i < 40; ++i) {
+        // Start at a random point of the frame, as the monitor's timer does.
+        Sleep(DWORD(i * 7 % kFramePaceMs));
+        long frameBefore = g_frames.load();
+        auto start = std::chrono::steady_clock::now();
+        bool ok = IpcRead(IpcOffset::ServerVersion, 4, &value);
+        g_crossUs.push_back(Micros(start));
+        g_crossFrames.push_back(double(g_frames.load() - frameBefore));
+        if (!ok) {
+            printf("frame_bench: a cross-thread exchange failed\n");
+            break;
+        }
+    }
+    g_workerDone = true;
+    return 0;
+}
+
+bool Ipc() {
+    SIM_Init(nullptr);
+    std::string path = std::string(SIM_DIR) + "/Resources/plugins/XPUIPC/64/win.xpl";
+    std::replace(path.begin(), path.end(), '/', '\\');
+    HMODULE server = LoadLibraryA(path.c_str());
+    int id = server ? SIM_StartPlugin(path.c_str(), server) : -1;
+    if (id < 0 || !SIM_EnablePlugin(id)) {
+        printf("frame_bench: the stand-in server did not start from %s\n", path.c_str());
+        return false;
+    }
+    SIM_RunFrames(1);
+    uint32_t result = 0;
+    {
+        IpcSession session;
+        if (!IpcOpen(&result)) {
+            printf("frame_bench: the IPC link did not open (%u)\n", result);
+            return false;
+        }
+    }
+    uint32_t value = 0;
+    std::vector<double> same;
+    for (int i = 0; i < 201; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        if (!IpcRead(IpcOffset::ServerVersion, 4, &value)) {
+            printf("frame_bench: a same-thread exchange failed\n");
+            return false;
+        }
+        same.push_back(Micros(start));
+    }
+
+    HANDLE worker = CreateThread(nullptr, 0, Worker, nullptr, 0, nullptr);
+    if (!worker) return false;
+    // The simulator's frames: 50 a second, the message pump once each.
+    while (!g_workerDone) {
+        auto start = std::chrono::steady_clock::now();
+        SIM_RunFrames(1);
+        ++g_frames;
+        double left = kFramePaceMs - Micros(start) / 1000.0;
+        if (left > 0) Sleep(DWORD(left));
+    }
+    WaitForSingleObject(worker, INFINITE);
+    CloseHandle(worker);
+    {
+        IpcSession session;
+        IpcClose();
+    }
+    SIM_StopPlugin(id);
+
+    double sameUs = Median(same), crossUs = Median(g_crossUs);
+    printf("METRIC ipc_same_thread_us %.1f us\n", sameUs);
+    printf("METRIC ipc_cross_thread_us %.1f us\n", crossUs);
+    printf("METRIC ipc_cross_thread_frames %.1f frames\n", Median(g_crossFrames));
+    printf("cross-thread / same-thread: %.0f (a worker waits for the next frame's pump, %d ms a frame)\n",
+           sameUs > 0 ? crossUs / sameUs : 0.0, kFramePaceMs);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string what = argc > 1 ? argv[1] : "";
+    bool ok = true;
+    if (what.empty() || what == "ipc") ok = Ipc() && ok;
+    if (what.empty() || what == "frame") ok = Frame() && ok;
+    return ok ? 0 : 1;
+}
