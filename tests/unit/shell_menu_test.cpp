@@ -60,7 +60,7 @@ protected:
         PatchOwnImport("user32.dll", "MessageBoxA", reinterpret_cast<void*>(&CountBox));
         boxes = 0;
         // The plug-in's own start builds the menu; it needs the ATC program's folder.
-        const std::string atc = SimulatorFolder() + "\\ATC\\MenuTest\\";
+        atc = SimulatorFolder() + "\\ATC\\MenuTest\\";
         WriteTextFile(atc + "QV3.exe", "");
         WriteTextFile(atc + "QV_Station.exe", "");
         WriteConfig("[OPTIONS]\nQVEpath=" + atc + "\n");
@@ -75,6 +75,9 @@ protected:
         HintsWindow = nullptr;
         PluginMenu = nullptr;
         RemoveConfig();
+        DeleteFileA((atc + "QV3.exe").c_str());
+        DeleteFileA((atc + "QV_Station.exe").c_str());
+        RemoveDirectoryA(atc.c_str());
     }
 
     static std::vector<int> MenuStates() {
@@ -86,6 +89,7 @@ protected:
     static std::string Config() { return ReadTextFile(ConfigFilePath()); }
 
     std::string folder;
+    std::string atc;  // the ATC program's folder the start is given
 };
 
 TEST_F(Menu, ReferencesOutsideTheNineItemsDoNothing) {
