@@ -439,11 +439,16 @@ TEST(KeyWatcher, FirstMatchingSlotWinsAndPressValue) {
 
 // ---- the three key conversions
 
-// What the simulator reports for a key Windows names by a virtual-key code: the same code up to
-// F24, its own codes for the OEM keys.
+// What the simulator reports for a key Windows names by a virtual-key code (from the simulator's
+// key list): the same code up to F24, its own codes for the OEM keys and the keypad's equal sign.
 int SimulatorCodeOf(int windowsKey) {
-    for (int s = 1; s < 256; ++s)
-        if (WindowsKeyOfSimulatorKey((uint8_t)s) == windowsKey) return s;
+    if (windowsKey >= 1 && windowsKey <= 0x87) return windowsKey;
+    static const struct {
+        int windowsKey, simulatorKey;
+    } kOwnCodes[] = {{0xBB, 0xB0}, {0xBD, 0xB1}, {0xDD, 0xB2}, {0xDB, 0xB3}, {0xDE, 0xB4}, {0xBA, 0xB5},
+                     {0xDC, 0xB6}, {0xBC, 0xB7}, {0xBF, 0xB8}, {0xBE, 0xB9}, {0xC0, 0xBA}, {0x92, 0xBD}};
+    for (const auto& k : kOwnCodes)
+        if (k.windowsKey == windowsKey) return k.simulatorKey;
     return -1;
 }
 
@@ -466,7 +471,7 @@ TEST(KeyConversions, AgreeForEveryKeyTheAtcProgramCanRegister) {
     } keys[] = {{0xBA, 0xB5, ';'}, {0xBB, 0xB0, '+'}, {0xBC, 0xB7, ','},  {0xBD, 0xB1, '-'}, {0xBE, 0xB9, '.'},
                 {0xBF, 0xB8, '/'}, {0xC0, 0xBA, '\''}, {0xDB, 0xB3, '['}, {0xDC, 0xB6, '\\'}, {0xDD, 0xB2, ']'},
                 {0xDE, 0xB4, '#'}, {0x6A, 0x6A, '*'}, {0x6B, 0x6B, 0x6B}, {0x6D, 0x6D, 0x6D}, {0x6F, 0x6F, 0x6F},
-                {0x6E, 0x6E, 0x6E}, {0x60, 0x60, 0x60}};
+                {0x6E, 0x6E, 0x6E}, {0x60, 0x60, 0x60}, {0x0D, 0xBB, 0x0D}, {0x0D, 0xBC, 0x0D}};
     for (const Key& k : keys) {
         EXPECT_EQ(KeyCharOfSimulatorKey((uint8_t)k.simulatorKey), (uint8_t)k.expected) << k.windowsKey;
         EXPECT_EQ(KeyCharOfSlotKey((uint8_t)k.windowsKey), (uint8_t)k.expected) << k.windowsKey;

@@ -238,6 +238,19 @@ TEST_F(Intercepts, OtherTextsPassUnchanged) {
     EXPECT_EQ(drawn[0].text, "Loaded FP EDDF");
 }
 
+TEST_F(Intercepts, TenCharactersAreTheShortestMessageRedrawn) {
+    SetMessage("Taxi to holding point A1");
+    // Both occur in the message; only the ten-character one is long enough to stand for it.
+    auto drawn = DrawFrame({"Taxi to ho"});
+    ASSERT_EQ(drawn.size(), 3u);
+    EXPECT_EQ(drawn[0].text, "Qvestation ATC");
+    EXPECT_EQ(drawn[2].text, "Taxi to ho");
+    drawn = DrawFrame({"Taxi to h"});
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(drawn[0].text, "Taxi to h");
+    EXPECT_EQ(drawn[0].rgb[0], 1.0f);
+}
+
 TEST_F(Intercepts, HotKeyCodesReachTheSimulatorWidenedWithoutSign) {
     auto callback = [](void*) {};
     XPLMHotKeyID key = XPLMRegisterHotKey((char)0xBA, xplm_DownFlag, "semicolon", callback, nullptr);

@@ -9,6 +9,7 @@
 #include "common/sim_control.h"
 #include "config/options.h"
 #include "config_test_support.h"
+#include "import_patch.h"
 #include "outside_calls.h"
 #include "shell/locks.h"
 #include "shell/message_window.h"
@@ -16,6 +17,9 @@
 #include "ui/hints_window.h"
 #include "ui/settings_window.h"
 #include "widget_test_support.h"
+
+extern "C" int XPluginStart(char* outName, char* outSignature, char* outDescription);
+extern "C" void XPluginStop(void);
 
 namespace {
 
@@ -34,6 +38,12 @@ const char* const kFullScreen = "sim/operation/toggle_full_screen";
 
 void Pick(intptr_t item) { MenuHandler(nullptr, reinterpret_cast<void*>(item)); }
 
+int boxes = 0;
+int WINAPI CountBox(HWND, LPCSTR, LPCSTR, UINT) {
+    ++boxes;
+    return IDOK;
+}
+
 class Menu : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -47,21 +57,27 @@ protected:
         SettingsWindowOpen = AboutWindowOpen = 0;
         HintsWindow = nullptr;
         outside::Install();
-        // The menu as XPluginStart builds it.
-        XPLMMenuID plugins = XPLMFindPluginsMenu();
-        int entry = XPLMAppendMenuItem(plugins, "QVE to X-Plane", nullptr, 1);
-        PluginMenu = XPLMCreateMenu("QVE to X-Plane", plugins, entry, MenuHandler, nullptr);
-        const char* texts[MenuItemCount] = {"Enable", "Disable", "Plugin Settings", "Flight Planning",
-                                            "Launch QV3 or QVE", "Show keyboard hints     TAB", "Show Manual",
-                                            "Toggle XP view mode", "About"};
-        for (int i = 0; i < MenuItemCount; ++i)
-            XPLMAppendMenuItem(PluginMenu, texts[i], reinterpret_cast<void*>(static_cast<intptr_t>(i)), 1);
+        PatchOwnImport("user32.dll", "MessageBoxA", reinterpret_cast<void*>(&CountBox));
+        boxes = 0;
+        // The plug-in's own start builds the menu; it needs the ATC program's folder.
+        atc = SimulatorFolder() + "\\ATC\\MenuTest\\";
+        WriteTextFile(atc + "QV3.exe", "");
+        WriteTextFile(atc + "QV_Station.exe", "");
+        WriteConfig("[OPTIONS]\nQVEpath=" + atc + "\n");
+        char name[256], signature[256], description[256];
+        ASSERT_EQ(XPluginStart(name, signature, description), 1);
+        ASSERT_EQ(boxes, 0);
+        RemoveConfig();
         folder = SimulatorFolder();
     }
     void TearDown() override {
+        XPluginStop();
         HintsWindow = nullptr;
         PluginMenu = nullptr;
         RemoveConfig();
+        DeleteFileA((atc + "QV3.exe").c_str());
+        DeleteFileA((atc + "QV_Station.exe").c_str());
+        RemoveDirectoryA(atc.c_str());
     }
 
     static std::vector<int> MenuStates() {
@@ -73,6 +89,7 @@ protected:
     static std::string Config() { return ReadTextFile(ConfigFilePath()); }
 
     std::string folder;
+    std::string atc;  // the ATC program's folder the start is given
 };
 
 TEST_F(Menu, ReferencesOutsideTheNineItemsDoNothing) {
@@ -87,7 +104,6 @@ TEST_F(Menu, ReferencesOutsideTheNineItemsDoNothing) {
 }
 
 TEST_F(Menu, EnableThatFailsLeavesTheMenuAndDisableSetsIt) {
-    CreatePluginLocks();
     // No IPC server plug-in is loaded: the link cannot start.
     std::vector<int> before = MenuStates();
     Pick(MenuEnable);
@@ -99,7 +115,6 @@ TEST_F(Menu, EnableThatFailsLeavesTheMenuAndDisableSetsIt) {
     EXPECT_EQ(SIM_MenuItemState(kItemPaths[MenuDisable]) & 1, 0);
     EXPECT_EQ(Config(), "");
     CloseMessageWindow();  // the failed start told the user why
-    DeletePluginLocks(1000);
 }
 
 TEST_F(Menu, SettingsTwiceGiveOneWindowAndAHiddenOneIsShownAgain) {
