@@ -8,9 +8,8 @@
 //   prefixes (legacy and REX)  ->  opcode (map selection, VEX/EVEX/XOP payload)  ->  ModRM/SIB
 //   -> checks that depend on the ModRM (group members, LOCK, operand form)  ->  displacement and
 //   immediate  ->  the 3DNow! suffix check.
-// Every step returns false once the instruction is refused, with the reason in the flags; what
-// it filled in before that stays in the output. The checks run in a fixed order, so a refusal
-// reason does not depend on how many bytes the caller allowed unless the bytes are missing.
+// Every step returns false once the instruction is refused, with the reason in the flags; the
+// fields filled in before that stay in the output.
 
 namespace {
 
@@ -404,8 +403,9 @@ bool CheckWithModRM(Cursor& c, const DecodedInstruction& d, uint8_t op, Shape* s
   return true;
 }
 
-// Immediate size in bytes: ImmZ is 16 bits with 0x66 unless REX.W, ImmV 64 bits with REX.W, and a
-// moffs address 32 bits with 0x67, else 64.
+// Immediate size in bytes. REX.W outranks 0x66: ImmZ is 16 bits with 0x66 alone, else 32; ImmV is
+// 64 bits with REX.W, 16 with 0x66, else 32. A moffs address is 32 bits with 0x67, else 64,
+// whatever the operand size.
 unsigned ImmBytes(uint8_t kind, const DecodedInstruction& d) {
   const bool opsize16 = d.p_66 && !d.rex_w;
   switch (kind) {
