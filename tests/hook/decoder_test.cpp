@@ -100,6 +100,11 @@ TEST(Decoder, AddressingFormsAndTheAddressSizePrefix) {
       {{0x41, 0x8B, 0x45, 0x00}, 4, HasModRM | Disp8},                  // [r13+0]
       {{0xA1, 1, 2, 3, 4, 5, 6, 7, 8}, 9, Imm64},                        // mov eax, moffs64
       {{0x67, 0xA1, 1, 2, 3, 4}, 6, Imm32},                              // moffs32
+      {{0x67, 0x48, 0xA1, 1, 2, 3, 4}, 7, Imm32 | PrefixRex},            // REX.W: still moffs32
+      // 0x67 leaves the displacement sizes of 64-bit addressing as they are.
+      {{0x67, 0x8B, 0x44, 0x24, 0x08}, 5, HasModRM | HasSib | Disp8 | Prefix67},
+      {{0x67, 0x8B, 0x80, 1, 2, 3, 4}, 7, HasModRM | Disp32 | Prefix67},
+      {{0x67, 0x8B, 0x04, 0x25, 1, 2, 3, 4}, 8, HasModRM | HasSib | Disp32 | Prefix67},
       {{0x48, 0xA3, 1, 2, 3, 4, 5, 6, 7, 8}, 10, Imm64},
       {{0x0F, 0x20, 0xC0}, 3, HasModRM},  // mov rax, cr0
       {{0x0F, 0x20, 0x05}, 3, HasModRM},  // the mod field is ignored: no displacement
@@ -120,6 +125,8 @@ TEST(Decoder, BranchesCarryRelativeOffsets) {
       {{0x3E, 0x74, 0x10}, 3, Imm8 | Relative | PrefixSegment},
       {{0xF2, 0xE9, 1, 2, 3, 4}, 6, Imm32 | Relative | PrefixRepnz},
       {{0xC7, 0xF8, 1, 2, 3, 4}, 6, HasModRM | Imm32 | Relative},  // xbegin
+      {{0x66, 0xC7, 0xF8, 1, 2}, 5, HasModRM | Imm16 | Relative},  // xbegin rel16
+      {{0x66, 0x48, 0xC7, 0xF8, 1, 2, 3, 4}, 8, HasModRM | Imm32 | Relative},
       {{0xC3}, 1, 0},
   });
 }
@@ -193,7 +200,8 @@ TEST(Decoder, RefusesWhatIsNotAnInstruction) {
                  {0xFE, 0xD0}, {0x0F, 0x04}, {0x0F, 0xBA, 0xC0, 0x01}, {0x0F, 0xB8, 0xC0},
                  {0xC4, 0xE0, 0x78, 0x10, 0xC0}, {0x62, 0xF9, 0x7C, 0x48, 0x10, 0xC0},
                  {0x62, 0xF1, 0x78, 0x48, 0x10, 0xC0}, {0x48, 0x49, 0x90}, {0x66, 0xC5, 0xF8, 0x77},
-                 {0xD9, 0xD1}, {0x8E, 0xC8}, {0xC6, 0xC8, 0x01},
+                 {0xD9, 0xD1}, {0x8E, 0xC8}, {0xC6, 0xC8, 0x01}, {0x48, 0xC5, 0xF8, 0x77},
+                 {0x0F, 0x0F, 0xC0, 0x00},                        // no such 3DNow! operation
                  {0x62, 0xF1, 0x7C, 0x68, 0x10, 0x00},           // EVEX vector length 3
                  {0x66, 0xF3, 0x0F, 0x78, 0xC3, 0x27, 0xFC}},    // F3 outranks 0x66: no form
                 ErrorOpcode);
@@ -206,6 +214,24 @@ TEST(Decoder, RefusesWhatIsNotAnInstruction) {
                            0xB8, 1, 2, 3, 4, 5, 6, 7, 8}},
                 ErrorLength);
   ExpectRefused({{0xB8, 0x00, 0x00}, {0x0F}, {0xC4, 0xE2}, {}}, ErrorTruncated);
+}
+
+// The displacement and immediate are measured before either is read: an instruction past the
+// 15-byte maximum is too long however early the input ends, and a refused 3DNow! suffix leaves
+// no displacement or immediate behind.
+TEST(Decoder, TrailingBytesAreMeasuredBeforeTheyAreRead) {
+  std::vector<uint8_t> longStore(7, 0x66);  // mov qword [rax+disp32], imm32: 18 bytes
+  longStore.insert(longStore.end(), {0x48, 0xC7, 0x80, 1, 2, 3, 4, 5, 6, 7, 8});
+  DecodedInstruction d;
+  for (size_t avail = 10; avail <= longStore.size(); ++avail) {
+    EXPECT_EQ(Decode(longStore, avail, &d), 0u);
+    EXPECT_EQ(d.flags & (Error | ErrorLength | ErrorTruncated), Error | ErrorLength) << avail;
+  }
+  EXPECT_EQ(Decode({0x0F, 0x0F, 0x40, 0x10, 0x00}, 5, &d), 0u);
+  EXPECT_EQ(d.flags & (ErrorOpcode | Disp8 | ImmMask), ErrorOpcode);
+  EXPECT_EQ(d.disp.disp32, 0u);
+  EXPECT_EQ(d.imm.imm64, 0u);
+  EXPECT_EQ(d.len, 0u);
 }
 
 }  // namespace
