@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "../common/run_host.h"
 #include "common/sim_control.h"
 #include "simlink/ipc_client.h"
 
@@ -26,40 +27,7 @@ namespace {
 constexpr double kP99GoalUs = 100, kMaxGoalUs = 1000;
 constexpr int kFramePaceMs = 20;
 
-std::string RunHost() {
-    std::string host = std::string(SIM_DIR) + "/X-Plane.exe";
-    std::string command = "\"" + host + "\" --instance \"" + FRAME_INSTANCE + "\" --scenario \"" + FRAME_SCENARIO + "\"";
-    std::replace(command.begin(), command.end(), '/', '\\');
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return {};
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = writeEnd;
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION pi = {};
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back(0);
-    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    if (!started) {
-        printf("frame_bench: cannot start %s\n", command.c_str());
-        CloseHandle(readEnd);
-        return {};
-    }
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    CloseHandle(readEnd);
-    return text;
-}
+std::string RunHost() { return RunHostScenario(SIM_DIR, FRAME_INSTANCE, FRAME_SCENARIO); }
 
 double After(const std::string& line, const std::string& key) {
     size_t at = line.find(key);
@@ -184,8 +152,8 @@ bool Ipc() {
     // The simulator's frames: 50 a second, the message pump once each.
     while (!g_workerDone) {
         auto start = std::chrono::steady_clock::now();
+        ++g_frames;  // counted as it starts: an exchange served by this frame's pump waited for it
         SIM_RunFrames(1);
-        ++g_frames;
         double left = kFramePaceMs - Micros(start) / 1000.0;
         if (left > 0) Sleep(DWORD(left));
     }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bridge/monitor.h"
+#include "../common/run_host.h"
 #include "common/sim_control.h"
 
 namespace {
@@ -96,37 +97,7 @@ bool Scan() {
 // ---- the link figures, from the stand-in simulator's output
 
 std::vector<std::string> RunScenario() {
-    std::string host = std::string(SIM_DIR) + "/X-Plane.exe";
-    std::string command = "\"" + host + "\" --instance \"" + LINK_INSTANCE + "\" --scenario \"" + LINK_SCENARIO + "\"";
-    std::replace(command.begin(), command.end(), '/', '\\');
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return {};
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = writeEnd;
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION pi = {};
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back(0);
-    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    if (!started) {
-        printf("monitor_bench: cannot start %s\n", command.c_str());
-        CloseHandle(readEnd);
-        return {};
-    }
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    CloseHandle(readEnd);
+    std::string text = RunHostScenario(SIM_DIR, LINK_INSTANCE, LINK_SCENARIO);
     std::vector<std::string> lines;
     size_t at = 0;
     while (at < text.size()) {
