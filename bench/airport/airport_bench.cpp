@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "reference.h"
 #include "ui/airport_data.h"
 
 namespace {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "reference.h"
 #include "XPLMDefs.h"
 #include "XPLMDisplay.h"
 #include "XPLMGraphics.h"

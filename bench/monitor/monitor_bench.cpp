@@ -21,6 +21,7 @@
 #include "bridge/monitor.h"
 #include "../common/run_host.h"
 #include "common/sim_control.h"
+#include "reference.h"
 
 namespace {
 

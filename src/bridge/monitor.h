@@ -1,5 +1,7 @@
 #pragma once
-// The periodic watch over the ATC program, and the nearest airport's radio refresh.
+// The periodic watch over the ATC program, and the nearest airport's radio refresh. The tick and
+// its timer are in monitor.cpp, the search for the ATC text source in atc_text_source.cpp, the
+// radio refresh in radio_refresh.cpp.
 #include <windows.h>
 
 #include <atomic>
@@ -25,9 +27,6 @@ DWORD WINAPI AtcTextScan(LPVOID);
 // The lowest address in [image, image + size) whose 128 bytes are readable and hold an ATC
 // message (IsAtcTextAtStart), or null. Searches copies of the readable regions.
 const char* ScanForAtcText(const void* image, size_t size);
-// The same answer, one 128-byte ReadProcessMemory per address whose window is readable: the
-// reference for tests and the benchmark.
-const char* ScanForAtcTextByteWise(const void* image, size_t size);
 // The argument is the address of a COM1 frequency (LastCom1Frequency).
 DWORD WINAPI RefreshAirportRadios(LPVOID lastCom1Frequency);
 

@@ -4,20 +4,16 @@
 // pressed key) and the slot key (the Windows virtual-key code the ATC program registered in the
 // IPC server's hot-key table). Portable: no windows.h.
 //
-// The three conversions used to have tables of their own that agreed only for digits, letters, the numeric keypad's digits,
-// F1-F12 and a few punctuation keys. Here every conversion goes through one mapping of Windows
-// virtual-key codes, so a key the ATC program can register is recognised when pressed:
+// Every conversion goes through one mapping of Windows virtual-key codes, so a key the ATC
+// program can register is recognised when pressed:
 // - the simulator's virtual-key codes are first turned into the Windows code of the same key
 //   (identical up to F24; the simulator's own punctuation codes 0xB0-0xBD are mapped back to
 //   VK_OEM_*);
-// - the Windows code becomes a key character: the punctuation keys give the characters of the
-//   import table (";" "+" "," "-" "." "/" "'" and "*" for the keypad's multiply) plus "[" "\" "]"
-//   "#"; the Windows keys whose own codes are those characters (Insert is 0x2D, "-") take the
-//   punctuation keys' codes in exchange, so no two keys share a character; every other code stays.
-// Deliberate differences from those tables: the keypad's plus, minus, point and divide keep
-// their own codes (labelled NUM+, NUM-, NUM., NUM/) instead of "/" (the import's 107) or the main
-// keyboard's "+" "-" "/" (the key watcher's table), so they neither collide with the main keys nor
-// go unreported.
+// - the Windows code becomes a key character: the punctuation keys give ";" "+" "," "-" "." "/"
+//   "'" "[" "\" "]" "#" and "*" for the keypad's multiply; the Windows keys whose own codes are
+//   those characters (Insert is 0x2D, "-") take the punctuation keys' codes in exchange, so no
+//   two keys share a character; every other code stays. The keypad's plus, minus, point and
+//   divide keep their own codes (labelled NUM+, NUM-, NUM., NUM/), apart from the main keys.
 #include <cstdint>
 
 // Windows virtual-key code (0-255) to key character; 0 for code 0 or codes outside 0-255.

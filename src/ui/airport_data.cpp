@@ -96,26 +96,6 @@ int FindNearestAirportIn(const char* path, const GeoPosition& aircraft, char* id
     return GiveIdent(scan.Pass() != 0, scan.Ident(), identOut);
 }
 
-int FindNearestAirportFivePass(const char* path, const GeoPosition& aircraft, char* identOut) {
-    if (!identOut) return 0;
-    bool found = false;
-    char ident[5] = {};
-    for (int pass = 1; pass <= kSearchPasses && !found; ++pass) {
-        const double radius = SearchRadius(pass);
-        bool opened = ReadLines(path, kAirportLineLimit, [&](const char* line) {
-            GeoPosition airport;
-            if (!AirportPosition(line, &airport)) return true;
-            if (!(CentralAngle(aircraft, airport) < radius)) return true;
-            CopyLineIdent(line, ident);
-            found = true;
-            return false;
-        });
-        if (!opened) return 0;
-        Sleep(0);
-    }
-    return GiveIdent(found, ident, identOut);
-}
-
 int FindNearestAirport(char* identOut) {
     if (!identOut) return 0;
     GeoPosition aircraft;

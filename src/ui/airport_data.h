@@ -31,9 +31,7 @@ int LoadAirportFrequencies(const char* ident, FrequencyEntry* table);
 std::string AirportFilePath();
 std::string RadioFilePath();
 
-// The look-ups on given files and a given position. FindNearestAirportIn reads the file once;
-// FindNearestAirportFivePass is the literal procedure of one read per radius, kept as the
-// reference it must agree with (tests, benchmark).
+// The look-ups on given files and a given position. FindNearestAirportIn reads the file once and
+// gives the airport the widening radii (SearchRadius) would find first.
 int FindNearestAirportIn(const char* path, const GeoPosition& aircraft, char* identOut);
-int FindNearestAirportFivePass(const char* path, const GeoPosition& aircraft, char* identOut);
 int LoadAirportFrequenciesFrom(const char* path, const char* ident, FrequencyEntry* table);

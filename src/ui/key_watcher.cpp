@@ -17,15 +17,6 @@ namespace {
 constexpr uint8_t kTabKey = 0x09;
 constexpr int kUpFlag = 16;
 
-// The emergency key switches the list to the emergency answers (undone at once on the ground by
-// the rebuild it starts).
-void NoteMatchedKey(uint8_t keyChar) {
-    const int emergencyKey = CurrentAtcKeys().emergencyKey;
-    if (emergencyKey == 0 || keyChar != (uint8_t)emergencyKey) return;
-    EmergencyMode = 1;
-    if (FrequencyTable[0].Type != 0) BuildOptionList();
-}
-
 // 1 at 0x32FE, then the slot with its pressed byte set: one batch. The slot keeps the key code the
 // ATC program registered (for punctuation that is not the key character it matched), so the
 // program finds its own registration with the press flag, as from any other server.
@@ -41,6 +32,15 @@ bool WritePress(int slot, uint8_t registeredKey, uint8_t modifiers) {
 
 }  // namespace
 
+void NoteMatchedHotkey(uint8_t keyChar) {
+    // The emergency key switches the list to the emergency answers (undone at once on the ground
+    // by the rebuild it starts).
+    const int emergencyKey = CurrentAtcKeys().emergencyKey;
+    if (emergencyKey == 0 || keyChar != (uint8_t)emergencyKey) return;
+    EmergencyMode = 1;
+    if (FrequencyTable[0].Type != 0) BuildOptionList();
+}
+
 int ReportHotkeyPress(uint8_t keyChar, int flags) {
     uint8_t slots[kHotkeySlotTotal * kHotkeySlotBytes] = {};
     {
@@ -52,34 +52,9 @@ int ReportHotkeyPress(uint8_t keyChar, int flags) {
     }
     const int slot = FirstMatchingSlot(slots, keyChar, flags);
     if (slot < 0) return 1;
-    NoteMatchedKey(keyChar);
+    NoteMatchedHotkey(keyChar);
     WritePress(slot, slots[slot * kHotkeySlotBytes], slots[slot * kHotkeySlotBytes + 1]);
     return 2;
-}
-
-int ReportHotkeyPressPerSlot(uint8_t keyChar, int flags) {
-    int exchanges = 0;
-    int slot = -1;
-    uint8_t bytes[kHotkeySlotBytes] = {};
-    for (int n = 0; n < kHotkeySlotTotal && slot < 0; ++n) {
-        uint8_t read[kHotkeySlotBytes] = {};
-        IpcSession session;
-        uint32_t result;
-        if (!IpcQueueRead(HotkeySlotOffset(n), kHotkeySlotBytes, read, &result)) continue;
-        ++exchanges;
-        if (!IpcProcess(&result)) continue;
-        if (SlotMatches(read, keyChar, flags)) {
-            slot = n;
-            memcpy(bytes, read, sizeof bytes);
-        }
-    }
-    if (slot < 0) return exchanges;
-    NoteMatchedKey(keyChar);
-    const uint8_t one = 1;
-    if (IpcWrite(IpcOffset::HotkeyPressed, 1, &one)) ++exchanges;
-    const uint32_t value = PressedSlotValue(bytes[0], bytes[1]);
-    if (IpcWrite(HotkeySlotOffset(slot), 4, &value)) ++exchanges;
-    return exchanges;
 }
 
 void WatchKey(uint8_t simulatorKey, int flags, HotkeyReporter report) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "airport_test_support.h"
+#include "reference.h"
 #include "ui/airport_data.h"
 
 namespace {

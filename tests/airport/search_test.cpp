@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "reference.h"
 #include "XPLMDataAccess.h"
 #include "airport_test_support.h"
 #include "common/sim_control.h"

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bridge/monitor.h"
+#include "reference.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "reference.h"
 #include "XPLMDataAccess.h"
 #include "XPLMDefs.h"
 #include "XPLMDisplay.h"

@@ -1,0 +1,168 @@
+// Where the IPC server keeps the ATC program's message text: the two fixed places in the server's
+// module, else a scan of its image on a thread of its own.
+#include "bridge/monitor.h"
+
+#include <psapi.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bridge/atc_text_match.h"
+#include "config/options.h"
+#include "shell/guard.h"
+#include "shell/locks.h"
+#include "shell/plugin.h"
+
+std::atomic<int> AtcTextScanRunning{0};
+std::atomic<const char*> AtcTextSource{nullptr};
+
+namespace {
+
+// The IPC server's module, by the full path of its plug-in file, held loaded while we look into
+// it: an address found in it is published before the module can go, and its unloading then
+// forgets the address again (see WatchServerUnload).
+class ServerModule {
+public:
+    ServerModule() {
+        std::string first = SimulatorPath(Is64BitProcess ? "\\Resources\\plugins\\XPUIPC\\64\\win.xpl"
+                                                         : "\\Resources\\plugins\\XPUIPC\\32\\win.xpl");
+        if (!first.empty() && GetModuleHandleExA(0, first.c_str(), &module_)) return;
+        std::string second = SimulatorPath("\\Resources\\plugins\\XPUIPC+\\win_x64\\XPUIPC+.xpl");
+        if (second.empty() || !GetModuleHandleExA(0, second.c_str(), &module_)) module_ = nullptr;
+    }
+    ~ServerModule() {
+        if (module_) FreeLibrary(module_);
+    }
+    ServerModule(const ServerModule&) = delete;
+    ServerModule& operator=(const ServerModule&) = delete;
+    HMODULE get() const { return module_; }
+
+private:
+    HMODULE module_ = nullptr;
+};
+
+// Copies the 128 bytes at address when they are committed, accessible memory; false otherwise.
+bool ReadWindow(const char* address, char window[kAtcTextWindow + 1]) {
+    MEMORY_BASIC_INFORMATION info;
+    if (VirtualQuery(address, &info, sizeof info) != sizeof info) return false;
+    if (info.State != MEM_COMMIT || (info.Protect & PAGE_NOACCESS) || (info.Protect & PAGE_GUARD)) return false;
+    memset(window, 0, kAtcTextWindow + 1);
+    // The 128 bytes may run into the next page: ReadProcessMemory cannot fault.
+    SIZE_T read = 0;
+    return ReadProcessMemory(GetCurrentProcess(), address, window, kAtcTextWindow, &read) && read == kAtcTextWindow;
+}
+
+}  // namespace
+
+bool IsAtcTextAtStart(const char* text128) { return IsAtcTextAtStart(text128, kAtcTextWindow); }
+bool IsAtcTextAnywhere(const char* text128) { return IsAtcTextAnywhere(text128, kAtcTextWindow); }
+
+const char* FindAtcTextSource() {
+    ServerModule server;
+    HMODULE module = server.get();
+    if (!module) return nullptr;
+    const char* base = reinterpret_cast<const char*>(module);
+    const char* first = base + (Is64BitProcess ? 0x4EBE0 : 0x4CD48);
+    const char* second = base + (Is64BitProcess ? 0xC1F60 : 0x9D3C8);
+    char window[kAtcTextWindow + 1];
+    if (ReadWindow(first, window) && IsAtcTextAtStart(window, kAtcTextWindow)) return first;
+    if (ReadWindow(second, window) && IsAtcTextAnywhere(window, kAtcTextWindow)) return second;
+    return nullptr;
+}
+
+namespace {
+
+bool Readable(const MEMORY_BASIC_INFORMATION& region) {
+    return region.State == MEM_COMMIT && !(region.Protect & (PAGE_NOACCESS | PAGE_GUARD));
+}
+
+}  // namespace
+
+const char* ScanForAtcText(const void* image, size_t size) {
+    // Readable runs of the image, copied in chunks and each searched in one pass. A window must
+    // lie wholly inside readable memory, as a 128-byte read of it would need; it may reach up to
+    // 127 bytes past the image.
+    constexpr size_t kChunk = 1 << 20;
+    const uint8_t* start = static_cast<const uint8_t*>(image);
+    const uint8_t* end = start + size;
+    const uint8_t* limit = end + kAtcTextWindow - 1;
+    std::vector<uint8_t> copy;
+    for (const uint8_t* at = start; at < end;) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(at, &region, sizeof region) != sizeof region) break;
+        const uint8_t* regionEnd = static_cast<const uint8_t*>(region.BaseAddress) + region.RegionSize;
+        if (!Readable(region)) {
+            at = regionEnd;
+            continue;
+        }
+        const uint8_t* runEnd = regionEnd;
+        while (runEnd < limit) {
+            MEMORY_BASIC_INFORMATION next;
+            if (VirtualQuery(runEnd, &next, sizeof next) != sizeof next || !Readable(next)) break;
+            runEnd = static_cast<const uint8_t*>(next.BaseAddress) + next.RegionSize;
+        }
+        const uint8_t* readEnd = runEnd < limit ? runEnd : limit;
+        const uint8_t* startsEnd = runEnd < end ? runEnd : end;
+        // Chunks overlap by a window less one byte, so windows across a chunk's end are seen.
+        for (const uint8_t* chunk = at; chunk < startsEnd; chunk += kChunk) {
+            size_t starts = (size_t)(startsEnd - chunk) < kChunk ? (size_t)(startsEnd - chunk) : kChunk;
+            size_t length = (size_t)(readEnd - chunk) < starts + kAtcTextWindow - 1 ? (size_t)(readEnd - chunk)
+                                                                                    : starts + kAtcTextWindow - 1;
+            copy.resize(length);
+            SIZE_T got = 0;
+            // A page that went away since the query fails the read; what is left of the run is
+            // given up rather than fault.
+            if (!ReadProcessMemory(GetCurrentProcess(), chunk, copy.data(), length, &got) || got != length) break;
+            long long found = FirstAtcTextWindow(copy.data(), length, starts);
+            if (found >= 0) return reinterpret_cast<const char*>(chunk + found);
+        }
+        at = startsEnd;
+    }
+    return nullptr;
+}
+
+namespace {
+
+// AtcTextScanRunning from the start of a scan thread to its end, however it ends (the starter
+// sets it already, so that no second scan starts meanwhile).
+struct ScanRunning {
+    ScanRunning() { AtcTextScanRunning = 1; }
+    ~ScanRunning() { AtcTextScanRunning = 0; }
+};
+
+}  // namespace
+
+DWORD WINAPI AtcTextScan(LPVOID) {
+    return GuardedWorker("AtcTextScan", (DWORD)0, [] {
+        ScanRunning running;
+        BackgroundWork work;
+        if (!work.Admitted()) return (DWORD)0;
+        ServerModule server;
+        HMODULE module = server.get();
+        if (!module) return (DWORD)0;
+        Sleep(2000);
+        MODULEINFO info = {};
+        if (GetModuleInformation(GetCurrentProcess(), module, &info, sizeof info)) {
+            const char* found = ScanForAtcText(info.lpBaseOfDll, info.SizeOfImage);
+            if (found) AtcTextSource = found;
+        }
+        return (DWORD)0;
+    });
+}
+
+void LookForAtcTextSource() {
+    if (AtcTextSource.load()) return;
+    ServerModule keepLoaded;  // until the address is published
+    AtcTextSource = FindAtcTextSource();
+    if (!AtcTextSource.load() && AtcTextScanRunning.exchange(1) == 0) {
+        HANDLE thread = CreateThread(nullptr, 0, AtcTextScan, nullptr, CREATE_SUSPENDED, nullptr);
+        if (thread) {
+            SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
+            ResumeThread(thread);
+            CloseHandle(thread);
+        } else {
+            AtcTextScanRunning = 0;
+        }
+    }
+}
