@@ -182,4 +182,28 @@ TEST_F(LoggedDatarefs, OffTheSimulatorsThreadNothingAsksTheSimulator) {
     EXPECT_EQ(g_logged[2], "DURarUravud: FindDataref ran off the simulator's thread");
 }
 
+TEST_F(LoggedDatarefs, ASampleFromAWorkerKeepsTheLastOne) {
+    SIM_SetDataref("sim/cockpit2/clock_timer/zulu_time_hours", xplmType_Int, 7);
+    SIM_SetDataref("sim/flightmodel/position/latitude", xplmType_Double, 47.26);
+    SIM_SetDataref("sim/flightmodel/position/longitude", xplmType_Double, 11.34);
+    FindFlightLoopDatarefs();
+    FindPositionDatarefs();
+    SampleSimulator();
+    std::thread worker([] {
+        SampleSimulator();
+        SampleAircraftPosition();
+    });
+    worker.join();
+    EXPECT_EQ(SIM_OffThreadCalls(), 0);
+    EXPECT_EQ(LastWeatherSample().zuluHour, 7);
+    GeoPosition p;
+    ASSERT_EQ(GetAircraftPosition(&p), 1);
+    EXPECT_NEAR(p.Latitude * 57.29577951308232, 47.26, 1e-5);  // not 0, 0
+    g_logged.clear();
+    FlushQueuedLog();
+    ASSERT_EQ(g_logged.size(), 2u);
+    EXPECT_EQ(g_logged[0], "DURarUravud: SampleSimulator ran off the simulator's thread");
+    EXPECT_EQ(g_logged[1], "DURarUravud: SampleAircraftPosition ran off the simulator's thread");
+}
+
 }  // namespace
