@@ -10,6 +10,7 @@
 #include "config/hotkeys.h"
 #include "config/options.h"
 #include "hook/hook.h"
+#include "shell/checks.h"
 #include "shell/log.h"
 #include "shell/plugin.h"
 
@@ -169,6 +170,8 @@ bool HooksInstalled() {
 
 XPLMWindowID CreateWindowDetour(int left, int top, int right, int bottom, int isVisible, XPLMDrawWindow_f draw,
                                 XPLMHandleKey_f key, XPLMHandleMouseClick_f mouse, void* refcon) {
+    // Any plug-in may call this from any thread; the window is still made as it asked.
+    (void)CHECK_SIMULATOR_THREAD();
     XPLMWindowID window = RealCreateWindow(left, top, right, bottom, isVisible, draw, key, mouse, refcon);
     int width = 0, height = 0;
     XPLMGetScreenSize(&width, &height);
@@ -195,6 +198,7 @@ namespace {
 __attribute__((noinline)) bool DrawPleaseWaitIfMarked(int x, int y, const char* text, int* wordWrapWidth,
                                                       XPLMFontID font) {
     if (!HasAtcTextMarker(text)) return false;
+    (void)CHECK_SIMULATOR_THREAD();
     static char pleaseWait[] = "Please wait...";
     RealDrawString(PluginOptions.TitleColour, x, y, AtcTitle, wordWrapWidth, font);
     RealDrawString(PluginOptions.OptionsColour, x, y - 40, pleaseWait, wordWrapWidth, font);
@@ -205,6 +209,8 @@ __attribute__((noinline)) bool DrawPleaseWaitIfMarked(int x, int y, const char* 
 // drawn as the block instead.
 __attribute__((noinline)) bool DrawIfAtcMessage(const char* source, int x, int y, const char* text, size_t length,
                                                 int* wordWrapWidth, XPLMFontID font) {
+    // The index below has no lock because only the simulator's thread draws.
+    (void)CHECK_SIMULATOR_THREAD();
     char snapshot[128];
     memcpy(snapshot, source, sizeof snapshot);
     // Drawing happens on the simulator's thread only, so the index needs no lock.

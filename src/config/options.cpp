@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "config/colour_text.h"
+#include "shell/checks.h"
 
 OptionRecord PluginOptions;
 
@@ -94,7 +95,7 @@ void LoadOptions() {
 
 int ChooseColour(int which) {
     static const char* const kKeys[3] = {"Title", "Options", "KeyboardHints"};
-    if (which < 0 || which > 2) return 0;
+    if (!DURAR_CHECK(which, >=, 0) || !DURAR_CHECK(which, <=, 2)) return 0;
     CHOOSECOLORA dialog = {};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = nullptr;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "XPLMUtilities.h"
+#include "shell/checks.h"
 
 namespace {
 
@@ -53,6 +54,8 @@ void Write(const char (&line)[kLineSize]) {
 
 void RememberSimulatorThread() { g_simulatorThread = GetCurrentThreadId(); }
 
+bool SimulatorThreadKnown() { return g_simulatorThread != 0; }
+
 bool OnSimulatorThread() { return g_simulatorThread != 0 && GetCurrentThreadId() == g_simulatorThread; }
 
 void LogLine(const char* format, ...) {
@@ -65,7 +68,7 @@ void LogLine(const char* format, ...) {
 }
 
 void LogLineLimited(int kind, unsigned intervalMs, const char* format, ...) {
-    if (kind < 0 || kind >= LogKindCount) return;
+    if (!DURAR_CHECK(kind, >=, 0) || !DURAR_CHECK(kind, <, (int)LogKindCount)) return;
     const DWORD now = GetTickCount();
     unsigned suppressed = 0;
     AcquireSRWLockExclusive(&g_limitLock);

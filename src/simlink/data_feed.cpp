@@ -4,6 +4,7 @@
 #include <mmsystem.h>
 
 #include "XPLMDataAccess.h"
+#include "shell/checks.h"
 #include "shell/guard.h"
 #include "shell/log.h"
 #include "shell/plugin.h"
@@ -37,6 +38,8 @@ void QueueWord(uint32_t offset, uint32_t value) {
 }  // namespace
 
 void SampleSimulator() {
+    // The feed runs on background threads too; they use the last sample instead.
+    if (!CHECK_SIMULATOR_THREAD()) return;
     const DatarefHandles& d = Datarefs;
     WeatherSample s;
     // The order of the reads is the order the record is defined in.

@@ -1,13 +1,41 @@
 #include "simlink/datarefs.h"
 
+#include <cstdio>
+#include <cstring>
+
+#include "shell/checks.h"
 #include "shell/log.h"
 
 DatarefHandles Datarefs;
 
+namespace {
+
+// Names of the datarefs already logged as missing: some are looked up every second. Only the
+// simulator's thread looks datarefs up, so the list needs no lock.
+constexpr int kMissingNames = 64;
+constexpr size_t kMissingNameSize = 128;
+char g_missing[kMissingNames][kMissingNameSize];
+int g_missingCount = 0;
+
+void LogMissingOnce(const char* name) {
+    for (int i = 0; i < g_missingCount; ++i)
+        if (strncmp(g_missing[i], name, kMissingNameSize - 1) == 0) return;
+    // A full list stops the lines: a plug-in looking up that many missing names floods nothing.
+    if (!DURAR_CHECK(g_missingCount, <, kMissingNames)) return;
+    snprintf(g_missing[g_missingCount++], kMissingNameSize, "%s", name);
+    LogLine("dataref %s not found; it reads as 0", name);
+}
+
+}  // namespace
+
 DatarefHandle FindDataref(const char* name) {
     DatarefHandle d;
+    if (!name || !CHECK_SIMULATOR_THREAD()) return d;
     d.ref = XPLMFindDataRef(name);
-    if (!d.ref) return d;
+    if (!d.ref) {
+        LogMissingOnce(name);
+        return d;
+    }
     d.types = XPLMGetDataRefTypes(d.ref);
     d.writable = XPLMCanWriteDataRef(d.ref) != 0;
     if (!(d.types & (xplmType_Int | xplmType_Float | xplmType_Double)))
@@ -17,7 +45,8 @@ DatarefHandle FindDataref(const char* name) {
 }
 
 double ReadDataref(const DatarefHandle& d) {
-    if (!d.ref) return 0.0;
+    // Off the simulator's thread the simulator must not be asked: it reads as a missing one.
+    if (!d.ref || !CHECK_SIMULATOR_THREAD()) return 0.0;
     if (d.types & xplmType_Double) return XPLMGetDatad(d.ref);
     if (d.types & xplmType_Float) return XPLMGetDataf(d.ref);
     if (d.types & xplmType_Int) return XPLMGetDatai(d.ref);
@@ -25,7 +54,7 @@ double ReadDataref(const DatarefHandle& d) {
 }
 
 void WriteDataref(const DatarefHandle& d, double value) {
-    if (!d.ref || !d.writable) return;
+    if (!d.ref || !d.writable || !CHECK_SIMULATOR_THREAD()) return;
     if (d.types & xplmType_Float) XPLMSetDataf(d.ref, (float)value);
     else if (d.types & xplmType_Double) XPLMSetDatad(d.ref, value);
     else if (d.types & xplmType_Int) XPLMSetDatai(d.ref, (int)value);

@@ -8,6 +8,7 @@
 
 #include "XPLMDataAccess.h"
 #include "config/options.h"
+#include "shell/checks.h"
 #include "shell/log.h"
 #include "simlink/datarefs.h"
 
@@ -68,7 +69,8 @@ void CopyFrequencyTable(FrequencyEntry out[kFrequencyTableSize]) {
 }
 
 void SampleAircraftPosition() {
-    if (!Datarefs.latitude || !Datarefs.longitude) return;
+    // Off the simulator's thread the reads give 0: keep the last position instead of 0, 0.
+    if (!Datarefs.latitude || !Datarefs.longitude || !CHECK_SIMULATOR_THREAD()) return;
     float degrees[2] = {(float)ReadDataref(Datarefs.latitude), (float)ReadDataref(Datarefs.longitude)};
     uint64_t word;
     memcpy(&word, degrees, sizeof word);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "XPLMDataAccess.h"
 #include "common/sim_control.h"
@@ -119,6 +122,88 @@ TEST_F(TypedDatarefs, TheSampleFedToTheAtcProgramHasThePublishedValues) {
     ASSERT_EQ(GetAircraftPosition(&p), 1);
     EXPECT_NEAR(p.Latitude * 57.29577951308232, 50.0333, 1e-5);
     EXPECT_NEAR(p.Longitude * 57.29577951308232, -8.5706, 1e-5);
+}
+
+std::vector<std::string> g_logged;
+
+void Sink(const char* line) {
+    std::string text = line;
+    if (text.rfind("log ", 0) == 0) g_logged.push_back(text.substr(4));
+}
+
+class LoggedDatarefs : public TypedDatarefs {
+protected:
+    void SetUp() override {
+        TypedDatarefs::SetUp();
+        SIM_Init(Sink);
+        SIM_Trace("log", 1);
+        RememberSimulatorThread();
+        FlushQueuedLog();
+        g_logged.clear();
+    }
+    void TearDown() override {
+        SIM_Trace("log", 0);
+        TypedDatarefs::TearDown();
+    }
+};
+
+TEST_F(LoggedDatarefs, AMissingDatarefIsNamedOnce) {
+    // Looked up every second, as the clock is: one line, not one a second.
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(FindDataref("test/logged-missing"));
+    FindDataref("test/logged-missing-too");
+    SIM_SetDataref("test/present", xplmType_Int, 1);
+    EXPECT_TRUE(FindDataref("test/present"));
+    ASSERT_EQ(g_logged.size(), 2u);
+    EXPECT_EQ(g_logged[0], "DURarUravud: dataref test/logged-missing not found; it reads as 0");
+    EXPECT_EQ(g_logged[1], "DURarUravud: dataref test/logged-missing-too not found; it reads as 0");
+}
+
+TEST_F(LoggedDatarefs, OffTheSimulatorsThreadNothingAsksTheSimulator) {
+    SIM_SetDataref("test/worker", xplmType_Float, 3);
+    DatarefHandle found = FindDataref("test/worker");
+    ASSERT_TRUE(found);
+    double read = -1;
+    DatarefHandle lookedUp;
+    lookedUp.ref = found.ref;
+    std::thread worker([&] {
+        read = ReadDataref(found);
+        WriteDataref(found, 9);
+        lookedUp = FindDataref("test/worker");
+    });
+    worker.join();
+    EXPECT_EQ(read, 0.0);
+    EXPECT_FALSE(lookedUp);
+    EXPECT_EQ(SIM_OffThreadCalls(), 0);
+    EXPECT_EQ(ReadDataref(found), 3.0);  // the write was refused
+    FlushQueuedLog();
+    ASSERT_EQ(g_logged.size(), 3u);
+    EXPECT_EQ(g_logged[0], "DURarUravud: ReadDataref ran off the simulator's thread");
+    EXPECT_EQ(g_logged[1], "DURarUravud: WriteDataref ran off the simulator's thread");
+    EXPECT_EQ(g_logged[2], "DURarUravud: FindDataref ran off the simulator's thread");
+}
+
+TEST_F(LoggedDatarefs, ASampleFromAWorkerKeepsTheLastOne) {
+    SIM_SetDataref("sim/cockpit2/clock_timer/zulu_time_hours", xplmType_Int, 7);
+    SIM_SetDataref("sim/flightmodel/position/latitude", xplmType_Double, 47.26);
+    SIM_SetDataref("sim/flightmodel/position/longitude", xplmType_Double, 11.34);
+    FindFlightLoopDatarefs();
+    FindPositionDatarefs();
+    SampleSimulator();
+    std::thread worker([] {
+        SampleSimulator();
+        SampleAircraftPosition();
+    });
+    worker.join();
+    EXPECT_EQ(SIM_OffThreadCalls(), 0);
+    EXPECT_EQ(LastWeatherSample().zuluHour, 7);
+    GeoPosition p;
+    ASSERT_EQ(GetAircraftPosition(&p), 1);
+    EXPECT_NEAR(p.Latitude * 57.29577951308232, 47.26, 1e-5);  // not 0, 0
+    g_logged.clear();
+    FlushQueuedLog();
+    ASSERT_EQ(g_logged.size(), 2u);
+    EXPECT_EQ(g_logged[0], "DURarUravud: SampleSimulator ran off the simulator's thread");
+    EXPECT_EQ(g_logged[1], "DURarUravud: SampleAircraftPosition ran off the simulator's thread");
 }
 
 }  // namespace

@@ -1,0 +1,48 @@
+#include "shell/checks.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "shell/log.h"
+
+bool CheckSimulatorThread(const char* function, std::atomic<bool>& logged) {
+    // Before the plug-in starts the simulator's thread is not known yet: nothing to compare with.
+    if (OnSimulatorThread() || !SimulatorThreadKnown()) return true;
+    // LogLine queues the line for the simulator's thread; nothing here calls the API.
+    if (!logged.exchange(true)) LogLine("%s ran off the simulator's thread", function);
+    return false;
+}
+
+CheckValue CheckValueOf(long long value) {
+    CheckValue v;
+    snprintf(v.text, sizeof v.text, "%lld", value);
+    return v;
+}
+
+CheckValue CheckValueOf(unsigned long long value) {
+    CheckValue v;
+    snprintf(v.text, sizeof v.text, "%llu", value);
+    return v;
+}
+
+CheckValue CheckValueOf(double value) {
+    CheckValue v;
+    snprintf(v.text, sizeof v.text, "%g", value);
+    return v;
+}
+
+CheckValue CheckValueOf(const void* value) {
+    CheckValue v;
+    snprintf(v.text, sizeof v.text, "%p", value);
+    return v;
+}
+
+void ReportFailedCheck(std::atomic<bool>& logged, const char* file, int line, const char* expression,
+                       const CheckValue& left, const char* op, const CheckValue& right) {
+    if (logged.exchange(true)) return;
+    // The build folder's path says nothing to the reader of the log.
+    const char* name = file;
+    for (const char* p = file; *p; ++p)
+        if (*p == '/' || *p == '\\') name = p + 1;
+    LogLine("check failed at %s:%d: %s (%s %s %s)", name, line, expression, left.text, op, right.text);
+}

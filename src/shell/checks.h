@@ -1,0 +1,47 @@
+#pragma once
+// Checks that are on in every build and say, once per place, in the simulator's log what went
+// wrong, then let the caller carry on with its usual fall-back.
+#include <atomic>
+#include <cinttypes>
+#include <cstdint>
+#include <type_traits>
+
+// False (after logging once for this function) when the simulator's thread is known and this is
+// another thread: the simulator API must not be called from here.
+bool CheckSimulatorThread(const char* function, std::atomic<bool>& logged);
+#define CHECK_SIMULATOR_THREAD()                                \
+    ([](const char* function) {                                 \
+        static std::atomic<bool> logged{false};                 \
+        return CheckSimulatorThread(function, logged);          \
+    }(__func__))
+
+// An operand as text for the log line.
+struct CheckValue {
+    char text[32];
+};
+CheckValue CheckValueOf(long long value);
+CheckValue CheckValueOf(unsigned long long value);
+CheckValue CheckValueOf(double value);
+CheckValue CheckValueOf(const void* value);
+template <typename T>
+CheckValue CheckOperand(const T& value) {
+    if constexpr (std::is_pointer_v<T> || std::is_null_pointer_v<T>) return CheckValueOf((const void*)value);
+    else if constexpr (std::is_floating_point_v<T>) return CheckValueOf((double)value);
+    else if constexpr (std::is_enum_v<T>) return CheckOperand((std::underlying_type_t<T>)value);
+    else if constexpr (std::is_signed_v<T>) return CheckValueOf((long long)value);
+    else return CheckValueOf((unsigned long long)value);
+}
+
+void ReportFailedCheck(std::atomic<bool>& logged, const char* file, int line, const char* expression,
+                       const CheckValue& left, const char* op, const CheckValue& right);
+
+// The comparison's result; when it fails, the file, line, expression and both values are logged
+// once for this place.
+#define DURAR_CHECK(a, op, b)                                                                      \
+    ([&](const auto& left_, const auto& right_) {                                                  \
+        if (left_ op right_) return true;                                                          \
+        static std::atomic<bool> logged_{false};                                                   \
+        ReportFailedCheck(logged_, __FILE__, __LINE__, #a " " #op " " #b, CheckOperand(left_), #op, \
+                          CheckOperand(right_));                                                   \
+        return false;                                                                              \
+    }((a), (b)))

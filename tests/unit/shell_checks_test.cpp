@@ -1,0 +1,99 @@
+// Checks that are on in every build: each says once, in the simulator's log, where and with which
+// values things went wrong, and never calls the simulator from another thread to say it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/sim_control.h"
+#include "shell/checks.h"
+#include "shell/log.h"
+
+namespace {
+
+std::vector<std::string> g_logged;
+
+void Sink(const char* line) {
+    std::string text = line;
+    if (text.rfind("log ", 0) == 0) g_logged.push_back(text.substr(4));
+}
+
+class Checks : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SIM_Init(Sink);
+        SIM_Trace("log", 1);
+        RememberSimulatorThread();
+        FlushQueuedLog();
+        g_logged.clear();
+    }
+    void TearDown() override { SIM_Trace("log", 0); }
+};
+
+bool ApiFacing() { return CHECK_SIMULATOR_THREAD(); }
+bool OtherApiFacing() { return CHECK_SIMULATOR_THREAD(); }
+
+bool InRange(int index, unsigned size) { return DURAR_CHECK(index, <, (int)size); }
+
+TEST_F(Checks, AFailedCheckLogsItsPlaceAndValuesOncePerSite) {
+    EXPECT_TRUE(InRange(2, 4));
+    EXPECT_TRUE(g_logged.empty());
+    EXPECT_FALSE(InRange(7, 4));
+    EXPECT_FALSE(InRange(9, 4));  // the same place again: no second line
+    ASSERT_EQ(g_logged.size(), 1u);
+    EXPECT_EQ(g_logged[0].rfind("DURarUravud: check failed at shell_checks_test.cpp:", 0), 0u) << g_logged[0];
+    EXPECT_NE(g_logged[0].find(": index < (int)size (7 < 4)"), std::string::npos) << g_logged[0];
+
+    // Another place has its own line; operands are evaluated once; pointers and doubles are shown.
+    int evaluated = 0;
+    const void* handle = nullptr;
+    EXPECT_FALSE(DURAR_CHECK(++evaluated, ==, 5));
+    EXPECT_EQ(evaluated, 1);
+    EXPECT_FALSE(DURAR_CHECK(handle, !=, nullptr));
+    EXPECT_FALSE(DURAR_CHECK(-1.5, >, 0.0));
+    EXPECT_FALSE(DURAR_CHECK(18446744073709551615ull, <, 1ull));
+    ASSERT_EQ(g_logged.size(), 5u);
+    EXPECT_NE(g_logged[1].find("(1 == 5)"), std::string::npos) << g_logged[1];
+    EXPECT_NE(g_logged[2].find("handle != nullptr"), std::string::npos) << g_logged[2];
+    EXPECT_NE(g_logged[3].find("(-1.5 > 0)"), std::string::npos) << g_logged[3];
+    EXPECT_NE(g_logged[4].find("(18446744073709551615 < 1)"), std::string::npos) << g_logged[4];
+}
+
+TEST_F(Checks, ACallFromAWorkerThreadIsNamedOnceThroughTheQueue) {
+    EXPECT_TRUE(ApiFacing());
+    bool onWorker[3] = {true, true, true};
+    std::thread worker([&] {
+        onWorker[0] = ApiFacing();
+        onWorker[1] = ApiFacing();
+        onWorker[2] = OtherApiFacing();
+    });
+    worker.join();
+    EXPECT_FALSE(onWorker[0]);
+    EXPECT_FALSE(onWorker[1]);
+    EXPECT_FALSE(onWorker[2]);
+    // Nothing reached the simulator from the worker: the lines wait for its thread.
+    EXPECT_TRUE(g_logged.empty());
+    EXPECT_EQ(SIM_OffThreadCalls(), 0);
+    FlushQueuedLog();
+    ASSERT_EQ(g_logged.size(), 2u);
+    EXPECT_EQ(g_logged[0], "DURarUravud: ApiFacing ran off the simulator's thread");
+    EXPECT_EQ(g_logged[1], "DURarUravud: OtherApiFacing ran off the simulator's thread");
+
+    std::thread again([] { ApiFacing(); });
+    again.join();
+    FlushQueuedLog();
+    EXPECT_EQ(g_logged.size(), 2u);
+}
+
+TEST_F(Checks, ALogKindOutOfRangeIsNamedAndWritesNothing) {
+    LogLineLimited(LogKindCount, 1000, "never %d", 1);
+    LogLineLimited(-3, 1000, "never %d", 2);
+    ASSERT_EQ(g_logged.size(), 2u);
+    EXPECT_NE(g_logged[0].find("kind < (int)LogKindCount (4 < 4)"), std::string::npos) << g_logged[0];
+    EXPECT_NE(g_logged[1].find("kind >= 0 (-3 >= 0)"), std::string::npos) << g_logged[1];
+}
+
+}  // namespace
