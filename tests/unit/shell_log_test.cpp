@@ -12,27 +12,11 @@
 #include "common/sim_control.h"
 #include "shell/guard.h"
 #include "shell/log.h"
+#include "log_capture.h"
 
 namespace {
 
-std::vector<std::string> g_logged;
-
-void Sink(const char* line) {
-    std::string text = line;
-    if (text.rfind("log ", 0) == 0) g_logged.push_back(text.substr(4));
-}
-
-class SimulatorLog : public ::testing::Test {
-protected:
-    void SetUp() override {
-        SIM_Init(Sink);
-        SIM_Trace("log", 1);
-        RememberSimulatorThread();
-        FlushQueuedLog();
-        g_logged.clear();
-    }
-    void TearDown() override { SIM_Trace("log", 0); }
-};
+class SimulatorLog : public LogCapture {};
 
 TEST_F(SimulatorLog, BackgroundLinesWaitForTheSimulatorsThreadInOrder) {
     std::thread worker([] {
