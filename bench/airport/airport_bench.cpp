@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "airport/airport_data.h"
 #include "reference.h"
-#include "ui/airport_data.h"
 
 namespace {
 

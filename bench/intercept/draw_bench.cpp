@@ -9,12 +9,12 @@
 #include <cstring>
 
 #include "XPLMGraphics.h"
+#include "base/plugin_state.h"
 #include "bridge/intercept.h"
 #include "bridge/monitor.h"
 #include "common/sim_control.h"
-#include "hook/hook.h"
 #include "config/hotkeys.h"
-#include "shell/plugin.h"
+#include "hook/hook.h"
 
 namespace {
 

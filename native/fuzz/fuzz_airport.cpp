@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/airport_records.h"
+#include "airport/airport_records.h"
 
 namespace {
 

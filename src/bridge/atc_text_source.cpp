@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "base/guard.h"
+#include "base/locks.h"
+#include "base/plugin_state.h"
 #include "bridge/atc_text_match.h"
 #include "config/options.h"
-#include "shell/guard.h"
-#include "shell/locks.h"
-#include "shell/plugin.h"
+#include "simlink/ipc_server.h"
 
 std::atomic<int> AtcTextScanRunning{0};
 std::atomic<const char*> AtcTextSource{nullptr};
@@ -25,11 +26,11 @@ namespace {
 class ServerModule {
 public:
     ServerModule() {
-        std::string first = SimulatorPath(Is64BitProcess ? "\\Resources\\plugins\\XPUIPC\\64\\win.xpl"
-                                                         : "\\Resources\\plugins\\XPUIPC\\32\\win.xpl");
-        if (!first.empty() && GetModuleHandleExA(0, first.c_str(), &module_)) return;
-        std::string second = SimulatorPath("\\Resources\\plugins\\XPUIPC+\\win_x64\\XPUIPC+.xpl");
-        if (second.empty() || !GetModuleHandleExA(0, second.c_str(), &module_)) module_ = nullptr;
+        for (int place = 0; place < kIpcServerPlaces; ++place) {
+            std::string path = IpcServerPluginPath(place);
+            if (!path.empty() && GetModuleHandleExA(0, path.c_str(), &module_)) return;
+        }
+        module_ = nullptr;
     }
     ~ServerModule() {
         if (module_) FreeLibrary(module_);

@@ -4,15 +4,15 @@
 
 #include <cstring>
 
+#include "base/checks.h"
+#include "base/log.h"
+#include "base/plugin_state.h"
 #include "bridge/atc_text.h"
 #include "bridge/atc_text_layout.h"
 #include "bridge/monitor.h"
 #include "config/hotkeys.h"
 #include "config/options.h"
 #include "hook/hook.h"
-#include "shell/checks.h"
-#include "shell/log.h"
-#include "shell/plugin.h"
 
 namespace {
 

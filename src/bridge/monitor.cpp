@@ -2,20 +2,21 @@
 
 // The tick every four seconds and its timer: the ATC program's connection followed, the IPC
 // link healed, and the hints' option list kept up with the radios and the ground state.
+#include "airport/airport_data.h"
+#include "airport/radio_refresh.h"
+#include "base/guard.h"
+#include "base/locks.h"
+#include "base/log.h"
+#include "base/plugin_state.h"
 #include "bridge/atc_window.h"
+#include "bridge/option_list.h"
 #include "config/hotkeys.h"
 #include "config/options.h"
-#include "shell/guard.h"
-#include "shell/locks.h"
-#include "shell/log.h"
-#include "shell/plugin.h"
 #include "simlink/data_feed.h"
 #include "simlink/ipc_client.h"
-#include "ui/airport_data.h"
-#include "ui/hints_window.h"
+#include "simlink/ipc_server.h"
 
 HANDLE MonitorTimer = nullptr;
-std::atomic<int> LastCom1Frequency{0};
 std::atomic<int> OnGround{0};
 std::atomic<int> AtcAttached{0};
 std::atomic<int> NotConnectedNoticeShown{0};
@@ -23,8 +24,6 @@ std::atomic<int> NotConnectedNoticeShown{0};
 namespace {
 
 constexpr DWORD kCom1SettleMs = 2000;
-
-bool FrequencyTableHasEntry() { return FrequencyTable[0].Type != 0; }
 
 // The hints panel gathers the keys again after every tick that finds the program away, so the
 // import's notices (modal boxes) would come every four seconds: they are shown once while the

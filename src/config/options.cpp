@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/checks.h"
 #include "config/colour_text.h"
-#include "shell/checks.h"
 
 OptionRecord PluginOptions;
 

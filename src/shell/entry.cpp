@@ -6,24 +6,22 @@
 #include "XPLMDisplay.h"
 #include "XPLMMenus.h"
 #include "XPLMProcessing.h"
+#include "base/guard.h"
+#include "base/locks.h"
+#include "base/plugin_state.h"
 #include "bridge/atc_text.h"
 #include "bridge/intercept.h"
 #include "bridge/monitor.h"
 #include "config/atc_locate.h"
 #include "config/options.h"
-#include "shell/guard.h"
-#include "shell/locks.h"
-#include "shell/plugin.h"
+#include "shell/link.h"
 #include "shell/startup_checks.h"
 #include "simlink/data_feed.h"
+#include "ui/plugin_menu.h"
 #include "version.h"
 
-std::atomic<int> LinkActive{0};
-int Is64BitProcess = 0;
 int FirstFlightLoopDone = 0;
 int FirstFlightLoopPending = 0;
-XPLMMenuID PluginMenu = nullptr;
-int PluginMenuEntry = -1;
 
 namespace {
 

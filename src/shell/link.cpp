@@ -1,4 +1,6 @@
 // Starting and stopping the link, and the first flight loop after enabling.
+#include "shell/link.h"
+
 #include <climits>
 #include <cstring>
 #include <string>
@@ -8,26 +10,28 @@
 #include "XPLMMenus.h"
 #include "XPLMPlugin.h"
 #include "XPLMProcessing.h"
+#include "airport/radio_refresh.h"
+#include "base/guard.h"
+#include "base/locks.h"
+#include "base/plugin_state.h"
 #include "bridge/atc_text.h"
 #include "bridge/atc_window.h"
 #include "bridge/intercept.h"
 #include "bridge/monitor.h"
+#include "bridge/option_list.h"
 #include "config/hotkeys.h"
 #include "config/options.h"
-#include "shell/fs98_window.h"
-#include "shell/guard.h"
 #include "shell/message_window.h"
-#include "shell/plugin.h"
 #include "simlink/data_feed.h"
 #include "simlink/datarefs.h"
+#include "simlink/fs98_window.h"
 #include "simlink/ipc_client.h"
+#include "simlink/ipc_server.h"
 #include "ui/hints_window.h"
+#include "ui/plugin_menu.h"
 #include "ui/settings_window.h"
 
 namespace {
-
-constexpr int kSimulatorCode = 8;
-constexpr uint32_t kServerVersion = 0x49290000;
 
 struct CriticalSectionGuard {
     explicit CriticalSectionGuard(CRITICAL_SECTION* cs) : cs_(cs) { EnterCriticalSection(cs_); }
@@ -36,12 +40,12 @@ struct CriticalSectionGuard {
 };
 
 XPLMPluginID FindIpcServer() {
-    std::string first = SimulatorPath(Is64BitProcess ? "\\Resources\\plugins\\XPUIPC\\64\\win.xpl"
-                                                     : "\\Resources\\plugins\\XPUIPC\\32\\win.xpl");
-    XPLMPluginID id = first.empty() ? XPLM_NO_PLUGIN_ID : XPLMFindPluginByPath(first.c_str());
-    if (id != XPLM_NO_PLUGIN_ID) return id;
-    std::string second = SimulatorPath("\\Resources\\plugins\\XPUIPC+\\win_x64\\XPUIPC+.xpl");
-    return second.empty() ? XPLM_NO_PLUGIN_ID : XPLMFindPluginByPath(second.c_str());
+    for (int place = 0; place < kIpcServerPlaces; ++place) {
+        std::string path = IpcServerPluginPath(place);
+        XPLMPluginID id = path.empty() ? XPLM_NO_PLUGIN_ID : XPLMFindPluginByPath(path.c_str());
+        if (id != XPLM_NO_PLUGIN_ID) return id;
+    }
+    return XPLM_NO_PLUGIN_ID;
 }
 
 void StopSibling() {
@@ -68,15 +72,6 @@ void CreateHintsWindow() {
     }
 }
 
-// Reads a value of the server's identity; writes `wanted` when it differs. A failed read skips
-// the step.
-template <typename T>
-void EnsureIdentity(uint32_t offset, T wanted) {
-    T value = 0;
-    if (!IpcRead(offset, sizeof value, &value) || value == wanted) return;
-    IpcWrite(offset, sizeof wanted, &wanted);
-}
-
 void PrepareServer() {
     PrepareServerIdentity();
     ClearServerHotkeys();
@@ -96,31 +91,6 @@ void SaveWindowOptions() {
 }
 
 }  // namespace
-
-void PrepareServerIdentity() {
-    if ((IpcLink.simulatorCode & 0xFFFF) != kSimulatorCode) {
-        const uint16_t code = kSimulatorCode;
-        IpcWrite(IpcOffset::SimulatorCode, 2, &code);
-    }
-    EnsureIdentity<uint32_t>(IpcOffset::ServerVersion, kServerVersion);
-    EnsureIdentity<uint16_t>(IpcOffset::ClientVersion, kIdentityMarker);
-    EnsureIdentity<uint16_t>(IpcOffset::Identity04D6, kIdentityMarker);
-    EnsureIdentity<uint32_t>(IpcOffset::HotkeySlotCount, kHotkeySlotCount);
-}
-
-void ClearServerHotkeys() {
-    // The 56 writes go as one batch: the same stores as a write per slot, in one exchange
-    // instead of 56 (each a wait for the simulator's frame when sent from the timer thread).
-    const uint32_t zero = 0;
-    IpcSession session;
-    uint32_t result = 0;
-    int queued = 0;
-    for (int n = 0; n < kHotkeySlotCount; ++n)
-        if (IpcQueueWrite(HotkeySlotOffset(n), 4, &zero, &result)) ++queued;
-    // Rides along while the ATC program is away: its next open looks for the marker.
-    if (queued && IpcQueueIdentityMarker(&result)) ++queued;
-    if (queued) IpcProcess(&result);
-}
 
 void ScheduleFirstFlightLoop() {
     if (FirstFlightLoopPending) return;
@@ -158,7 +128,7 @@ float FirstFlightLoop(float, float, int, void*) {
         }
         if (!CreateMonitorTimer()) MessageBoxA(nullptr, "Couldn't create timer", "DURarURavud", MB_OK | MB_ICONWARNING);
         LastCom1Frequency = 0;
-        HANDLE thread = CreateThread(nullptr, 0, RefreshAirportRadios, &LastCom1Frequency, 0, nullptr);
+        HANDLE thread = CreateThread(nullptr, 0, RefreshRadiosAndOptions, &LastCom1Frequency, 0, nullptr);
         if (thread) CloseHandle(thread);
         return 0.0f;
     });

@@ -10,13 +10,14 @@
 #include "XPLMMenus.h"
 #include "XPLMUtilities.h"
 #include "XPWidgets.h"
+#include "base/com_scope.h"
+#include "base/guard.h"
 #include "bridge/atc_window.h"
 #include "config/atc_locate.h"
 #include "config/options.h"
-#include "shell/com_scope.h"
-#include "shell/guard.h"
-#include "shell/plugin.h"
+#include "shell/link.h"
 #include "ui/hints_window.h"
+#include "ui/plugin_menu.h"
 #include "ui/settings_window.h"
 
 namespace {

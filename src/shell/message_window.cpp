@@ -4,8 +4,8 @@
 
 #include "XPLMDisplay.h"
 #include "XPStandardWidgets.h"
+#include "base/guard.h"
 #include "config/options.h"
-#include "shell/guard.h"
 
 XPWidgetID MessageWindow = nullptr;
 int MessageWindowOpen = 0;

@@ -4,13 +4,13 @@
 #include <mmsystem.h>
 
 #include "XPLMDataAccess.h"
-#include "shell/checks.h"
-#include "shell/guard.h"
-#include "shell/log.h"
-#include "shell/plugin.h"
+#include "base/checks.h"
+#include "base/guard.h"
+#include "base/log.h"
+#include "base/plugin_state.h"
+#include "simlink/aircraft_position.h"
 #include "simlink/datarefs.h"
 #include "simlink/ipc_client.h"
-#include "ui/airport_data.h"
 
 std::atomic<int> SampledCom1{0};
 std::atomic<int> SampledOnGround{0};

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/checks.h"
-#include "shell/log.h"
+#include "base/checks.h"
+#include "base/log.h"
 
 DatarefHandles Datarefs;
 

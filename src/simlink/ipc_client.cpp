@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/fs98_window.h"
-#include "shell/log.h"
+#include "base/log.h"
+#include "simlink/fs98_window.h"
 #include "simlink/ipc_reply.h"
 
 IpcLinkState IpcLink;

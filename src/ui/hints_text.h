@@ -4,42 +4,10 @@
 // in hints_window.* and key_watcher.*.
 #include <cstdint>
 
+#include "airport/airport_records.h"
+#include "bridge/option_text.h"
 #include "config/hotkeys.h"
-#include "ui/airport_records.h"
-
-// ---- the option list
-constexpr int kOptionListSize = 700;
-constexpr int kOptionTextWidth = 25;  // every option text is padded to this with underscores
-
-// One whole list: entries "TEXT\tCS KEY*" one after the other, and their number.
-struct OptionList {
-    char text[kOptionListSize] = {};
-    int count = 0;
-};
-
-// What the list is chosen from.
-struct OptionInputs {
-    int com1 = 0;             // "sim/cockpit/radios/com1_freq_hz": 10 kHz units
-    bool onGround = false;
-    bool emergency = false;   // EmergencyMode
-    const FrequencyEntry* frequencies = nullptr;  // kFrequencyTableSize entries
-    const HotkeyEntry* hotkeys = nullptr;         // kAtcHotkeyCount entries
-    const char* hotkeyKeys = nullptr;             // kAtcHotkeyCount characters (0 allowed)
-};
-
-// The phase code: the Type of the first of the 16 entries whose Frequency equals COM1 in MHz
-// exactly; 5 on the ground and 10 in the air when none matches or its Type is 0.
-int PhaseCode(int com1, const FrequencyEntry* frequencies, bool onGround);
-// Appends "TEXT\t" [C][S] " " LABEL "*" and counts it; an entry that would not fit with its
-// terminator is left out.
-void AppendOption(OptionList& list, const char* text, int hotkeyIndex, const HotkeyEntry* hotkeys,
-                  const char* hotkeyKeys);
-// The whole list for the inputs (the caller clears EmergencyMode on the ground: a list chosen
-// on the ground is never the emergency list).
-OptionList ChooseOptionList(const OptionInputs& in);
-
-// The list counts as ready when its text is longer than 10 characters.
-bool OptionListReady(const char* text);
+#include "simlink/ipc_offsets.h"
 
 // ---- the frequency block
 constexpr int kFrequencyLineSize = 128;
@@ -61,8 +29,6 @@ int HintsBoxBottom(int top, bool showFrequencies, bool listReady, int optionCoun
 inline bool InHintsCloseBox(int x, int y, int left, int top) { return x > left + 210 && y > top - 10; }
 
 // ---- the key watcher
-constexpr int kHotkeySlotBytes = 4;
-constexpr int kHotkeySlotTotal = 56;
 // Does the key character pass the watcher's first filter: one of HotkeyKeys, searched as a
 // NUL-terminated string (a hotkey without a key ends it)? Key character 0 never passes.
 bool IsWatchedKey(uint8_t keyChar, const char* hotkeyKeys);

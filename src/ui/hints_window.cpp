@@ -5,19 +5,17 @@
 #include "XPLMDataAccess.h"
 #include "XPLMGraphics.h"
 #include "XPLMMenus.h"
+#include "airport/airport_data.h"
+#include "airport/radio_refresh.h"
+#include "base/guard.h"
+#include "base/plugin_state.h"
 #include "bridge/monitor.h"
 #include "config/options.h"
-#include "shell/guard.h"
-#include "shell/plugin.h"
 #include "simlink/data_feed.h"
 #include "simlink/datarefs.h"
-#include "ui/airport_data.h"
+#include "ui/plugin_menu.h"
 
 XPLMWindowID HintsWindow = nullptr;
-char OptionListText[kOptionListSize] = "";
-int OptionCount = 0;
-std::atomic<int> EmergencyMode{0};
-SRWLOCK OptionListLock = SRWLOCK_INIT;
 
 namespace {
 
@@ -42,7 +40,7 @@ void Draw(const float colour[3], int x, int y, const char* text) {
 }
 
 DWORD WINAPI PanelRadioRefresh(LPVOID) {
-    RefreshAirportRadios(&LastCom1Frequency);  // guarded itself
+    RefreshRadiosAndOptions(&LastCom1Frequency);
     g_panelRefreshEnded = timeGetTime();
     g_panelRefreshRunning = 0;
     return 0;
@@ -82,51 +80,6 @@ void DrawFrequencies(const FrequencyEntry* table, int x, int y) {
 }
 
 }  // namespace
-
-void ClearOptionList() {
-    AcquireSRWLockExclusive(&OptionListLock);
-    memset(OptionListText, 0, sizeof OptionListText);
-    OptionCount = 0;
-    ReleaseSRWLockExclusive(&OptionListLock);
-}
-
-void PublishOptionList(const OptionList& list) {
-    AcquireSRWLockExclusive(&OptionListLock);
-    memcpy(OptionListText, list.text, sizeof OptionListText);
-    OptionListText[kOptionListSize - 1] = 0;
-    OptionCount = list.count;
-    ReleaseSRWLockExclusive(&OptionListLock);
-}
-
-OptionList CurrentOptionList() {
-    OptionList list;
-    AcquireSRWLockShared(&OptionListLock);
-    memcpy(list.text, OptionListText, sizeof list.text);
-    list.count = OptionCount;
-    ReleaseSRWLockShared(&OptionListLock);
-    list.text[kOptionListSize - 1] = 0;
-    return list;
-}
-
-void BuildOptionList() {
-    FrequencyEntry table[kFrequencyTableSize];
-    CopyFrequencyTable(table);
-    OptionInputs in;
-    if (OnSimulatorThread() && Datarefs.com1 && Datarefs.onGround) {
-        in.com1 = (int)ReadDataref(Datarefs.com1);
-        in.onGround = ReadDataref(Datarefs.onGround) > 0;
-    } else {
-        in.com1 = SampledCom1.load();
-        in.onGround = SampledOnGround.load() != 0;
-    }
-    if (in.onGround) EmergencyMode = 0;
-    in.emergency = EmergencyMode.load() != 0;
-    in.frequencies = table;
-    const AtcKeys keys = CurrentAtcKeys();
-    in.hotkeys = keys.table;
-    in.hotkeyKeys = keys.keys;
-    PublishOptionList(ChooseOptionList(in));
-}
 
 void ShowKeyboardHintsCheckMark() {
     if (PluginMenu)

@@ -2,12 +2,12 @@
 
 #include <cstring>
 
+#include "airport/airport_data.h"
+#include "base/guard.h"
+#include "base/plugin_state.h"
 #include "config/hotkeys.h"
 #include "config/key_chars.h"
-#include "shell/guard.h"
-#include "shell/plugin.h"
 #include "simlink/ipc_client.h"
-#include "ui/airport_data.h"
 #include "ui/hints_window.h"
 
 std::atomic<int> LastKeyPressExchanges{0};
@@ -38,11 +38,11 @@ void NoteMatchedHotkey(uint8_t keyChar) {
     const int emergencyKey = CurrentAtcKeys().emergencyKey;
     if (emergencyKey == 0 || keyChar != (uint8_t)emergencyKey) return;
     EmergencyMode = 1;
-    if (FrequencyTable[0].Type != 0) BuildOptionList();
+    if (FrequencyTableHasEntry()) BuildOptionList();
 }
 
 int ReportHotkeyPress(uint8_t keyChar, int flags) {
-    uint8_t slots[kHotkeySlotTotal * kHotkeySlotBytes] = {};
+    uint8_t slots[kHotkeySlotCount * kHotkeySlotBytes] = {};
     {
         IpcSession session;
         uint32_t result;

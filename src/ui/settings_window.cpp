@@ -10,10 +10,10 @@
 #include "XPLMDataAccess.h"
 #include "XPLMDisplay.h"
 #include "XPStandardWidgets.h"
+#include "base/com_scope.h"
+#include "base/guard.h"
 #include "bridge/atc_text.h"
 #include "config/options.h"
-#include "shell/com_scope.h"
-#include "shell/guard.h"
 #include "simlink/datarefs.h"
 
 XPWidgetID SettingsWindow = nullptr;

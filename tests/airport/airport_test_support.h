@@ -6,8 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include "airport/airport_records.h"
 #include "config/options.h"
-#include "ui/airport_records.h"
 
 // The plug-in folder under the test program's own "simulator folder", ending in a backslash.
 inline std::string PluginFolder() { return SimulatorFolder() + "\\Resources\\Plugins\\DURarUravud\\"; }

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "airport/airport_data.h"
 #include "airport_test_support.h"
 #include "reference.h"
-#include "ui/airport_data.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "reference.h"
 #include "XPLMDataAccess.h"
+#include "airport/airport_data.h"
 #include "airport_test_support.h"
 #include "common/sim_control.h"
 #include "import_patch.h"
+#include "reference.h"
 #include "simlink/datarefs.h"
-#include "ui/airport_data.h"
 
 namespace {
 

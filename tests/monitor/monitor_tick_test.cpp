@@ -11,17 +11,18 @@
 #include <thread>
 
 #include "XPLMDataAccess.h"
+#include "airport/airport_data.h"
+#include "airport/radio_refresh.h"
+#include "base/locks.h"
+#include "base/log.h"
+#include "base/plugin_state.h"
 #include "bridge/monitor.h"
 #include "common/sim_control.h"
 #include "config/options.h"
 #include "config_test_support.h"
 #include "import_patch.h"
-#include "shell/locks.h"
-#include "shell/log.h"
-#include "shell/plugin.h"
 #include "simlink/data_feed.h"
 #include "simlink/datarefs.h"
-#include "ui/airport_data.h"
 
 namespace {
 

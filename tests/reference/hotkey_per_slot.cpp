@@ -10,7 +10,7 @@ int ReportHotkeyPressPerSlot(uint8_t keyChar, int flags) {
     int exchanges = 0;
     int slot = -1;
     uint8_t bytes[kHotkeySlotBytes] = {};
-    for (int n = 0; n < kHotkeySlotTotal && slot < 0; ++n) {
+    for (int n = 0; n < kHotkeySlotCount && slot < 0; ++n) {
         uint8_t read[kHotkeySlotBytes] = {};
         IpcSession session;
         uint32_t result;

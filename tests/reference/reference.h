@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ui/airport_records.h"
+#include "airport/airport_records.h"
 
 // The ATC text scan's answer (ScanForAtcText) by one 128-byte ReadProcessMemory per address
 // whose window is readable.

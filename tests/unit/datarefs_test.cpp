@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "XPLMDataAccess.h"
+#include "airport/airport_data.h"
+#include "base/log.h"
 #include "common/sim_control.h"
-#include "shell/log.h"
 #include "simlink/data_feed.h"
 #include "simlink/datarefs.h"
-#include "ui/airport_data.h"
 
 namespace {
 

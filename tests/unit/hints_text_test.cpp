@@ -421,7 +421,7 @@ TEST(KeyWatcher, ModifierRules) {
 }
 
 TEST(KeyWatcher, FirstMatchingSlotWinsAndPressValue) {
-    uint8_t slots[kHotkeySlotTotal * 4] = {};
+    uint8_t slots[kHotkeySlotCount * 4] = {};
     auto set = [&](int n, uint8_t key, uint8_t mods) {
         slots[4 * n] = key;
         slots[4 * n + 1] = mods;

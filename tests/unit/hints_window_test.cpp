@@ -9,23 +9,25 @@
 #include <thread>
 #include <vector>
 
-#include "reference.h"
 #include "XPLMDataAccess.h"
 #include "XPLMDefs.h"
 #include "XPLMDisplay.h"
 #include "XPLMMenus.h"
+#include "airport/airport_data.h"
+#include "airport/radio_refresh.h"
+#include "base/log.h"
+#include "base/plugin_state.h"
 #include "bridge/monitor.h"
 #include "common/sim_control.h"
 #include "config/options.h"
 #include "fake_server.h"
-#include "shell/log.h"
-#include "shell/plugin.h"
+#include "reference.h"
 #include "simlink/data_feed.h"
 #include "simlink/datarefs.h"
 #include "simlink/ipc_client.h"
-#include "ui/airport_data.h"
 #include "ui/hints_window.h"
 #include "ui/key_watcher.h"
+#include "ui/plugin_menu.h"
 
 namespace {
 

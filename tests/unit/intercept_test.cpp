@@ -8,6 +8,7 @@
 
 #include "XPLMDisplay.h"
 #include "XPLMGraphics.h"
+#include "base/plugin_state.h"
 #include "bridge/atc_text.h"
 #include "bridge/atc_text_layout.h"
 #include "bridge/intercept.h"
@@ -15,7 +16,6 @@
 #include "common/sim_control.h"
 #include "config/hotkeys.h"
 #include "config/options.h"
-#include "shell/plugin.h"
 
 namespace {
 

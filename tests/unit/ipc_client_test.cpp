@@ -6,8 +6,8 @@
 #include <cstring>
 #include <thread>
 
-#include "shell/fs98_window.h"
-#include "shell/log.h"
+#include "base/log.h"
+#include "simlink/fs98_window.h"
 #include "simlink/ipc_client.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/log.h"
 #include "common/sim_control.h"
-#include "shell/log.h"
 
 inline std::vector<std::string> g_logged;
 

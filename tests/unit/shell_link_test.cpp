@@ -8,16 +8,17 @@
 #include <vector>
 
 #include "XPLMDisplay.h"
+#include "base/locks.h"
+#include "base/log.h"
+#include "base/plugin_state.h"
 #include "bridge/atc_text.h"
 #include "bridge/intercept.h"
 #include "common/sim_control.h"
 #include "config/hotkeys.h"
 #include "config/options.h"
 #include "config_test_support.h"
-#include "shell/locks.h"
-#include "shell/log.h"
+#include "shell/link.h"
 #include "shell/message_window.h"
-#include "shell/plugin.h"
 
 extern "C" void XPluginDisable(void);
 

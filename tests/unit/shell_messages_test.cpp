@@ -5,7 +5,7 @@
 #include "bridge/atc_text.h"
 #include "common/sim_control.h"
 #include "config/options.h"
-#include "shell/plugin.h"
+#include "shell/link.h"
 
 extern "C" void XPluginReceiveMessage(XPLMPluginID from, int message, void* param);
 

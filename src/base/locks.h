@@ -7,6 +7,12 @@
 // waits for the last guard to go.
 #include <windows.h>
 
+// The three critical sections, alive from the end of XPluginStart to XPluginStop: link start
+// and stop, the nearest-airport radio look-up, and the monitor's tick.
+extern CRITICAL_SECTION StartLinkLock;
+extern CRITICAL_SECTION RadioLookupLock;
+extern CRITICAL_SECTION MonitorTimerLock;
+
 void CreatePluginLocks();
 // Waits up to timeoutMs for background work to end; deletes the locks when it did and gives
 // true. When work is still running the locks are left in place (never deleted under a user).

@@ -5,11 +5,8 @@
 #include <cstddef>
 #include <cstring>
 
-// Latitude and longitude in radians, north and east positive.
-struct GeoPosition {
-    double Latitude = 0;
-    double Longitude = 0;
-};
+#include "simlink/aircraft_position.h"
+
 
 struct FrequencyEntry {
     float Frequency;  // MHz; 0 ends the list
@@ -34,7 +31,6 @@ enum FrequencyType : int {
 // "ATIS" ... "AWOS" for the codes 1-12, null for any other.
 const char* FrequencyTypeLabel(int type);
 
-constexpr double kDegreesPerRadian = 57.29577951308232;
 // Longest line of each file, without its line end.
 constexpr size_t kAirportLineLimit = 511;
 constexpr size_t kRadioLineLimit = 63;

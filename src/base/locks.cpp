@@ -1,6 +1,4 @@
-#include "shell/locks.h"
-
-#include "shell/plugin.h"
+#include "base/locks.h"
 
 CRITICAL_SECTION StartLinkLock;
 CRITICAL_SECTION RadioLookupLock;

@@ -1,4 +1,4 @@
-#include "shell/log.h"
+#include "base/log.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "XPLMUtilities.h"
-#include "shell/checks.h"
+#include "base/checks.h"
 
 namespace {
 

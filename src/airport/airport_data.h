@@ -3,20 +3,15 @@
 // look-ups on them: the airport nearest to the aircraft, and that airport's frequencies.
 #include <string>
 
-#include "ui/airport_records.h"
+#include "airport/airport_records.h"
 
 // The nearest airport's frequencies, filled from entry 0; the first entry with Frequency 0 ends
 // the list. Written by LoadAirportFrequencies on the radio refresh thread.
 extern FrequencyEntry FrequencyTable[kFrequencyTableSize];
 // A consistent copy of FrequencyTable: LoadAirportFrequencies writes a table under the same lock.
 void CopyFrequencyTable(FrequencyEntry out[kFrequencyTableSize]);
-
-// On the simulator's thread: keeps the aircraft's position from the position datarefs for
-// GetAircraftPosition, which runs on other threads. Does nothing while the handles are unknown.
-void SampleAircraftPosition();
-// The last sampled position in radians (0, 0 before the first sample). Gives 1; 0 only for a
-// null out.
-int GetAircraftPosition(GeoPosition* position);
+// Does the table hold the frequencies of an airport (its first entry has a type)?
+inline bool FrequencyTableHasEntry() { return FrequencyTable[0].Type != 0; }
 
 // Nearest airport to the aircraft within 200 nm: 1 and its ident (the line's first four
 // characters) in identOut (at least 6 characters); 0 with "?" when none, 0 with identOut

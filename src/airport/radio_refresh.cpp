@@ -1,30 +1,26 @@
-// The nearest airport's radios, looked up again when COM1 changes and every four minutes.
-#include "bridge/monitor.h"
+#include "airport/radio_refresh.h"
 
 #include <mmsystem.h>
 
 #include <cstring>
 
-#include "shell/guard.h"
-#include "shell/locks.h"
-#include "shell/plugin.h"
-#include "ui/airport_data.h"
-#include "ui/hints_window.h"
+#include "airport/airport_data.h"
+#include "base/guard.h"
+#include "base/locks.h"
 
 char LastAirportIdent[6] = "";
+std::atomic<int> LastCom1Frequency{0};
 
 namespace {
 
 DWORD LastRadioRefreshTime = 0;
 constexpr DWORD kRadioRefreshMs = 240000;
 
-bool FrequencyTableHasEntry() { return FrequencyTable[0].Type != 0; }
-
-void RefreshRadiosOnce(LPVOID frequency) {
+bool RefreshRadiosOnce(LPVOID frequency) {
     BackgroundWork work;
-    if (!work.Admitted()) return;
+    if (!work.Admitted()) return false;
     TriedLock lock(&RadioLookupLock);
-    if (!lock.Held()) return;
+    if (!lock.Held()) return false;
     int k = *static_cast<std::atomic<int>*>(frequency) & 0xFFFF;
     DWORD now = timeGetTime();
     if (now > LastRadioRefreshTime + kRadioRefreshMs || k == 0) {
@@ -36,15 +32,15 @@ void RefreshRadiosOnce(LPVOID frequency) {
             memset(LastAirportIdent, 0, sizeof LastAirportIdent);
             memcpy(LastAirportIdent, ident, strnlen(ident, sizeof LastAirportIdent - 1));
         }
-        if (FrequencyTableHasEntry()) BuildOptionList();
+        return FrequencyTableHasEntry();
     }
+    return false;
 }
 
 }  // namespace
 
 DWORD WINAPI RefreshAirportRadios(LPVOID frequency) {
     return GuardedWorker("RefreshAirportRadios", (DWORD)0, [frequency] {
-        RefreshRadiosOnce(frequency);
-        return (DWORD)0;
+        return RefreshRadiosOnce(frequency) ? (DWORD)1 : (DWORD)0;
     });
 }

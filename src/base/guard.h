@@ -2,7 +2,7 @@
 // Nothing may be thrown across a simulator callback: callbacks run their body through Guarded.
 #include <exception>
 
-#include "shell/log.h"
+#include "base/log.h"
 
 template <typename Result, typename Body>
 Result Guarded(const char* where, Result fallback, Body body) noexcept {

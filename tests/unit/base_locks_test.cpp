@@ -4,8 +4,7 @@
 #include <atomic>
 #include <thread>
 
-#include "shell/locks.h"
-#include "shell/plugin.h"
+#include "base/locks.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/airport_records.h"
+#include "airport/airport_records.h"
 
 #include <cfloat>
 #include <cmath>

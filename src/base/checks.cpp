@@ -1,9 +1,9 @@
-#include "shell/checks.h"
+#include "base/checks.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "shell/log.h"
+#include "base/log.h"
 
 bool CheckSimulatorThread(const char* function, std::atomic<bool>& logged) {
     // Before the plug-in starts the simulator's thread is not known yet: nothing to compare with.

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/checks.h"
+#include "base/log.h"
 #include "common/sim_control.h"
-#include "shell/checks.h"
-#include "shell/log.h"
 #include "log_capture.h"
 
 namespace {
@@ -28,7 +28,7 @@ TEST_F(Checks, AFailedCheckLogsItsPlaceAndValuesOncePerSite) {
     EXPECT_FALSE(InRange(7, 4));
     EXPECT_FALSE(InRange(9, 4));  // the same place again: no second line
     ASSERT_EQ(g_logged.size(), 1u);
-    EXPECT_EQ(g_logged[0].rfind("DURarUravud: check failed at shell_checks_test.cpp:", 0), 0u) << g_logged[0];
+    EXPECT_EQ(g_logged[0].rfind("DURarUravud: check failed at base_checks_test.cpp:", 0), 0u) << g_logged[0];
     EXPECT_NE(g_logged[0].find(": index < (int)size (7 < 4)"), std::string::npos) << g_logged[0];
 
     // Another place has its own line; operands are evaluated once; pointers and doubles are shown.

@@ -1,4 +1,4 @@
-#include "shell/fs98_window.h"
+#include "simlink/fs98_window.h"
 
 HWND Fs98MainWindow = nullptr;
 

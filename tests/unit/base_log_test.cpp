@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/guard.h"
+#include "base/log.h"
 #include "common/sim_control.h"
-#include "shell/guard.h"
-#include "shell/log.h"
 #include "log_capture.h"
 
 namespace {

@@ -1,0 +1,16 @@
+#pragma once
+// The nearest airport's radios, looked up again when COM1 changes and every four minutes, and
+// the bookkeeping of the last look-up.
+#include <windows.h>
+
+#include <atomic>
+
+// The COM1 frequency (10 kHz units) the radios were last looked up for; 0 asks for a look-up.
+extern std::atomic<int> LastCom1Frequency;
+// The ident whose frequencies FrequencyTable holds ("" before the first).
+extern char LastAirportIdent[6];
+
+// The argument is the address of a COM1 frequency (LastCom1Frequency). One look-up at a time
+// (a second caller returns at once). Gives 1 when a look-up ran and the table has frequencies:
+// the caller then rebuilds the option list.
+DWORD WINAPI RefreshAirportRadios(LPVOID lastCom1Frequency);

@@ -1,0 +1,67 @@
+#include "bridge/option_list.h"
+
+#include <cstring>
+
+#include "airport/airport_data.h"
+#include "airport/radio_refresh.h"
+#include "base/log.h"
+#include "base/plugin_state.h"
+#include "config/hotkeys.h"
+#include "simlink/data_feed.h"
+#include "simlink/datarefs.h"
+
+char OptionListText[kOptionListSize] = "";
+int OptionCount = 0;
+std::atomic<int> EmergencyMode{0};
+SRWLOCK OptionListLock = SRWLOCK_INIT;
+
+void ClearOptionList() {
+    AcquireSRWLockExclusive(&OptionListLock);
+    memset(OptionListText, 0, sizeof OptionListText);
+    OptionCount = 0;
+    ReleaseSRWLockExclusive(&OptionListLock);
+}
+
+void PublishOptionList(const OptionList& list) {
+    AcquireSRWLockExclusive(&OptionListLock);
+    memcpy(OptionListText, list.text, sizeof OptionListText);
+    OptionListText[kOptionListSize - 1] = 0;
+    OptionCount = list.count;
+    ReleaseSRWLockExclusive(&OptionListLock);
+}
+
+OptionList CurrentOptionList() {
+    OptionList list;
+    AcquireSRWLockShared(&OptionListLock);
+    memcpy(list.text, OptionListText, sizeof list.text);
+    list.count = OptionCount;
+    ReleaseSRWLockShared(&OptionListLock);
+    list.text[kOptionListSize - 1] = 0;
+    return list;
+}
+
+void BuildOptionList() {
+    FrequencyEntry table[kFrequencyTableSize];
+    CopyFrequencyTable(table);
+    OptionInputs in;
+    if (OnSimulatorThread() && Datarefs.com1 && Datarefs.onGround) {
+        in.com1 = (int)ReadDataref(Datarefs.com1);
+        in.onGround = ReadDataref(Datarefs.onGround) > 0;
+    } else {
+        in.com1 = SampledCom1.load();
+        in.onGround = SampledOnGround.load() != 0;
+    }
+    if (in.onGround) EmergencyMode = 0;
+    in.emergency = EmergencyMode.load() != 0;
+    in.frequencies = table;
+    const AtcKeys keys = CurrentAtcKeys();
+    in.hotkeys = keys.table;
+    in.hotkeyKeys = keys.keys;
+    PublishOptionList(ChooseOptionList(in));
+}
+
+DWORD WINAPI RefreshRadiosAndOptions(LPVOID lastCom1Frequency) {
+    if (!RefreshAirportRadios(lastCom1Frequency)) return 0;
+    BuildOptionList();
+    return 1;
+}

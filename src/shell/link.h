@@ -1,0 +1,32 @@
+#pragma once
+// Link start and stop, the first flight loop that starts the link by itself, and the messages
+// other plug-ins send us.
+#include <windows.h>
+
+// Messages other plug-ins send us (and we send the sibling plug-in).
+enum : int {
+    MsgHideAtcText = 0x1111111,
+    MsgShowAtcText = 0x1111112,
+    MsgPlaceAtcText = 0x1111113,
+    MsgStopLink = 0x1111114
+};
+
+// The first flight loop has run since the plug-in was last enabled.
+extern int FirstFlightLoopDone;
+// The first flight loop is registered and has not run yet.
+extern int FirstFlightLoopPending;
+
+// Link start and stop, and the first flight loop.
+bool StartLink();
+bool StopLink();
+float FirstFlightLoop(float sinceLastCall, float sinceLastFlightLoop, int counter, void* refcon);
+// Registers the first flight loop to run 8 s from now, unless it is already waiting.
+void ScheduleFirstFlightLoop();
+void CancelFirstFlightLoop();
+
+// The plug-in menu's handler; item reference = item number.
+void MenuHandler(void* menuRef, void* itemRef);
+
+// Menu states after the link was started or stopped from the menu, auto-start or a message.
+void MenuAfterLinkStarted();
+void MenuAfterLinkStopped();

@@ -1,0 +1,54 @@
+#include "simlink/ipc_server.h"
+
+#include "base/plugin_state.h"
+#include "config/options.h"
+#include "simlink/ipc_client.h"
+
+namespace {
+
+constexpr int kSimulatorCode = 8;
+constexpr uint32_t kServerVersion = 0x49290000;
+
+// Reads a value of the server's identity; writes `wanted` when it differs. A failed read skips
+// the step.
+template <typename T>
+void EnsureIdentity(uint32_t offset, T wanted) {
+    T value = 0;
+    if (!IpcRead(offset, sizeof value, &value) || value == wanted) return;
+    IpcWrite(offset, sizeof wanted, &wanted);
+}
+
+}  // namespace
+
+std::string IpcServerPluginPath(int place) {
+    if (place == 0)
+        return SimulatorPath(Is64BitProcess ? "\\Resources\\plugins\\XPUIPC\\64\\win.xpl"
+                                            : "\\Resources\\plugins\\XPUIPC\\32\\win.xpl");
+    if (place == 1) return SimulatorPath("\\Resources\\plugins\\XPUIPC+\\win_x64\\XPUIPC+.xpl");
+    return std::string();
+}
+
+void PrepareServerIdentity() {
+    if ((IpcLink.simulatorCode & 0xFFFF) != kSimulatorCode) {
+        const uint16_t code = kSimulatorCode;
+        IpcWrite(IpcOffset::SimulatorCode, 2, &code);
+    }
+    EnsureIdentity<uint32_t>(IpcOffset::ServerVersion, kServerVersion);
+    EnsureIdentity<uint16_t>(IpcOffset::ClientVersion, kIdentityMarker);
+    EnsureIdentity<uint16_t>(IpcOffset::Identity04D6, kIdentityMarker);
+    EnsureIdentity<uint32_t>(IpcOffset::HotkeySlotCount, kHotkeySlotCount);
+}
+
+void ClearServerHotkeys() {
+    // The 56 writes go as one batch: the same stores as a write per slot, in one exchange
+    // instead of 56 (each a wait for the simulator's frame when sent from the timer thread).
+    const uint32_t zero = 0;
+    IpcSession session;
+    uint32_t result = 0;
+    int queued = 0;
+    for (int n = 0; n < kHotkeySlotCount; ++n)
+        if (IpcQueueWrite(HotkeySlotOffset(n), 4, &zero, &result)) ++queued;
+    // Rides along while the ATC program is away: its next open looks for the marker.
+    if (queued && IpcQueueIdentityMarker(&result)) ++queued;
+    if (queued) IpcProcess(&result);
+}

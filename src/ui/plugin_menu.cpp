@@ -1,0 +1,4 @@
+#include "ui/plugin_menu.h"
+
+XPLMMenuID PluginMenu = nullptr;
+int PluginMenuEntry = -1;
