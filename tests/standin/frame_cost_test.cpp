@@ -41,18 +41,22 @@ TEST(FrameCost, CountsAPluginsMainThreadTimePerFrame) {
     SIM_FrameCost(1);
 
     // Frame 1: 2 ms of the plug-in's own, and 1 ms in code of no plug-in that it called, which
-    // counts for the plug-in too.
+    // counts for the plug-in too. On a loaded machine the section may take longer than 3 ms by
+    // the wall clock; the count may then be higher, but never more than the section took.
+    const auto sectionStart = std::chrono::steady_clock::now();
     SIM_CostBegin(probeCode, "widget");
     Busy(2000);
     SIM_CostBegin(hostCode, "library");
     Busy(1000);
     SIM_CostEnd();
     SIM_CostEnd();
+    const double sectionUs =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - sectionStart).count();
     SIM_RunFrames(1);
-    // The same from another thread counts nothing.
+    // The same from another thread counts nothing: 20 ms there would show at once.
     std::thread worker([&] {
         SIM_CostBegin(probeCode, "widget");
-        Busy(3000);
+        Busy(20000);
         SIM_CostEnd();
     });
     worker.join();
@@ -61,7 +65,7 @@ TEST(FrameCost, CountsAPluginsMainThreadTimePerFrame) {
     std::string text = Describe();
     EXPECT_EQ(Figure(text, " frames "), 100) << text;
     EXPECT_GE(Figure(text, " max_us "), 3000) << text;
-    EXPECT_LT(Figure(text, " max_us "), 3000 + 2500) << text;  // no time of the worker's
+    EXPECT_LE(Figure(text, " max_us "), sectionUs + 1) << text;  // no time of the worker's
     EXPECT_LT(Figure(text, " p50_us "), 50) << text;           // idle frames count as nothing
     EXPECT_NE(text.find("worst frame 1: widget"), std::string::npos) << text;
     EXPECT_NE(text.find("frames over 100 us: 1, over 1 ms: 1"), std::string::npos) << text;
