@@ -71,7 +71,7 @@ protected:
         SIM_Init(nullptr);
         RememberSimulatorThread();
         if (!PluginLocksAlive()) CreatePluginLocks();
-        PluginOptions = OptionRecord();
+        ResetOptions();
         PluginOptions.BoostQVEProcessPriority = 0;
         PluginOptions.EnableKeyboardHints = 1;
         SIM_SetDataref("sim/flightmodel/position/latitude", xplmType_Double, 0);
@@ -86,16 +86,20 @@ protected:
         button = Make("ThunderRT6CommandButton", "&Disconnect  from FS", form, DefWindowProcA);
         g_closes = 0;
         g_boxes = 0;
-        LinkActive = 0;
-        AtcAttached = 0;
-        AtcTextSource = nullptr;
-        AtcTextScanRunning = 0;
-        memset(LastAirportIdent, 0, sizeof LastAirportIdent);
-        memset(FrequencyTable, 0, sizeof(FrequencyEntry) * kFrequencyTableSize);
+        ResetPluginState();
+        ResetMonitorState();
+        ResetRadioRefreshState();
+        ResetFrequencyTable();
     }
     void TearDown() override {
         DestroyWindow(form);
-        LinkActive = 0;
+        ResetPluginState();
+    }
+
+    static std::string AirportIdent() {
+        char ident[6];
+        CopyLastAirportIdent(ident);
+        return ident;
     }
 
     // As the timer pool runs it: on a thread of its own.
@@ -139,20 +143,20 @@ TEST_F(Monitor, RadiosAreReloadedOnlyForAnotherAirportAndNotTwiceWithin240Second
     Aircraft(50.04, 8.57);
     LastCom1Frequency = 0;
     RefreshAirportRadios(&LastCom1Frequency);
-    EXPECT_STREQ(LastAirportIdent, "EDDF");
+    EXPECT_EQ(AirportIdent(), "EDDF");
     EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 118.025f);
     EXPECT_FLOAT_EQ(FrequencyTable[1].Frequency, 119.9f);
 
     // Same airport found again: the table is not read again (the mark stays).
     FrequencyTable[0].Frequency = 999.0f;
     RefreshAirportRadios(&LastCom1Frequency);
-    EXPECT_STREQ(LastAirportIdent, "EDDF");
+    EXPECT_EQ(AirportIdent(), "EDDF");
     EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 999.0f);
 
     // Another airport: reloaded.
     Aircraft(48.36, 11.78);
     RefreshAirportRadios(&LastCom1Frequency);
-    EXPECT_STREQ(LastAirportIdent, "EDDM");
+    EXPECT_EQ(AirportIdent(), "EDDM");
     EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 118.7f);
     EXPECT_FLOAT_EQ(FrequencyTable[1].Frequency, 0.0f);
 
@@ -160,7 +164,7 @@ TEST_F(Monitor, RadiosAreReloadedOnlyForAnotherAirportAndNotTwiceWithin240Second
     Aircraft(48.69, 9.22);
     LastCom1Frequency = 12180;
     RefreshAirportRadios(&LastCom1Frequency);
-    EXPECT_STREQ(LastAirportIdent, "EDDM");
+    EXPECT_EQ(AirportIdent(), "EDDM");
     EXPECT_EQ(g_boxes, 0);
 }
 
@@ -168,7 +172,7 @@ TEST_F(Monitor, Com1IsTakenOnlyWhenItStaysTheSameForTwoSeconds) {
     Aircraft(50.04, 8.57);
     LastCom1Frequency = 0;
     RefreshAirportRadios(&LastCom1Frequency);  // just identified: the 240 s start now
-    ASSERT_STREQ(LastAirportIdent, "EDDF");
+    ASSERT_EQ(AirportIdent(), "EDDF");
     Aircraft(48.69, 9.22);
 
     LinkActive = 1;
@@ -188,7 +192,7 @@ TEST_F(Monitor, Com1IsTakenOnlyWhenItStaysTheSameForTwoSeconds) {
     // identification leaves the airport as it was.
     Tick();
     EXPECT_EQ(LastCom1Frequency, 12190);
-    EXPECT_STREQ(LastAirportIdent, "EDDF");
+    EXPECT_EQ(AirportIdent(), "EDDF");
     EXPECT_EQ(g_closes, 0);
     EXPECT_EQ(g_boxes, 0);
 }
@@ -227,9 +231,9 @@ TEST_F(Monitor, AnExceptionInATickOrARadioRefreshEndsOnlyThatRun) {
     CloseHandle(thread);
     PatchOwnImport("winmm.dll", "timeGetTime", realClock);
     EXPECT_EQ(code, 0u);
-    EXPECT_STREQ(LastAirportIdent, "");
+    EXPECT_EQ(AirportIdent(), "");
     RefreshAirportRadios(&LastCom1Frequency);  // the radio lock was left: this one runs
-    EXPECT_STREQ(LastAirportIdent, "EDDF");
+    EXPECT_EQ(AirportIdent(), "EDDF");
 }
 
 }  // namespace

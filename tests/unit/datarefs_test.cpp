@@ -21,11 +21,11 @@ protected:
     void SetUp() override {
         SIM_Init(nullptr);
         RememberSimulatorThread();
-        Datarefs = DatarefHandles();
+        ResetDatarefs();
     }
     void TearDown() override {
         EXPECT_EQ(SIM_Misuses(), 0) << SIM_FirstMisuse();
-        Datarefs = DatarefHandles();
+        ResetDatarefs();
     }
     static double Value(const char* name) {
         double value = -1;

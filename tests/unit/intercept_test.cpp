@@ -38,12 +38,12 @@ protected:
     void SetUp() override {
         SIM_Init(nullptr);
         SIM_SetScreenSize(1920, 1080);
-        PluginOptions = OptionRecord();
-        AtcTextWindow = nullptr;
-        AtcTextWindowFound = 0;
-        HideAtcText = 0;
-        AtcTextSource = nullptr;
-        strcpy(RouteText, "EDDF to EDDM");
+        ResetOptions();
+        ResetAtcTextState();
+        ResetAtcTextSource();
+        AtcKeys keys;
+        strcpy(keys.route, "EDDF to EDDM");
+        PublishAtcKeys(keys);
         memset(source, 0, sizeof source);
         ASSERT_TRUE(InstallHooks());
         LinkActive = 1;
@@ -51,12 +51,12 @@ protected:
         drawer = XPLMCreateWindow(50, 600, 400, 400, 1, DrawTexts, nullptr, nullptr, nullptr);
     }
     void TearDown() override {
-        LinkActive = 0;
-        AtcTextSource = nullptr;
+        ResetPluginState();
+        ResetAtcTextSource();
         EXPECT_TRUE(RemoveHooks());
         EXPECT_FALSE(HooksInstalled());
-        AtcTextWindow = nullptr;
-        AtcTextWindowFound = 0;
+        ResetAtcTextState();
+        ResetAtcKeys();
     }
 
     void SetMessage(const char* text) {

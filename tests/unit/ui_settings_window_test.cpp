@@ -39,13 +39,12 @@ protected:
         SIM_SetScreenSize(1920, 1080);
         RemoveConfig();
         MakeFolders(ConfigFilePath());  // the plug-in's folder exists; its file does not yet
-        PluginOptions = OptionRecord();
-        SettingsWindow = AboutWindow = nullptr;
-        SettingsWindowOpen = AboutWindowOpen = 0;
-        AtcTextWindow = nullptr;
+        ResetOptions();
+        ResetSettingsWindows();
+        ResetAtcTextState();
         AtcTextRect = {1, 2, 3, 4};
         SIM_SetDataref(kKillAtc, xplmType_Float, 0.0);
-        Datarefs = DatarefHandles();
+        ResetDatarefs();
         Datarefs.killAtc = FindDataref(kKillAtc);
         outside::Install();
         PatchOwnImport("comdlg32.dll", "ChooseColorA", (void*)FakeChooseColor);
@@ -53,8 +52,8 @@ protected:
         g_colourInitial.clear();
     }
     void TearDown() override {
-        AtcTextWindow = nullptr;
-        Datarefs = DatarefHandles();
+        ResetAtcTextState();
+        ResetDatarefs();
         RemoveConfig();
     }
 
