@@ -197,6 +197,66 @@ TEST_F(Monitor, Com1IsTakenOnlyWhenItStaysTheSameForTwoSeconds) {
     EXPECT_EQ(g_boxes, 0);
 }
 
+// ---- the resets
+
+void WaitForNoScan() {
+    for (int i = 0; i < 500 && AtcTextScanRunning.load(); ++i) Sleep(10);
+    ASSERT_EQ(AtcTextScanRunning.load(), 0);
+}
+
+// The ATC program's ini is never there, whatever installation the registry names.
+BOOL WINAPI NoFileExists(LPCSTR) { return FALSE; }
+
+TEST_F(Monitor, ResetMonitorStateGivesTheImportNoticeAndTheTextSearchBack) {
+    const std::string atc = SimulatorFolder() + "\\ATC\\ResetTest\\";
+    WriteTextFile(atc + "QV3.exe", "");
+    WriteTextFile(atc + "QV_Station.exe", "");
+    WriteConfig("[OPTIONS]\nQVEpath=" + atc + "\n");
+    void* realExists = reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("shlwapi.dll"), "PathFileExistsA"));
+    ASSERT_NE(realExists, nullptr);
+    PatchOwnImport("shlwapi.dll", "PathFileExistsA", reinterpret_cast<void*>(&NoFileExists));
+    AttachToAtc();
+    WaitForNoScan();
+    EXPECT_EQ(AtcAttached.load(), 1);
+    EXPECT_EQ(g_boxes, 1);
+    AtcAttached = 0;
+    AttachToAtc();  // the notice was given while the program stayed
+    WaitForNoScan();
+    EXPECT_EQ(g_boxes, 1);
+    AtcTextScanRunning = 1;  // as a scan that never ended would leave it
+
+    ResetMonitorState();
+    EXPECT_EQ(AtcAttached.load(), 0);
+    EXPECT_EQ(AtcTextScanRunning.load(), 0);
+    EXPECT_EQ(AtcTextSource.load(), nullptr);
+    AttachToAtc();
+    WaitForNoScan();
+    EXPECT_EQ(g_boxes, 2);
+    PatchOwnImport("shlwapi.dll", "PathFileExistsA", realExists);
+    RemoveConfig();
+    DeleteFileA((atc + "QV3.exe").c_str());
+    DeleteFileA((atc + "QV_Station.exe").c_str());
+    RemoveDirectoryA(atc.c_str());
+}
+
+TEST_F(Monitor, ResetRadioRefreshForgetsTheAirportSoItsRadiosAreLoadedAgain) {
+    Aircraft(50.04, 8.57);
+    RefreshAirportRadios(&LastCom1Frequency);
+    ASSERT_EQ(AirportIdent(), "EDDF");
+    ResetFrequencyTable();
+    EXPECT_FALSE(FrequencyTableHasEntry());
+    RefreshAirportRadios(&LastCom1Frequency);  // the same airport: its file is not read again
+    EXPECT_FALSE(FrequencyTableHasEntry());
+
+    LastCom1Frequency = 12180;
+    ResetRadioRefreshState();
+    EXPECT_EQ(LastCom1Frequency.load(), 0);
+    EXPECT_EQ(AirportIdent(), "");
+    RefreshAirportRadios(&LastCom1Frequency);
+    EXPECT_EQ(AirportIdent(), "EDDF");
+    EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 118.025f);
+}
+
 // Whatever is thrown on the timer pool's thread or a radio refresh thread stays there: the
 // thread returns normally, its lock is left, and the next run works.
 HWND WINAPI ThrowingFindWindow(HWND, HWND, LPCSTR, LPCSTR) { throw std::runtime_error("no windows today"); }

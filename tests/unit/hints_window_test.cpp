@@ -253,6 +253,18 @@ TEST_F(HintsMouse, CloseBoxAtLeftPlus211NotPlus210) {
     EXPECT_EQ(CheckMark(), xplm_Menu_Unchecked);
 }
 
+TEST_F(HintsMouse, AResetForgetsAButtonLeftHeld) {
+    const XPLMWindowID window = HintsWindow;
+    SIM_Mouse(150, 700, xplm_MouseDown);  // never released: the next press would count as a release
+    ResetHintsWindowState();
+    EXPECT_EQ(HintsWindow, nullptr);
+    HintsWindow = window;  // as the next link start makes it
+    SIM_Mouse(311, 759, xplm_MouseDown);
+    EXPECT_EQ(PluginOptions.EnableKeyboardHints, 0);
+    EXPECT_FALSE(Visible());
+    SIM_Mouse(311, 759, xplm_MouseUp);
+}
+
 TEST_F(HintsMouse, DragMovesTheWindowUnderThePointer) {
     SIM_Mouse(150, 700, xplm_MouseDown);
     SIM_Mouse(400, 500, xplm_MouseDrag);

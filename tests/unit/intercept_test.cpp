@@ -147,6 +147,26 @@ TEST_F(Intercepts, WhileHiddenANewStripIsMovedAndMadeInvisible) {
     XPLMDestroyWindow(strip);
 }
 
+TEST_F(Intercepts, ResetTextStateForgetsTheStripAndShowsTheNextOne) {
+    HideAtcText = 1;
+    PluginOptions.WindowPosition = 3;
+    XPLMWindowID strip = XPLMCreateWindow(1, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_EQ(AtcTextWindow, strip);
+    ASSERT_EQ(XPLMGetWindowIsVisible(strip), 0);
+    ResetAtcTextState();
+    EXPECT_EQ(AtcTextWindow, nullptr);
+    EXPECT_EQ(AtcTextWindowFound, 0);
+    // The server's own place on the screen the simulator starts with, until the strip is caught.
+    EXPECT_EQ((std::vector<int>{AtcTextRect.left, AtcTextRect.top, AtcTextRect.right, AtcTextRect.bottom}),
+              (std::vector<int>{1, 748, 1024, 728}));
+    // Not hidden any more: a window made now leaves the next strip visible.
+    XPLMWindowID next = XPLMCreateWindow(1, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(AtcTextWindow, next);
+    EXPECT_EQ(XPLMGetWindowIsVisible(next), 1);
+    XPLMDestroyWindow(next);
+    XPLMDestroyWindow(strip);
+}
+
 TEST_F(Intercepts, BeforeTheSourceIsKnownMarkedTextsShowPleaseWait) {
     auto drawn = DrawFrame({"loaded fp EDDF", "Frame rate 30", "Your COMFREQ is"});
     ASSERT_EQ(drawn.size(), 5u);
