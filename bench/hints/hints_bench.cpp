@@ -45,13 +45,15 @@ double Median(std::vector<double> v) {
 
 void DefaultHotkeys(FakeServer& server) {
     const char later[] = "AERWVCYNDHL";
+    AtcKeys keys;
     for (int i = 0; i < kAtcHotkeyCount; ++i) {
-        HotkeyTable[i] = i < 10 ? HotkeyEntry{0, (uint8_t)('0' + i)} : HotkeyEntry{3, (uint8_t)later[i - 10]};
-        HotkeyKeys[i] = (char)HotkeyTable[i].key;
+        keys.table[i] = i < 10 ? HotkeyEntry{0, (uint8_t)('0' + i)} : HotkeyEntry{3, (uint8_t)later[i - 10]};
+        keys.keys[i] = (char)keys.table[i].key;
         // The ATC program registers its keys in the first free slots, in order.
-        server.SetSlot(i, HotkeyTable[i].key | (uint32_t)HotkeyTable[i].modifiers << 8);
+        server.SetSlot(i, keys.table[i].key | (uint32_t)keys.table[i].modifiers << 8);
     }
-    EmergencyKey = 'E';
+    keys.emergencyKey = 'E';
+    PublishAtcKeys(keys);
 }
 
 // The drawing calls of one frame of the panel, with their text made beforehand.
@@ -101,11 +103,11 @@ int main() {
         Clock::time_point start = Clock::now();
         HintsKeySniffer(0, flags, key, nullptr);
         product.push_back(Us(start));
-        exchanges = LastKeyPressExchanges.load();
+        exchanges = LastKeyPressExchangeCount();
         start = Clock::now();
         WatchKey((uint8_t)key, flags, ReportHotkeyPressPerSlot);
         reference.push_back(Us(start));
-        referenceExchanges = LastKeyPressExchanges.load();
+        referenceExchanges = LastKeyPressExchangeCount();
     }
     const uint32_t pressed = server.Slot(20);
     printf("hints_bench: %zu presses each way; slot 20 after them 0x%08X; %d batches served\n", product.size(),
@@ -147,17 +149,17 @@ int main() {
     SampledCom1 = 11990;  // tuned to the tower in the air: the landing list, the longest
     SampledOnGround = 0;
     BuildOptionList();
-    HintsWindow = XPLMCreateWindow(0, 768, 220, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick, OptionListText);
+    HintsWindow = XPLMCreateWindow(0, 768, 220, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick, nullptr);
     SIM_RunFrames(1);
     const std::vector<Call> frame = RecordedFrame();
-    printf("hints_bench: %d options, %zu drawing calls a frame\n", OptionCount, frame.size());
+    printf("hints_bench: %d options, %zu drawing calls a frame\n", CurrentOptionList().count, frame.size());
     // Measured outside the frames: the window is hidden, so a frame only empties the record.
     XPLMSetWindowIsVisible(HintsWindow, 0);
     std::vector<double> draw, baseline;
     float rgb[3] = {0.6f, 0.6f, 0.6f};
     for (int round = 0; round < 400; ++round) {
         Clock::time_point start = Clock::now();
-        for (int i = 0; i < 10; ++i) DrawHints(HintsWindow, OptionListText);
+        for (int i = 0; i < 10; ++i) DrawHints(HintsWindow, nullptr);
         draw.push_back(Us(start) / 10);
         start = Clock::now();
         for (int i = 0; i < 10; ++i)

@@ -61,7 +61,9 @@ int main() {
     auto draw = reinterpret_cast<DrawFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("XPLM_64.dll"), "XPLMDrawString")));
     if (!draw) return 1;
-    strcpy(RouteText, "EDDF to EDDM");
+    AtcKeys keys;
+    strcpy(keys.route, "EDDF to EDDM");
+    PublishAtcKeys(keys);
 
     if (!InstallHooks()) {
         fprintf(stderr, "the interception could not be installed\n");

@@ -63,6 +63,12 @@ void CopyFrequencyTable(FrequencyEntry out[kFrequencyTableSize]) {
     ReleaseSRWLockShared(&FrequencyTableLock);
 }
 
+void ResetFrequencyTable() {
+    AcquireSRWLockExclusive(&FrequencyTableLock);
+    memset(FrequencyTable, 0, sizeof FrequencyTable);
+    ReleaseSRWLockExclusive(&FrequencyTableLock);
+}
+
 std::string AirportFilePath() { return SimulatorPath("\\Resources\\Plugins\\DURarUravud\\APT.dat"); }
 
 std::string RadioFilePath() { return SimulatorPath("\\Resources\\Plugins\\DURarUravud\\Radio.dat"); }

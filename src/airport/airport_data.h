@@ -12,6 +12,8 @@ extern FrequencyEntry FrequencyTable[kFrequencyTableSize];
 void CopyFrequencyTable(FrequencyEntry out[kFrequencyTableSize]);
 // Does the table hold the frequencies of an airport (its first entry has a type)?
 inline bool FrequencyTableHasEntry() { return FrequencyTable[0].Type != 0; }
+// The table empty, as at load (under the table's lock). Only while no radio refresh runs.
+void ResetFrequencyTable();
 
 // Nearest airport to the aircraft within 200 nm: 1 and its ident (the line's first four
 // characters) in identOut (at least 6 characters); 0 with "?" when none, 0 with identOut

@@ -8,11 +8,12 @@
 #include "base/guard.h"
 #include "base/locks.h"
 
-char LastAirportIdent[6] = "";
 std::atomic<int> LastCom1Frequency{0};
 
 namespace {
 
+// Both only under RadioLookupLock.
+char LastAirportIdent[6] = "";
 DWORD LastRadioRefreshTime = 0;
 constexpr DWORD kRadioRefreshMs = 240000;
 
@@ -38,6 +39,17 @@ bool RefreshRadiosOnce(LPVOID frequency) {
 }
 
 }  // namespace
+
+void CopyLastAirportIdent(char out[6]) {
+    memcpy(out, LastAirportIdent, sizeof LastAirportIdent);
+    out[5] = 0;
+}
+
+void ResetRadioRefreshState() {
+    LastCom1Frequency = 0;
+    memset(LastAirportIdent, 0, sizeof LastAirportIdent);
+    LastRadioRefreshTime = 0;
+}
 
 DWORD WINAPI RefreshAirportRadios(LPVOID frequency) {
     return GuardedWorker("RefreshAirportRadios", (DWORD)0, [frequency] {

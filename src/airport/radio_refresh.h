@@ -6,9 +6,15 @@
 #include <atomic>
 
 // The COM1 frequency (10 kHz units) the radios were last looked up for; 0 asks for a look-up.
+// Atomic: the tick, the first flight loop and the hints panel set it, refreshes read it.
 extern std::atomic<int> LastCom1Frequency;
-// The ident whose frequencies FrequencyTable holds ("" before the first).
-extern char LastAirportIdent[6];
+// A copy of the ident whose frequencies FrequencyTable holds ("" before the first; kept as
+// LastAirportIdent in radio_refresh.cpp, which refreshes write under RadioLookupLock). Only
+// while no refresh runs.
+void CopyLastAirportIdent(char out[6]);
+// The refresh's bookkeeping back to its values at load: no airport, no COM1, no look-up time.
+// Only while no refresh runs.
+void ResetRadioRefreshState();
 
 // The argument is the address of a COM1 frequency (LastCom1Frequency). One look-up at a time
 // (a second caller returns at once). Gives 1 when a look-up ran and the table has frequencies:

@@ -1,10 +1,21 @@
 #include "bridge/atc_text.h"
 
+namespace {
+// The server's own strip on a 1024 x 768 screen.
+constexpr ScreenRect kServerStrip = {1, 748, 1024, 728};
+}  // namespace
+
 XPLMWindowID AtcTextWindow = nullptr;
 int AtcTextWindowFound = 0;
-// The server's own strip on a 1024 x 768 screen.
-ScreenRect AtcTextRect = {1, 748, 1024, 728};
+ScreenRect AtcTextRect = kServerStrip;
 int HideAtcText = 0;
+
+void ResetAtcTextState() {
+    AtcTextWindow = nullptr;
+    AtcTextWindowFound = 0;
+    AtcTextRect = kServerStrip;
+    HideAtcText = 0;
+}
 
 bool CornerBox(int windowPosition, int w, int h, int boxWidth, int boxHeight, ScreenRect* out) {
     switch (windowPosition) {

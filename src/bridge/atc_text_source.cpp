@@ -152,6 +152,11 @@ DWORD WINAPI AtcTextScan(LPVOID) {
     });
 }
 
+void ResetAtcTextSource() {
+    AtcTextSource = nullptr;
+    AtcTextScanRunning = 0;
+}
+
 void LookForAtcTextSource() {
     if (AtcTextSource.load()) return;
     ServerModule keepLoaded;  // until the address is published

@@ -16,12 +16,15 @@
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_server.h"
 
-HANDLE MonitorTimer = nullptr;
 std::atomic<int> OnGround{0};
 std::atomic<int> AtcAttached{0};
-std::atomic<int> NotConnectedNoticeShown{0};
 
 namespace {
+
+// Created and deleted on the simulator's thread only.
+HANDLE MonitorTimer = nullptr;
+// The "not connected" notice went to the server since the program was last seen connected.
+std::atomic<int> NotConnectedNoticeShown{0};
 
 constexpr DWORD kCom1SettleMs = 2000;
 
@@ -142,6 +145,17 @@ bool CreateMonitorTimer() {
     if (!CreateTimerQueueTimer(&timer, nullptr, MonitorTick, nullptr, 10000, 4000, WT_EXECUTEDEFAULT)) return false;
     MonitorTimer = timer;
     return true;
+}
+
+void ResetMonitorState() {
+    DeleteMonitorTimer();
+    OnGround = 0;
+    AtcAttached = 0;
+    NotConnectedNoticeShown = 0;
+    ImportNoticeGiven = 0;
+    LastTickConnected = -1;
+    ServerWindowLost = 0;
+    ResetAtcTextSource();
 }
 
 void DeleteMonitorTimer() {

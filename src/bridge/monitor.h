@@ -5,13 +5,26 @@
 
 #include <atomic>
 
-extern HANDLE MonitorTimer;
+// The connection's bookkeeping (monitor.cpp). Atomics: the timer's tick writes them while the
+// simulator's thread (link start, the hints panel) reads and writes them too.
+// The ground state the option list was last built for; set by link start, followed by the tick.
 extern std::atomic<int> OnGround;
+// 1 once the ATC program's keys and text source were taken for the current connection.
 extern std::atomic<int> AtcAttached;
-extern std::atomic<int> NotConnectedNoticeShown;
+// Everything of the monitor back to its values at load: a timer left over is deleted first
+// (DeleteMonitorTimer), then AtcAttached, OnGround, the notices given and the tick's memory of
+// the last connection and server window are cleared, and the text source forgotten
+// (ResetAtcTextSource). Only while no tick, scan or refresh runs.
+void ResetMonitorState();
+
+// The search for the ATC text (atc_text_source.cpp). AtcTextSource is read by the string
+// interception on the simulator's thread with one atomic load (acquire); written by the tick,
+// the scan thread and the module-unload notice.
 extern std::atomic<int> AtcTextScanRunning;
 // Where the IPC server keeps the ATC program's current message text (128 bytes), or null.
 extern std::atomic<const char*> AtcTextSource;
+// Forgets the source and the scan's running flag. Only while no scan thread runs.
+void ResetAtcTextSource();
 
 // Timer-pool callback, every 4 s.
 VOID CALLBACK MonitorTick(PVOID parameter, BOOLEAN timerFired);
@@ -30,6 +43,7 @@ const char* ScanForAtcText(const void* image, size_t size);
 bool IsAtcTextAtStart(const char* text128);
 bool IsAtcTextAnywhere(const char* text128);
 
+// The timer that runs MonitorTick (kept in monitor.cpp, touched on the simulator's thread only).
 bool CreateMonitorTimer();
 // Deletes MonitorTimer and waits for a tick still running, serving messages sent to the
 // simulator's thread meanwhile (a tick may be waiting for the IPC server's window). Always

@@ -10,10 +10,15 @@
 #include "simlink/data_feed.h"
 #include "simlink/datarefs.h"
 
+std::atomic<int> EmergencyMode{0};
+
+namespace {
+
 char OptionListText[kOptionListSize] = "";
 int OptionCount = 0;
-std::atomic<int> EmergencyMode{0};
 SRWLOCK OptionListLock = SRWLOCK_INIT;
+
+}  // namespace
 
 void ClearOptionList() {
     AcquireSRWLockExclusive(&OptionListLock);
@@ -28,6 +33,11 @@ void PublishOptionList(const OptionList& list) {
     OptionListText[kOptionListSize - 1] = 0;
     OptionCount = list.count;
     ReleaseSRWLockExclusive(&OptionListLock);
+}
+
+void ResetOptionList() {
+    ClearOptionList();
+    EmergencyMode = 0;
 }
 
 OptionList CurrentOptionList() {

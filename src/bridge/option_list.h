@@ -7,15 +7,14 @@
 
 #include "bridge/option_text.h"
 
-extern char OptionListText[kOptionListSize];
-extern int OptionCount;
-// 1 while the option list is the emergency answer list.
+// 1 while the option list is the emergency answer list. Atomic: the key watcher sets it on the
+// simulator's thread, the tick and link stop clear it, the list's rebuild on any thread reads it.
 extern std::atomic<int> EmergencyMode;
 
-// OptionListText and OptionCount are rebuilt and cleared on worker threads while the simulator's
-// thread draws them. They are published whole: a list is built apart and copied in under this
-// lock, and readers copy it out under the same lock, so nobody sees a half-built list.
-extern SRWLOCK OptionListLock;
+// The published list (OptionListText and OptionCount, kept in option_list.cpp) is rebuilt and
+// cleared on worker threads while the simulator's thread draws it. It is published whole: a list
+// is built apart and copied in under a lock, and readers copy it out (CurrentOptionList) under the
+// same lock, so nobody sees a half-built list.
 void ClearOptionList();
 void PublishOptionList(const OptionList& list);
 OptionList CurrentOptionList();
@@ -26,3 +25,5 @@ void BuildOptionList();
 // A radio refresh (RefreshAirportRadios) that rebuilds the list when it found frequencies; a
 // thread routine, like the refresh itself.
 DWORD WINAPI RefreshRadiosAndOptions(LPVOID lastCom1Frequency);
+// The list empty and EmergencyMode off, as at load. Only while no worker runs.
+void ResetOptionList();

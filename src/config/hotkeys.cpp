@@ -9,12 +9,13 @@
 
 #include "config/atc_locate.h"
 
+namespace {
+
+// Only under g_publishedLock.
 HotkeyEntry HotkeyTable[kAtcHotkeyCount];
 int EmergencyKey = 0;
 char RouteText[kRouteTextSize] = "";
 char HotkeyKeys[kAtcHotkeyCount + 1] = {};
-
-namespace {
 
 // Defaults of Hotkey11 to Hotkey21: Ctrl+Shift with A, E, R, W, V, C, Y, N, D, H, L.
 const int kLaterDefaults[11] = {3065, 3069, 3082, 3087, 3086, 3067, 3089, 3078, 3068, 3072, 3076};
@@ -70,6 +71,8 @@ void ClearHotkeyTable() {
     for (HotkeyEntry& e : HotkeyTable) e = {0, 0};
     ReleaseSRWLockExclusive(&g_publishedLock);
 }
+
+void ResetAtcKeys() { PublishAtcKeys(AtcKeys()); }
 
 int ReadBriefing(const char* path, char route[kRouteTextSize]) {
     memset(route, 0, kRouteTextSize);

@@ -21,19 +21,18 @@ struct AtcKeys {
     char route[kRouteTextSize] = "";
 };
 
-// The published import. The attach step writes it on the timer thread while the simulator's
-// thread draws and watches keys with it, so it changes only whole, under a lock: build an
-// AtcKeys aside and PublishAtcKeys it; read it through CurrentAtcKeys (a copy).
-extern HotkeyEntry HotkeyTable[kAtcHotkeyCount];
-extern int EmergencyKey;
-extern char RouteText[kRouteTextSize];
-extern char HotkeyKeys[kAtcHotkeyCount + 1];
+// The published import (HotkeyTable, EmergencyKey, HotkeyKeys and RouteText, kept in
+// hotkeys.cpp). The attach step writes it on the timer thread while the simulator's thread draws
+// and watches keys with it, so it changes only whole, under a lock: build an AtcKeys aside and
+// PublishAtcKeys it; read it through CurrentAtcKeys (a copy).
 AtcKeys CurrentAtcKeys();
 void PublishAtcKeys(const AtcKeys& keys);
 // The route alone, for the text redraw.
 void CurrentRouteText(char out[kRouteTextSize]);
 // Empties HotkeyTable (the rest stays as it is).
 void ClearHotkeyTable();
+// The whole import empty, as at load. Only while no attach step runs.
+void ResetAtcKeys();
 
 // Reads the ATC program's ini beside its executable into keys' table, emergency key and key
 // characters, and the route of the briefing the ini names when there is one (else keys' route

@@ -47,6 +47,12 @@ int Flag(int value) { return value != 0 ? 1 : 0; }
 
 }  // namespace
 
+void ResetOptions() {
+    PluginOptions = OptionRecord();
+    LastChosenColour = RGB(0, 0, 0);
+    memset(CustomColours, 0, sizeof CustomColours);
+}
+
 std::string SimulatorFolder() {
     char path[MAX_PATH] = "";
     DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);

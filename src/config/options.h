@@ -17,7 +17,13 @@ struct OptionRecord {
     float HintsColour[3] = {0.6f, 0.6f, 0.6f};
 };
 
+// Read at the first flight loop, changed by the settings, message and hints windows and the menu,
+// all on the simulator's thread; the drawing interception reads its colours every frame, the
+// tick reads EnableKeyboardHints and BoostQVEProcessPriority (single ints, set whole).
 extern OptionRecord PluginOptions;
+// The options and the colour dialog's memory back to their values at load; the file is untouched.
+// Only while no worker runs.
+void ResetOptions();
 
 // The simulator's folder (of the host process's executable), without a trailing backslash;
 // empty when it cannot be had within a 260-character path.

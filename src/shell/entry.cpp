@@ -20,10 +20,10 @@
 #include "ui/plugin_menu.h"
 #include "version.h"
 
-int FirstFlightLoopDone = 0;
-int FirstFlightLoopPending = 0;
-
 namespace {
+
+// The plug-in's item in the simulator's Plugins menu; its submenu is PluginMenu.
+int PluginMenuEntry = -1;
 
 const char* const kMenuItems[MenuItemCount] = {
     "Enable",        "Disable",     "Plugin Settings",     "Flight Planning", "Launch QV3 or QVE",
@@ -113,7 +113,7 @@ void XPluginStop(void) {
 
 int XPluginEnable(void) {
     return Guarded("XPluginEnable", 1, [] {
-        if (FirstFlightLoopDone) StartLink();
+        if (FirstFlightLoopHasRun()) StartLink();
         else ScheduleFirstFlightLoop();
         return 1;
     });
@@ -127,7 +127,7 @@ void XPluginDisable(void) {
         DeleteMonitorTimer();
         CancelFirstFlightLoop();
         XPLMUnregisterFlightLoopCallback(SampleFlightLoop, nullptr);
-        FirstFlightLoopDone = 0;
+        ForgetFirstFlightLoop();
         // A start that failed after installing the hooks left them in place; our replacements
         // must not outlive the plug-in.
         if (HooksInstalled()) RemoveHooks();

@@ -33,6 +33,12 @@
 
 namespace {
 
+// Only the simulator's thread reads and writes these two (entry points and flight loops).
+// The first flight loop has run since the plug-in was last enabled.
+int FirstFlightLoopDone = 0;
+// The first flight loop is registered and has not run yet.
+int FirstFlightLoopPending = 0;
+
 struct CriticalSectionGuard {
     explicit CriticalSectionGuard(CRITICAL_SECTION* cs) : cs_(cs) { EnterCriticalSection(cs_); }
     ~CriticalSectionGuard() { LeaveCriticalSection(cs_); }
@@ -64,7 +70,7 @@ void CreateHintsWindow() {
         top = 768;
     }
     HintsWindow = XPLMCreateWindow(left, top, left + 220, top - 250, 0, DrawHints, HintsKeyHandler, HintsMouseClick,
-                                   OptionListText);
+                                   nullptr);
     if (HintsWindow) {
         if (PluginOptions.EnableKeyboardHints) XPLMSetWindowIsVisible(HintsWindow, 1);
     } else {
@@ -91,6 +97,16 @@ void SaveWindowOptions() {
 }
 
 }  // namespace
+
+bool FirstFlightLoopHasRun() { return FirstFlightLoopDone != 0; }
+
+void ForgetFirstFlightLoop() { FirstFlightLoopDone = 0; }
+
+void ResetLinkState() {
+    FirstFlightLoopDone = 0;
+    FirstFlightLoopPending = 0;
+    ResetPluginState();
+}
 
 void ScheduleFirstFlightLoop() {
     if (FirstFlightLoopPending) return;

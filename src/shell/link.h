@@ -11,10 +11,14 @@ enum : int {
     MsgStopLink = 0x1111114
 };
 
-// The first flight loop has run since the plug-in was last enabled.
-extern int FirstFlightLoopDone;
-// The first flight loop is registered and has not run yet.
-extern int FirstFlightLoopPending;
+// The first flight loop has run since the plug-in was last enabled (FirstFlightLoopDone).
+bool FirstFlightLoopHasRun();
+// After a disable: the next enable waits for the first flight loop again.
+void ForgetFirstFlightLoop();
+// The link's bookkeeping back to its values at load: the first flight loop neither done nor
+// pending, LinkActive and Is64BitProcess cleared (ResetPluginState). Registers and unregisters
+// nothing. Only while no worker runs and the simulator's callbacks are not running.
+void ResetLinkState();
 
 // Link start and stop, and the first flight loop.
 bool StartLink();

@@ -7,10 +7,11 @@
 #include "base/guard.h"
 #include "config/options.h"
 
+namespace {
+
+// The simulator's thread only.
 XPWidgetID MessageWindow = nullptr;
 int MessageWindowOpen = 0;
-
-namespace {
 
 constexpr int kLineLength = 40;
 char g_lines[4][kLineLength + 1];
@@ -57,6 +58,15 @@ void CloseMessageWindow() {
     MessageWindow = nullptr;
     g_checkBox = nullptr;
     MessageWindowOpen = 0;
+}
+
+bool MessageWindowIsOpen() { return MessageWindowOpen != 0; }
+
+void ResetMessageWindow() {
+    MessageWindow = nullptr;
+    MessageWindowOpen = 0;
+    g_checkBox = nullptr;
+    memset(g_lines, 0, sizeof g_lines);
 }
 
 void ShowMessage(LinkMessage message) {

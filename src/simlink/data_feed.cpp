@@ -55,12 +55,20 @@ void SampleSimulator() {
         s.cloudType[i] = Read(d.cloudType[i]);
         s.cloudBase[i] = Read(d.cloudBase[i]);
     }
-    s.zuluHour = (int)ReadDataref(FindDataref("sim/cockpit2/clock_timer/zulu_time_hours"));
+    s.zuluHour = (int)ReadDataref(d.zuluHour);
     SampleAircraftPosition();
     SampledCom1 = (int)ReadDataref(d.com1);
     SampledOnGround = ReadDataref(d.onGround) > 0 ? 1 : 0;
     AcquireSRWLockExclusive(&g_sampleLock);
     g_sample = s;
+    ReleaseSRWLockExclusive(&g_sampleLock);
+}
+
+void ResetDataFeed() {
+    SampledCom1 = 0;
+    SampledOnGround = 0;
+    AcquireSRWLockExclusive(&g_sampleLock);
+    g_sample = WeatherSample();
     ReleaseSRWLockExclusive(&g_sampleLock);
 }
 

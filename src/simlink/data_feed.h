@@ -4,9 +4,13 @@
 
 #include <atomic>
 
-// COM1 (10 kHz units) and the ground state as last sampled on the simulator's thread.
+// COM1 (10 kHz units) and the ground state as last sampled on the simulator's thread; atomics,
+// read by the tick and the option list's rebuild on worker threads. The weather sample is kept in
+// data_feed.cpp and read through LastWeatherSample (a copy under its lock).
 extern std::atomic<int> SampledCom1;
 extern std::atomic<int> SampledOnGround;
+// The samples back to their values at load (all 0). Only while no worker runs.
+void ResetDataFeed();
 
 // Reads the datarefs into the shared sample. Simulator's thread only (the simulator forbids
 // API calls from other threads); the feed on other threads uses the last sample taken.

@@ -28,6 +28,12 @@ void LogMissingOnce(const char* name) {
 
 }  // namespace
 
+void ResetDatarefs() {
+    Datarefs = DatarefHandles();
+    memset(g_missing, 0, sizeof g_missing);
+    g_missingCount = 0;
+}
+
 DatarefHandle FindDataref(const char* name) {
     DatarefHandle d;
     if (!name || !CHECK_SIMULATOR_THREAD()) return d;
@@ -81,6 +87,7 @@ void FindFlightLoopDatarefs() {
     d.cloudBase[1] = FindDataref("sim/weather/cloud_base_msl_m[1]");
     d.cloudBase[2] = FindDataref("sim/weather/cloud_base_msl_m[2]");
     d.com1 = FindDataref("sim/cockpit/radios/com1_freq_hz");
+    d.zuluHour = FindDataref("sim/cockpit2/clock_timer/zulu_time_hours");
 }
 
 void FindPositionDatarefs() {

@@ -37,13 +37,18 @@ struct DatarefHandles {
     DatarefHandle cloudType[3];
     DatarefHandle cloudBase[3];
     DatarefHandle com1;       // 10 kHz units
+    DatarefHandle zuluHour;   // "sim/cockpit2/clock_timer/zulu_time_hours"
     DatarefHandle latitude;   // degrees
     DatarefHandle longitude;  // degrees
 };
 
+// Found and read on the simulator's thread only; other threads use the data feed's samples.
 extern DatarefHandles Datarefs;
+// Every handle forgotten and the list of names logged as missing emptied, as at load. Simulator's
+// thread only.
+void ResetDatarefs();
 
-// The nineteen datarefs of the first flight loop, in their order.
+// The nineteen datarefs of the first flight loop, in their order, then the UTC hour's.
 void FindFlightLoopDatarefs();
 // Latitude and longitude, at each link start before the first feed.
 void FindPositionDatarefs();

@@ -145,3 +145,10 @@ int HintsMouseClick(XPLMWindowID window, int x, int y, XPLMMouseStatus status, v
         return 1;
     });
 }
+
+void ResetHintsWindowState() {
+    HintsWindow = nullptr;
+    g_panelRefreshRunning = 0;
+    g_panelRefreshEnded = 0;
+    g_mouseHeld = 0;
+}

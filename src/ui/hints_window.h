@@ -9,7 +9,11 @@
 #include "config/hotkeys.h"
 #include "ui/hints_text.h"
 
+// Made and destroyed by link start and stop, used by the panel's callbacks: simulator's thread only.
 extern XPLMWindowID HintsWindow;
+// The panel's state as at load: no window (a live one is left to the simulator), no refresh of
+// its own running or remembered, the mouse button up. Only while no panel refresh runs.
+void ResetHintsWindowState();
 // EnableKeyboardHints and what mirrors it: menu item 5's check mark and the window's visibility.
 // Every change of the option goes through here (TAB, the close box, the menu's item 5).
 void SetKeyboardHints(int on);

@@ -10,9 +10,9 @@
 #include "simlink/ipc_client.h"
 #include "ui/hints_window.h"
 
-std::atomic<int> LastKeyPressExchanges{0};
-
 namespace {
+
+std::atomic<int> LastKeyPressExchanges{0};
 
 constexpr uint8_t kTabKey = 0x09;
 constexpr int kUpFlag = 16;
@@ -31,6 +31,10 @@ bool WritePress(int slot, uint8_t registeredKey, uint8_t modifiers) {
 }
 
 }  // namespace
+
+int LastKeyPressExchangeCount() { return LastKeyPressExchanges.load(); }
+
+void ResetKeyWatcher() { LastKeyPressExchanges = 0; }
 
 void NoteMatchedHotkey(uint8_t keyChar) {
     // The emergency key switches the list to the emergency answers (undone at once on the ground

@@ -20,5 +20,7 @@ void NoteMatchedHotkey(uint8_t keyChar);
 void WatchKey(uint8_t simulatorKey, int flags, HotkeyReporter report);
 
 // IPC exchanges spent on the last key event (0 when nothing was reported); for tests and
-// benchmarks.
-extern std::atomic<int> LastKeyPressExchanges;
+// benchmarks. Kept as LastKeyPressExchanges, an atomic the simulator's thread writes.
+int LastKeyPressExchangeCount();
+// Back to 0, as at load.
+void ResetKeyWatcher();

@@ -1,4 +1,5 @@
 #include "ui/plugin_menu.h"
 
 XPLMMenuID PluginMenu = nullptr;
-int PluginMenuEntry = -1;
+
+void ResetPluginMenu() { PluginMenu = nullptr; }

@@ -133,6 +133,15 @@ void CloseAboutWindow() {
     XPDestroyWidget(window, 1);
 }
 
+void ResetSettingsWindows() {
+    SettingsWindow = nullptr;
+    SettingsWindowOpen = 0;
+    AboutWindow = nullptr;
+    AboutWindowOpen = 0;
+    g_settings = SettingsWidgets();
+    g_about = AboutWidgets();
+}
+
 void CreateSettingsWindow(int left, int top, int width, int height) {
     const int L = left, T = top, R = left + width, B = top - height;
     g_settings = SettingsWidgets();

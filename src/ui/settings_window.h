@@ -4,10 +4,15 @@
 
 #include "XPWidgets.h"
 
+// The two windows' handles and Open flags: the menu opens them, link stop and their close boxes
+// close them; all on the simulator's thread.
 extern XPWidgetID SettingsWindow;
 extern int SettingsWindowOpen;
 extern XPWidgetID AboutWindow;
 extern int AboutWindowOpen;
+// Both windows forgotten (handles, Open flags, their widgets), as at load; live widgets are left
+// to the simulator. Simulator's thread only.
+void ResetSettingsWindows();
 
 // The maker's web site that the About window's button opens.
 extern const char* const MakerWebSite;

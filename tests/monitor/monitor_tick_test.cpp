@@ -71,7 +71,7 @@ protected:
         SIM_Init(nullptr);
         RememberSimulatorThread();
         if (!PluginLocksAlive()) CreatePluginLocks();
-        PluginOptions = OptionRecord();
+        ResetOptions();
         PluginOptions.BoostQVEProcessPriority = 0;
         PluginOptions.EnableKeyboardHints = 1;
         SIM_SetDataref("sim/flightmodel/position/latitude", xplmType_Double, 0);
@@ -86,16 +86,20 @@ protected:
         button = Make("ThunderRT6CommandButton", "&Disconnect  from FS", form, DefWindowProcA);
         g_closes = 0;
         g_boxes = 0;
-        LinkActive = 0;
-        AtcAttached = 0;
-        AtcTextSource = nullptr;
-        AtcTextScanRunning = 0;
-        memset(LastAirportIdent, 0, sizeof LastAirportIdent);
-        memset(FrequencyTable, 0, sizeof(FrequencyEntry) * kFrequencyTableSize);
+        ResetPluginState();
+        ResetMonitorState();
+        ResetRadioRefreshState();
+        ResetFrequencyTable();
     }
     void TearDown() override {
         DestroyWindow(form);
-        LinkActive = 0;
+        ResetPluginState();
+    }
+
+    static std::string AirportIdent() {
+        char ident[6];
+        CopyLastAirportIdent(ident);
+        return ident;
     }
 
     // As the timer pool runs it: on a thread of its own.
@@ -139,20 +143,20 @@ TEST_F(Monitor, RadiosAreReloadedOnlyForAnotherAirportAndNotTwiceWithin240Second
     Aircraft(50.04, 8.57);
     LastCom1Frequency = 0;
     RefreshAirportRadios(&LastCom1Frequency);
-    EXPECT_STREQ(LastAirportIdent, "EDDF");
+    EXPECT_EQ(AirportIdent(), "EDDF");
     EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 118.025f);
     EXPECT_FLOAT_EQ(FrequencyTable[1].Frequency, 119.9f);
 
     // Same airport found again: the table is not read again (the mark stays).
     FrequencyTable[0].Frequency = 999.0f;
     RefreshAirportRadios(&LastCom1Frequency);
-    EXPECT_STREQ(LastAirportIdent, "EDDF");
+    EXPECT_EQ(AirportIdent(), "EDDF");
     EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 999.0f);
 
     // Another airport: reloaded.
     Aircraft(48.36, 11.78);
     RefreshAirportRadios(&LastCom1Frequency);
-    EXPECT_STREQ(LastAirportIdent, "EDDM");
+    EXPECT_EQ(AirportIdent(), "EDDM");
     EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 118.7f);
     EXPECT_FLOAT_EQ(FrequencyTable[1].Frequency, 0.0f);
 
@@ -160,7 +164,7 @@ TEST_F(Monitor, RadiosAreReloadedOnlyForAnotherAirportAndNotTwiceWithin240Second
     Aircraft(48.69, 9.22);
     LastCom1Frequency = 12180;
     RefreshAirportRadios(&LastCom1Frequency);
-    EXPECT_STREQ(LastAirportIdent, "EDDM");
+    EXPECT_EQ(AirportIdent(), "EDDM");
     EXPECT_EQ(g_boxes, 0);
 }
 
@@ -168,7 +172,7 @@ TEST_F(Monitor, Com1IsTakenOnlyWhenItStaysTheSameForTwoSeconds) {
     Aircraft(50.04, 8.57);
     LastCom1Frequency = 0;
     RefreshAirportRadios(&LastCom1Frequency);  // just identified: the 240 s start now
-    ASSERT_STREQ(LastAirportIdent, "EDDF");
+    ASSERT_EQ(AirportIdent(), "EDDF");
     Aircraft(48.69, 9.22);
 
     LinkActive = 1;
@@ -188,9 +192,69 @@ TEST_F(Monitor, Com1IsTakenOnlyWhenItStaysTheSameForTwoSeconds) {
     // identification leaves the airport as it was.
     Tick();
     EXPECT_EQ(LastCom1Frequency, 12190);
-    EXPECT_STREQ(LastAirportIdent, "EDDF");
+    EXPECT_EQ(AirportIdent(), "EDDF");
     EXPECT_EQ(g_closes, 0);
     EXPECT_EQ(g_boxes, 0);
+}
+
+// ---- the resets
+
+void WaitForNoScan() {
+    for (int i = 0; i < 500 && AtcTextScanRunning.load(); ++i) Sleep(10);
+    ASSERT_EQ(AtcTextScanRunning.load(), 0);
+}
+
+// The ATC program's ini is never there, whatever installation the registry names.
+BOOL WINAPI NoFileExists(LPCSTR) { return FALSE; }
+
+TEST_F(Monitor, ResetMonitorStateGivesTheImportNoticeAndTheTextSearchBack) {
+    const std::string atc = SimulatorFolder() + "\\ATC\\ResetTest\\";
+    WriteTextFile(atc + "QV3.exe", "");
+    WriteTextFile(atc + "QV_Station.exe", "");
+    WriteConfig("[OPTIONS]\nQVEpath=" + atc + "\n");
+    void* realExists = reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("shlwapi.dll"), "PathFileExistsA"));
+    ASSERT_NE(realExists, nullptr);
+    PatchOwnImport("shlwapi.dll", "PathFileExistsA", reinterpret_cast<void*>(&NoFileExists));
+    AttachToAtc();
+    WaitForNoScan();
+    EXPECT_EQ(AtcAttached.load(), 1);
+    EXPECT_EQ(g_boxes, 1);
+    AtcAttached = 0;
+    AttachToAtc();  // the notice was given while the program stayed
+    WaitForNoScan();
+    EXPECT_EQ(g_boxes, 1);
+    AtcTextScanRunning = 1;  // as a scan that never ended would leave it
+
+    ResetMonitorState();
+    EXPECT_EQ(AtcAttached.load(), 0);
+    EXPECT_EQ(AtcTextScanRunning.load(), 0);
+    EXPECT_EQ(AtcTextSource.load(), nullptr);
+    AttachToAtc();
+    WaitForNoScan();
+    EXPECT_EQ(g_boxes, 2);
+    PatchOwnImport("shlwapi.dll", "PathFileExistsA", realExists);
+    RemoveConfig();
+    DeleteFileA((atc + "QV3.exe").c_str());
+    DeleteFileA((atc + "QV_Station.exe").c_str());
+    RemoveDirectoryA(atc.c_str());
+}
+
+TEST_F(Monitor, ResetRadioRefreshForgetsTheAirportSoItsRadiosAreLoadedAgain) {
+    Aircraft(50.04, 8.57);
+    RefreshAirportRadios(&LastCom1Frequency);
+    ASSERT_EQ(AirportIdent(), "EDDF");
+    ResetFrequencyTable();
+    EXPECT_FALSE(FrequencyTableHasEntry());
+    RefreshAirportRadios(&LastCom1Frequency);  // the same airport: its file is not read again
+    EXPECT_FALSE(FrequencyTableHasEntry());
+
+    LastCom1Frequency = 12180;
+    ResetRadioRefreshState();
+    EXPECT_EQ(LastCom1Frequency.load(), 0);
+    EXPECT_EQ(AirportIdent(), "");
+    RefreshAirportRadios(&LastCom1Frequency);
+    EXPECT_EQ(AirportIdent(), "EDDF");
+    EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 118.025f);
 }
 
 // Whatever is thrown on the timer pool's thread or a radio refresh thread stays there: the
@@ -227,9 +291,9 @@ TEST_F(Monitor, AnExceptionInATickOrARadioRefreshEndsOnlyThatRun) {
     CloseHandle(thread);
     PatchOwnImport("winmm.dll", "timeGetTime", realClock);
     EXPECT_EQ(code, 0u);
-    EXPECT_STREQ(LastAirportIdent, "");
+    EXPECT_EQ(AirportIdent(), "");
     RefreshAirportRadios(&LastCom1Frequency);  // the radio lock was left: this one runs
-    EXPECT_STREQ(LastAirportIdent, "EDDF");
+    EXPECT_EQ(AirportIdent(), "EDDF");
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ TEST_F(AtcWindow, ANormalPriorityIsRaisedOnlyWhenAsked) {
     EXPECT_TRUE(AtcProgramConnected());
     EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), (DWORD)HIGH_PRIORITY_CLASS);
     SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
-    PluginOptions = OptionRecord();
+    ResetOptions();
 }
 
 }  // namespace

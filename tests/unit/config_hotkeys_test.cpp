@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <thread>
@@ -15,6 +16,13 @@
 #include "ui/hints_window.h"
 
 namespace {
+
+// The route published the way the attach step publishes it, the keys left as they are.
+void SetRoute(const char* route) {
+    AtcKeys keys = CurrentAtcKeys();
+    snprintf(keys.route, sizeof keys.route, "%s", route);
+    PublishAtcKeys(keys);
+}
 
 HotkeyEntry Decoded(int number) {
     uint16_t packed = DecodeHotkey(number);
@@ -84,8 +92,7 @@ protected:
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSetup, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
         RegSetValueExA(key, "Inno Setup: App Path", 0, REG_SZ, (const BYTE*)folder.c_str(), (DWORD)folder.size() + 1);
         RegCloseKey(key);
-        ClearHotkeyTable();
-        memset(RouteText, 0, sizeof RouteText);
+        ResetAtcKeys();
     }
     void TearDown() override { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSetup); }
     // The import as the attach step runs it: over the published keys, published again.
@@ -100,10 +107,12 @@ protected:
 };
 
 TEST_F(Import, NoIniKeepsTheTableAndSaysSo) {
-    HotkeyTable[3] = {2, 'Q'};
+    AtcKeys keys;
+    keys.table[3] = {2, 'Q'};
+    PublishAtcKeys(keys);
     int emergency = -1;
     EXPECT_EQ(RunImport(&emergency), 1);
-    EXPECT_EQ(HotkeyTable[3].key, 'Q');
+    EXPECT_EQ(CurrentAtcKeys().table[3].key, 'Q');
     EXPECT_EQ(g_boxes, (std::vector<std::string>{"DURarUravud: Plugin could not read QVE hotkeys"}));
 }
 
@@ -113,30 +122,30 @@ TEST_F(Import, DefaultsAndSwitchedOffKeysAndTheRoute) {
     WriteTextFile(folder + "\\plans\\today.brf", "Departure Airport - EGLL, London\nDestination Airport - LFPG, x\n");
     int emergency = 0;
     EXPECT_EQ(RunImport(&emergency), 1);
-    EXPECT_EQ(HotkeyTable[0].key, '0');
-    EXPECT_EQ(HotkeyTable[9].key, '9');
-    EXPECT_EQ(HotkeyTable[1].modifiers, 1);
-    EXPECT_EQ(HotkeyTable[1].key, ';');
-    EXPECT_EQ(HotkeyTable[12].key, 'R');
-    EXPECT_EQ(HotkeyTable[12].modifiers, 3);
-    EXPECT_EQ(HotkeyTable[20].key, 'L');
+    EXPECT_EQ(CurrentAtcKeys().table[0].key, '0');
+    EXPECT_EQ(CurrentAtcKeys().table[9].key, '9');
+    EXPECT_EQ(CurrentAtcKeys().table[1].modifiers, 1);
+    EXPECT_EQ(CurrentAtcKeys().table[1].key, ';');
+    EXPECT_EQ(CurrentAtcKeys().table[12].key, 'R');
+    EXPECT_EQ(CurrentAtcKeys().table[12].modifiers, 3);
+    EXPECT_EQ(CurrentAtcKeys().table[20].key, 'L');
     EXPECT_EQ(emergency, 'E');
-    EXPECT_STREQ(RouteText, "EGLL to LFPG");
+    EXPECT_STREQ(CurrentAtcKeys().route, "EGLL to LFPG");
     // No HotkeysActive section: every key counts as switched off.
     EXPECT_EQ(g_boxes, (std::vector<std::string>{"DURarUravud: Some QVE hotkeys are currenty disabled"}));
 }
 
 TEST_F(Import, AShortOrMissingPlanLeavesTheRoute) {
-    strcpy(RouteText, "KSEA to KPDX");
+    SetRoute("KSEA to KPDX");
     std::string active = "[HotkeysActive]\n";
     for (int i = 1; i <= 21; ++i) active += "Hotkey" + std::to_string(i) + "=1\n";
     WriteTextFile(folder + "\\QV3.ini", active + "[Config]\nLastADV=a.adv\n");
     int emergency = 0;
     EXPECT_EQ(RunImport(&emergency), 1);
-    EXPECT_STREQ(RouteText, "KSEA to KPDX");
+    EXPECT_STREQ(CurrentAtcKeys().route, "KSEA to KPDX");
     WriteTextFile(folder + "\\QV3.ini", active + "[Config]\nLastADV=" + folder + "\\none.adv\n");
     EXPECT_EQ(RunImport(&emergency), 1);
-    EXPECT_STREQ(RouteText, "KSEA to KPDX");
+    EXPECT_STREQ(CurrentAtcKeys().route, "KSEA to KPDX");
     EXPECT_TRUE(g_boxes.empty());
 }
 
@@ -198,7 +207,7 @@ TEST_F(Import, GarbageNumbersGiveNoKeyTheyDoNotName) {
                   "Hotkey5=-2147483648\nHotkey6=\nHotkey7=99999999999999999999999999999999\nHotkey8=\x01\xff\xfe\n"
                   "Hotkey12=-2065\n[HotkeysActive]\nHotkey1=yes\nHotkey2=-7\nHotkey3=99999999999\n"
                   "[Config]\nLastADV=" + std::string(400, 'p') + ".adv\n");
-    strcpy(RouteText, "KSEA to KPDX");
+    SetRoute("KSEA to KPDX");
     int emergency = -1;
     EXPECT_EQ(RunImport(&emergency), 1);
     struct Case {
@@ -212,12 +221,12 @@ TEST_F(Import, GarbageNumbersGiveNoKeyTheyDoNotName) {
         {11, 0, 0},   // negative emergency key
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(HotkeyTable[c.index].modifiers, c.modifiers) << "Hotkey" << c.index + 1;
-        EXPECT_EQ(HotkeyTable[c.index].key, c.key) << "Hotkey" << c.index + 1;
+        EXPECT_EQ(CurrentAtcKeys().table[c.index].modifiers, c.modifiers) << "Hotkey" << c.index + 1;
+        EXPECT_EQ(CurrentAtcKeys().table[c.index].key, c.key) << "Hotkey" << c.index + 1;
     }
     EXPECT_EQ(emergency, 0);
     // Too long a plan path is not cut into another file's name.
-    EXPECT_STREQ(RouteText, "KSEA to KPDX");
+    EXPECT_STREQ(CurrentAtcKeys().route, "KSEA to KPDX");
     // "yes" and the missing ones count as switched off: one message.
     EXPECT_EQ(g_boxes, (std::vector<std::string>{"DURarUravud: Some QVE hotkeys are currenty disabled"}));
 }
@@ -283,7 +292,7 @@ TEST_F(Import, AttachAgainstReadersNeverShowsAHalfImport) {
     EXPECT_EQ(torn, 0);
     EXPECT_GT(reads, 0);
     EXPECT_GT(lists, 0);
-    EXPECT_STREQ(RouteText, "KSEA to KPDX");
+    EXPECT_STREQ(CurrentAtcKeys().route, "KSEA to KPDX");
     EXPECT_TRUE(g_boxes.empty());
 }
 

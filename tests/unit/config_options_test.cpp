@@ -15,7 +15,7 @@ class Options : public ::testing::Test {
 protected:
     void SetUp() override {
         RemoveConfig();
-        PluginOptions = OptionRecord();
+        ResetOptions();
     }
     void TearDown() override { RemoveConfig(); }
 };

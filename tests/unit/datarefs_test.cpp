@@ -21,11 +21,11 @@ protected:
     void SetUp() override {
         SIM_Init(nullptr);
         RememberSimulatorThread();
-        Datarefs = DatarefHandles();
+        ResetDatarefs();
     }
     void TearDown() override {
         EXPECT_EQ(SIM_Misuses(), 0) << SIM_FirstMisuse();
-        Datarefs = DatarefHandles();
+        ResetDatarefs();
     }
     static double Value(const char* name) {
         double value = -1;
@@ -148,7 +148,7 @@ protected:
 };
 
 TEST_F(LoggedDatarefs, AMissingDatarefIsNamedOnce) {
-    // Looked up every second, as the clock is: one line, not one a second.
+    // Looked up again and again: one line, not one a look-up.
     for (int i = 0; i < 3; ++i) EXPECT_FALSE(FindDataref("test/logged-missing"));
     FindDataref("test/logged-missing-too");
     SIM_SetDataref("test/present", xplmType_Int, 1);
@@ -156,6 +156,40 @@ TEST_F(LoggedDatarefs, AMissingDatarefIsNamedOnce) {
     ASSERT_EQ(g_logged.size(), 2u);
     EXPECT_EQ(g_logged[0], "DURarUravud: dataref test/logged-missing not found; it reads as 0");
     EXPECT_EQ(g_logged[1], "DURarUravud: dataref test/logged-missing-too not found; it reads as 0");
+}
+
+TEST_F(LoggedDatarefs, ResetForgetsTheHandlesAndWhatWasNamed) {
+    SIM_SetDataref("sim/cockpit/radios/com1_freq_hz", xplmType_Int, 12150);
+    FindFlightLoopDatarefs();
+    ASSERT_TRUE(Datarefs.com1);
+    g_logged.clear();  // the flight loop's datarefs this world lacks
+    FindDataref("test/named-before");
+    ASSERT_EQ(g_logged.size(), 1u);
+    ResetDatarefs();
+    EXPECT_FALSE(Datarefs.com1);
+    EXPECT_EQ(ReadDataref(Datarefs.com1), 0.0);
+    // A new world that lacks the same dataref hears of it again.
+    FindDataref("test/named-before");
+    ASSERT_EQ(g_logged.size(), 2u);
+    EXPECT_EQ(g_logged[1], g_logged[0]);
+}
+
+TEST_F(LoggedDatarefs, ResetDataFeedEmptiesTheSamples) {
+    SIM_SetDataref("sim/cockpit/radios/com1_freq_hz", xplmType_Int, 12150);
+    SIM_SetDataref("sim/flightmodel/failures/onground_any", xplmType_Int, 1);
+    SIM_SetDataref("sim/weather/wind_speed_kt[0]", xplmType_Float, 12.0);
+    SIM_SetDataref("sim/cockpit2/clock_timer/zulu_time_hours", xplmType_Int, 14);
+    FindFlightLoopDatarefs();
+    SampleSimulator();
+    ASSERT_EQ(SampledCom1.load(), 12150);
+    ASSERT_EQ(LastWeatherSample().zuluHour, 14);
+    ResetDataFeed();
+    // Worker threads read these until the next sample: nothing of the past world.
+    EXPECT_EQ(SampledCom1.load(), 0);
+    EXPECT_EQ(SampledOnGround.load(), 0);
+    const WeatherSample s = LastWeatherSample();
+    EXPECT_EQ(s.windSpeed, 0.0f);
+    EXPECT_EQ(s.zuluHour, 0);
 }
 
 TEST_F(LoggedDatarefs, OffTheSimulatorsThreadNothingAsksTheSimulator) {

@@ -17,6 +17,8 @@
 #include "airport/radio_refresh.h"
 #include "base/log.h"
 #include "base/plugin_state.h"
+#include "bridge/option_list.h"
+#include "config/hotkeys.h"
 #include "bridge/monitor.h"
 #include "common/sim_control.h"
 #include "config/options.h"
@@ -35,12 +37,21 @@ constexpr int kDown = xplm_DownFlag, kUp = xplm_UpFlag, kShift = xplm_ShiftFlag,
 
 void DefaultHotkeys() {
     const char later[] = "AERWVCYNDHL";
+    AtcKeys keys;
     for (int i = 0; i < kAtcHotkeyCount; ++i) {
-        HotkeyTable[i] = i < 10 ? HotkeyEntry{0, (uint8_t)('0' + i)} : HotkeyEntry{3, (uint8_t)later[i - 10]};
-        HotkeyKeys[i] = (char)HotkeyTable[i].key;
+        keys.table[i] = i < 10 ? HotkeyEntry{0, (uint8_t)('0' + i)} : HotkeyEntry{3, (uint8_t)later[i - 10]};
+        keys.keys[i] = (char)keys.table[i].key;
     }
-    HotkeyKeys[kAtcHotkeyCount] = 0;
-    EmergencyKey = 'E';
+    keys.emergencyKey = 'E';
+    PublishAtcKeys(keys);
+}
+
+// One hotkey changed in the published import; its key character follows unless told otherwise.
+void SetHotkey(int index, HotkeyEntry entry) {
+    AtcKeys keys = CurrentAtcKeys();
+    keys.table[index] = entry;
+    keys.keys[index] = (char)entry.key;
+    PublishAtcKeys(keys);
 }
 
 void SetAirport(int count) {
@@ -67,8 +78,9 @@ protected:
     void SetUp() override {
         SIM_Init(nullptr);
         RememberSimulatorThread();
-        Datarefs = DatarefHandles();  // handles of an earlier world are gone
-        PluginOptions = OptionRecord();
+        ResetDatarefs();  // handles of an earlier world are gone
+        ResetOptions();
+        ResetGroups();
         PluginOptions.EnableKeyboardHints = 1;
         PluginOptions.ShowFrequencies = 1;
         PluginMenu = XPLMCreateMenu("QVE to X-Plane", XPLMFindPluginsMenu(),
@@ -76,24 +88,25 @@ protected:
                                     nullptr);
         for (int i = 0; i < MenuItemCount; ++i) XPLMAppendMenuItem(PluginMenu, "item", nullptr, 1);
         HintsWindow = XPLMCreateWindow(100, 768, 320, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick,
-                                       OptionListText);
+                                       nullptr);
         LinkActive = 1;
         AtcAttached = 1;
-        EmergencyMode = 0;
         DefaultHotkeys();
-        SetAirport(0);
-        ClearOptionList();
         SampledCom1 = 13500;
         SampledOnGround = 1;
     }
-    void TearDown() override {
-        LinkActive = 0;
-        AtcAttached = 0;
-        HintsWindow = nullptr;
-        PluginMenu = nullptr;
-        ClearOptionList();
-        ClearHotkeyTable();
-        SetAirport(0);
+    void TearDown() override { ResetGroups(); }
+    // Every group the panel and the key watcher use, as at load.
+    static void ResetGroups() {
+        ResetPluginState();
+        ResetMonitorState();
+        ResetHintsWindowState();
+        ResetPluginMenu();
+        ResetOptionList();
+        ResetAtcKeys();
+        ResetFrequencyTable();
+        ResetDataFeed();
+        ResetKeyWatcher();
     }
     int CheckMark() {
         XPLMMenuCheck check = xplm_Menu_NoCheck;
@@ -156,7 +169,7 @@ TEST_F(HintsDrawing, WithoutFrequenciesTheBoxIs60ThenFortyPlus18PerOption) {
     BuildOptionList();
     SIM_RunFrames(1);
     f = LastFrame();
-    ASSERT_EQ(OptionCount, 11);
+    ASSERT_EQ(CurrentOptionList().count, 11);
     EXPECT_EQ(f[0].top - f[0].bottom, 40 + 18 * 11);
     ASSERT_EQ(f.size(), 2u + 11u + 1u);
     EXPECT_EQ(f.back().text, "Use TAB key to show/hide the hints");
@@ -240,6 +253,18 @@ TEST_F(HintsMouse, CloseBoxAtLeftPlus211NotPlus210) {
     EXPECT_EQ(CheckMark(), xplm_Menu_Unchecked);
 }
 
+TEST_F(HintsMouse, AResetForgetsAButtonLeftHeld) {
+    const XPLMWindowID window = HintsWindow;
+    SIM_Mouse(150, 700, xplm_MouseDown);  // never released: the next press would count as a release
+    ResetHintsWindowState();
+    EXPECT_EQ(HintsWindow, nullptr);
+    HintsWindow = window;  // as the next link start makes it
+    SIM_Mouse(311, 759, xplm_MouseDown);
+    EXPECT_EQ(PluginOptions.EnableKeyboardHints, 0);
+    EXPECT_FALSE(Visible());
+    SIM_Mouse(311, 759, xplm_MouseUp);
+}
+
 TEST_F(HintsMouse, DragMovesTheWindowUnderThePointer) {
     SIM_Mouse(150, 700, xplm_MouseDown);
     SIM_Mouse(400, 500, xplm_MouseDrag);
@@ -292,7 +317,7 @@ protected:
     std::pair<int, std::vector<uint32_t>> Key(int simulatorKey, int flags, HotkeyReporter report = nullptr) {
         int batches = server->Batches();
         size_t written = server->WrittenOffsets().size();
-        LastKeyPressExchanges = 0;
+        ResetKeyWatcher();
         if (report) WatchKey((uint8_t)simulatorKey, flags, report);
         else EXPECT_EQ(HintsKeySniffer(0, flags, (char)simulatorKey, nullptr), 1);
         std::vector<uint32_t> all = server->WrittenOffsets();
@@ -312,7 +337,7 @@ TEST_F(KeyWatch, AMatchingKeyCostsTwoExchangesAndWritesPressThenSlot) {
     server->SetSlot(9, 'R' | 3 << 8);
     auto [batches, writes] = Key(XPLM_VK_R, kDown | kShift | kCtrl);
     EXPECT_EQ(batches, 2);
-    EXPECT_EQ(LastKeyPressExchanges.load(), 2);
+    EXPECT_EQ(LastKeyPressExchangeCount(), 2);
     EXPECT_EQ(writes, (std::vector<uint32_t>{0x32FE, 0x3210 + 4 * 5}));
     EXPECT_EQ(Byte(0x32FE), 1);
     EXPECT_EQ(server->Slot(5), 0x01000352u);
@@ -327,7 +352,7 @@ TEST_F(KeyWatch, ThePerSlotReferenceMakesTheSameWritesInMoreExchanges) {
     server->Write(0x32FE, "\0", 1);
     auto reference = Key(XPLM_VK_R, kDown | kShift | kCtrl, ReportHotkeyPressPerSlot);
     EXPECT_EQ(reference.first, 6 + 2);
-    EXPECT_EQ(LastKeyPressExchanges.load(), 8);
+    EXPECT_EQ(LastKeyPressExchangeCount(), 8);
     EXPECT_EQ(reference.second, fast.second);
     EXPECT_EQ(server->Slot(5), fastValue);
     EXPECT_EQ(Byte(0x32FE), 1);
@@ -371,12 +396,9 @@ TEST_F(KeyWatch, ShiftOnlySlotMatchesCtrlShiftAndPlainSlotNeedsNoModifiers) {
 
 TEST_F(KeyWatch, PunctuationAndKeypadKeysRegisteredByTheAtcProgramAreReported) {
     // Hotkey2 = Shift + ";" (1186), Hotkey3 = the keypad's plus (107), Hotkey4 = "=" (187).
-    HotkeyTable[1] = {1, ';'};
-    HotkeyTable[2] = {0, 0x6B};
-    HotkeyTable[3] = {0, '+'};
-    HotkeyKeys[1] = ';';
-    HotkeyKeys[2] = 0x6B;
-    HotkeyKeys[3] = '+';
+    SetHotkey(1, {1, ';'});
+    SetHotkey(2, {0, 0x6B});
+    SetHotkey(3, {0, '+'});
     server->SetSlot(10, 0xBA | 1 << 8);
     server->SetSlot(11, 0x6B);
     server->SetSlot(12, 0xBB);
@@ -388,8 +410,7 @@ TEST_F(KeyWatch, PunctuationAndKeypadKeysRegisteredByTheAtcProgramAreReported) {
 
 TEST_F(KeyWatch, TheKeypadMultiplyIsReportedUnderItsOwnLabel) {
     // Hotkey2 = the keypad's multiply (106): labelled NUMx, its key character stays "*".
-    HotkeyTable[1] = {0, '*'};
-    HotkeyKeys[1] = '*';
+    SetHotkey(1, {0, '*'});
     server->SetSlot(10, 0x6A);
     EXPECT_EQ(Key(XPLM_VK_MULTIPLY, kDown).second, (std::vector<uint32_t>{0x32FE, 0x3210 + 40}));
     EXPECT_EQ(server->Slot(10), 0x0100006Au);
@@ -398,7 +419,7 @@ TEST_F(KeyWatch, TheKeypadMultiplyIsReportedUnderItsOwnLabel) {
 
 TEST_F(KeyWatch, AHotkeyWithoutAKeyEndsTheFilter) {
     server->SetSlot(0, 'A' | 3 << 8);
-    HotkeyKeys[4] = 0;
+    SetHotkey(4, {0, 0});
     EXPECT_EQ(Key(XPLM_VK_A, kDown | kShift | kCtrl).first, 0);
     EXPECT_EQ(Key(XPLM_VK_3, kDown).first, 1);
 }
@@ -460,7 +481,7 @@ TEST_F(KeyWatch, AClosedLinkMatchesNothing) {
     }
     server->SetSlot(0, '5');
     EXPECT_EQ(Key(XPLM_VK_5, kDown).first, 0);
-    EXPECT_EQ(LastKeyPressExchanges.load(), 0);
+    EXPECT_EQ(LastKeyPressExchangeCount(), 0);
 }
 
 }  // namespace

@@ -38,12 +38,12 @@ protected:
     void SetUp() override {
         SIM_Init(nullptr);
         SIM_SetScreenSize(1920, 1080);
-        PluginOptions = OptionRecord();
-        AtcTextWindow = nullptr;
-        AtcTextWindowFound = 0;
-        HideAtcText = 0;
-        AtcTextSource = nullptr;
-        strcpy(RouteText, "EDDF to EDDM");
+        ResetOptions();
+        ResetAtcTextState();
+        ResetAtcTextSource();
+        AtcKeys keys;
+        strcpy(keys.route, "EDDF to EDDM");
+        PublishAtcKeys(keys);
         memset(source, 0, sizeof source);
         ASSERT_TRUE(InstallHooks());
         LinkActive = 1;
@@ -51,12 +51,12 @@ protected:
         drawer = XPLMCreateWindow(50, 600, 400, 400, 1, DrawTexts, nullptr, nullptr, nullptr);
     }
     void TearDown() override {
-        LinkActive = 0;
-        AtcTextSource = nullptr;
+        ResetPluginState();
+        ResetAtcTextSource();
         EXPECT_TRUE(RemoveHooks());
         EXPECT_FALSE(HooksInstalled());
-        AtcTextWindow = nullptr;
-        AtcTextWindowFound = 0;
+        ResetAtcTextState();
+        ResetAtcKeys();
     }
 
     void SetMessage(const char* text) {
@@ -144,6 +144,26 @@ TEST_F(Intercepts, WhileHiddenANewStripIsMovedAndMadeInvisible) {
     EXPECT_EQ(XPLMGetWindowIsVisible(strip), 0);
     EXPECT_EQ(XPLMGetWindowIsVisible(other), 1);
     XPLMDestroyWindow(other);
+    XPLMDestroyWindow(strip);
+}
+
+TEST_F(Intercepts, ResetTextStateForgetsTheStripAndShowsTheNextOne) {
+    HideAtcText = 1;
+    PluginOptions.WindowPosition = 3;
+    XPLMWindowID strip = XPLMCreateWindow(1, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_EQ(AtcTextWindow, strip);
+    ASSERT_EQ(XPLMGetWindowIsVisible(strip), 0);
+    ResetAtcTextState();
+    EXPECT_EQ(AtcTextWindow, nullptr);
+    EXPECT_EQ(AtcTextWindowFound, 0);
+    // The server's own place on the screen the simulator starts with, until the strip is caught.
+    EXPECT_EQ((std::vector<int>{AtcTextRect.left, AtcTextRect.top, AtcTextRect.right, AtcTextRect.bottom}),
+              (std::vector<int>{1, 748, 1024, 728}));
+    // Not hidden any more: a window made now leaves the next strip visible.
+    XPLMWindowID next = XPLMCreateWindow(1, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(AtcTextWindow, next);
+    EXPECT_EQ(XPLMGetWindowIsVisible(next), 1);
+    XPLMDestroyWindow(next);
     XPLMDestroyWindow(strip);
 }
 

@@ -47,16 +47,14 @@ protected:
         if (!PluginLocksAlive()) CreatePluginLocks();
         RemoveConfig();
         MakeFolders(ConfigFilePath());
-        PluginOptions = OptionRecord();
-        AtcTextWindow = nullptr;
-        AtcTextWindowFound = 0;
-        LinkActive = 0;
+        ResetOptions();
+        ResetAtcTextState();
+        ResetLinkState();
     }
     void TearDown() override {
-        LinkActive = 0;
+        ResetLinkState();
         if (HooksInstalled()) RemoveHooks();
-        AtcTextWindow = nullptr;
-        AtcTextWindowFound = 0;
+        ResetAtcTextState();
         CloseMessageWindow();
         RemoveConfig();
     }
@@ -86,13 +84,14 @@ TEST_F(LinkEnd, StoppingTheLinkEmptiesTheHotkeyTable) {
     keys.table[7] = {1, ';'};
     keys.table[20] = {3, 'L'};
     PublishAtcKeys(keys);
-    ASSERT_EQ(HotkeyTable[7].key, ';');
+    ASSERT_EQ(CurrentAtcKeys().table[7].key, ';');
     LinkActive = 1;
     StopLink();
     EXPECT_EQ(LinkActive.load(), 0);
+    const AtcKeys after = CurrentAtcKeys();
     for (int i = 0; i < kAtcHotkeyCount; ++i) {
-        EXPECT_EQ(HotkeyTable[i].key, 0) << "hotkey " << i + 1;
-        EXPECT_EQ(HotkeyTable[i].modifiers, 0) << "hotkey " << i + 1;
+        EXPECT_EQ(after.table[i].key, 0) << "hotkey " << i + 1;
+        EXPECT_EQ(after.table[i].modifiers, 0) << "hotkey " << i + 1;
     }
 }
 

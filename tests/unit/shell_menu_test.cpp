@@ -54,10 +54,9 @@ protected:
         SIM_SetScreenSize(1024, 768);
         RemoveConfig();
         MakeFolders(ConfigFilePath());  // the plug-in's folder exists; its file does not yet
-        PluginOptions = OptionRecord();
-        SettingsWindow = AboutWindow = nullptr;
-        SettingsWindowOpen = AboutWindowOpen = 0;
-        HintsWindow = nullptr;
+        ResetOptions();
+        ResetSettingsWindows();
+        ResetHintsWindowState();
         outside::Install();
         PatchOwnImport("user32.dll", "MessageBoxA", reinterpret_cast<void*>(&CountBox));
         boxes = 0;
@@ -74,8 +73,8 @@ protected:
     }
     void TearDown() override {
         XPluginStop();
-        HintsWindow = nullptr;
-        PluginMenu = nullptr;
+        ResetHintsWindowState();
+        ResetPluginMenu();
         RemoveConfig();
         DeleteFileA((atc + "QV3.exe").c_str());
         DeleteFileA((atc + "QV_Station.exe").c_str());

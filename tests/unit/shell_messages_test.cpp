@@ -29,12 +29,12 @@ protected:
         SIM_SetScreenSize(1280, 800);
         // The server's strip as it is created, before anyone moved it.
         window = XPLMCreateWindow(1, 780, 1280, 760, 1, nullptr, nullptr, nullptr, nullptr);
+        ResetAtcTextState();
         AtcTextWindow = window;
         AtcTextRect = {5, 6, 7, 8};
-        HideAtcText = 0;
-        PluginOptions = OptionRecord();
+        ResetOptions();
     }
-    void TearDown() override { AtcTextWindow = nullptr; }
+    void TearDown() override { ResetAtcTextState(); }
 
     Geometry Window() const {
         Geometry g{};

@@ -39,13 +39,12 @@ protected:
         SIM_SetScreenSize(1920, 1080);
         RemoveConfig();
         MakeFolders(ConfigFilePath());  // the plug-in's folder exists; its file does not yet
-        PluginOptions = OptionRecord();
-        SettingsWindow = AboutWindow = nullptr;
-        SettingsWindowOpen = AboutWindowOpen = 0;
-        AtcTextWindow = nullptr;
+        ResetOptions();
+        ResetSettingsWindows();
+        ResetAtcTextState();
         AtcTextRect = {1, 2, 3, 4};
         SIM_SetDataref(kKillAtc, xplmType_Float, 0.0);
-        Datarefs = DatarefHandles();
+        ResetDatarefs();
         Datarefs.killAtc = FindDataref(kKillAtc);
         outside::Install();
         PatchOwnImport("comdlg32.dll", "ChooseColorA", (void*)FakeChooseColor);
@@ -53,8 +52,8 @@ protected:
         g_colourInitial.clear();
     }
     void TearDown() override {
-        AtcTextWindow = nullptr;
-        Datarefs = DatarefHandles();
+        ResetAtcTextState();
+        ResetDatarefs();
         RemoveConfig();
     }
 
@@ -287,6 +286,54 @@ TEST_F(SettingsWindows, ClosedAboutWindowIsGoneAndANewOneIsFresh) {
     EXPECT_TRUE(outside::Calls.empty());
     ASSERT_TRUE(widgets::Click("      Go to Nordaviq website"));
     EXPECT_EQ(outside::Calls.size(), 3u);
+}
+
+// ---- the resets: what a past world left is forgotten, and the next one starts as at load
+
+TEST_F(SettingsWindows, ResetWindowsForgetsAPastWorldsWidgets) {
+    OpenSettings();
+    OpenAbout();
+    const XPWidgetID pastCheckBox = widgets::Find(" Auto start with XPX");
+    ASSERT_NE(pastCheckBox, nullptr);
+    SIM_Init(nullptr);
+    widgets::Reset();
+    ResetSettingsWindows();
+    EXPECT_EQ(SettingsWindowOpen, 0);
+    EXPECT_EQ(AboutWindowOpen, 0);
+    // Closing now destroys nothing of the world that is gone.
+    CloseSettingsWindow();
+    CloseAboutWindow();
+    EXPECT_EQ(SIM_Misuses(), 0) << SIM_FirstMisuse();
+    // A message naming a widget of the past window is nobody's.
+    EXPECT_EQ(SettingsWindowCallback(xpMsg_ButtonStateChanged, nullptr, (intptr_t)pastCheckBox, 1), 0);
+    EXPECT_EQ(PluginOptions.AutoStart, 0);
+    EXPECT_EQ(Config(), "");
+}
+
+TEST_F(SettingsWindows, ResetOptionsRestoresTheDefaultsAndTheColourDialogsMemory) {
+    OpenSettings();
+    ASSERT_TRUE(widgets::Click("   Other Options"));
+    g_colourAnswers.push_back(RGB(10, 20, 30));
+    ASSERT_TRUE(widgets::Click("   Set Title Colour"));
+    ASSERT_TRUE(widgets::Click(" Auto start with XPX"));
+    ASSERT_EQ(PluginOptions.AutoStart, 1);
+    PluginOptions.WindowPosition = 4;
+    strcpy(PluginOptions.FlightPlanningTarget, "C:\\plan.exe");
+
+    ResetOptions();
+    const OptionRecord fresh;
+    EXPECT_EQ(PluginOptions.AutoStart, fresh.AutoStart);
+    EXPECT_EQ(PluginOptions.WindowPosition, fresh.WindowPosition);
+    EXPECT_EQ(PluginOptions.FlightPlanningOnline, fresh.FlightPlanningOnline);
+    EXPECT_STREQ(PluginOptions.FlightPlanningTarget, "");
+    for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(PluginOptions.TitleColour[i], fresh.TitleColour[i]);
+    // The next dialog opens on black, not on the colour chosen before.
+    ChooseColour(1);
+    ASSERT_EQ(g_colourInitial.size(), 2u);
+    EXPECT_EQ(g_colourInitial[0], RGB(0, 0, 0));
+    EXPECT_EQ(g_colourInitial[1], RGB(0, 0, 0));
+    // The file keeps what was written to it.
+    EXPECT_NE(Config().find("Title=10,20,30"), std::string::npos);
 }
 
 }  // namespace
