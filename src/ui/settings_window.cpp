@@ -115,23 +115,25 @@ void ChooseCorner(int corner) {
 
 }  // namespace
 
-void CloseSettingsWindow() {
-    if (SettingsWindowOpen != 1) return;
-    SettingsWindowOpen = 0;
-    XPWidgetID window = SettingsWindow;
-    SettingsWindow = nullptr;
-    g_settings = SettingsWidgets();
+namespace {
+
+// The window and its widget ids are forgotten before it is destroyed: a callback the destruction
+// sends finds the window already closed.
+template <typename Widgets>
+void CloseWindow(int& open, XPWidgetID& handle, Widgets& widgets) {
+    if (open != 1) return;
+    open = 0;
+    XPWidgetID window = handle;
+    handle = nullptr;
+    widgets = Widgets();
     XPDestroyWidget(window, 1);
 }
 
-void CloseAboutWindow() {
-    if (AboutWindowOpen != 1) return;
-    AboutWindowOpen = 0;
-    XPWidgetID window = AboutWindow;
-    AboutWindow = nullptr;
-    g_about = AboutWidgets();
-    XPDestroyWidget(window, 1);
-}
+}  // namespace
+
+void CloseSettingsWindow() { CloseWindow(SettingsWindowOpen, SettingsWindow, g_settings); }
+
+void CloseAboutWindow() { CloseWindow(AboutWindowOpen, AboutWindow, g_about); }
 
 void ResetSettingsWindows() {
     SettingsWindow = nullptr;
