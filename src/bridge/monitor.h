@@ -29,6 +29,8 @@ DWORD WINAPI AtcTextScan(LPVOID);
 const char* ScanForAtcText(const void* image, size_t size);
 // The argument is the address of a COM1 frequency (LastCom1Frequency).
 DWORD WINAPI RefreshAirportRadios(LPVOID lastCom1Frequency);
+// The same with LastCom1Frequency, on the deferred-work thread; false when it is not running.
+bool QueueRadioRefresh();
 
 // Does a 128-byte window of text hold an ATC message? start: at its start or "ComFreq"
 // anywhere; second: any of the second candidate's phrases anywhere.

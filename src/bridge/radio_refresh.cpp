@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "shell/deferred_work.h"
 #include "shell/guard.h"
 #include "shell/locks.h"
 #include "shell/plugin.h"
@@ -48,3 +49,11 @@ DWORD WINAPI RefreshAirportRadios(LPVOID frequency) {
         return (DWORD)0;
     });
 }
+
+namespace {
+
+void RefreshRadiosJob() { RefreshAirportRadios(&LastCom1Frequency); }
+
+}  // namespace
+
+bool QueueRadioRefresh() { return DeferredWork.Queue(RefreshRadiosJob); }

@@ -11,6 +11,7 @@
 #include "bridge/monitor.h"
 #include "config/atc_locate.h"
 #include "config/options.h"
+#include "shell/deferred_work.h"
 #include "shell/guard.h"
 #include "shell/locks.h"
 #include "shell/plugin.h"
@@ -108,6 +109,7 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
 void XPluginStop(void) {
     GuardedVoid("XPluginStop", [] {
         StopWatchingServerUnload();
+        DeferredWork.Stop();
         if (!DeletePluginLocks(kBackgroundWorkWaitMs))
             LogLine("background work still running at stop; its locks are left in place");
     });
@@ -115,6 +117,7 @@ void XPluginStop(void) {
 
 int XPluginEnable(void) {
     return Guarded("XPluginEnable", 1, [] {
+        if (!DeferredWork.Start()) LogLine("the deferred-work thread could not be started");
         if (FirstFlightLoopDone) StartLink();
         else ScheduleFirstFlightLoop();
         return 1;
@@ -134,6 +137,8 @@ void XPluginDisable(void) {
         // must not outlive the plug-in.
         if (HooksInstalled()) RemoveHooks();
         AtcTextWindow = nullptr;  // unwatched from here on
+        // Last: the link's stop may have handed it work.
+        DeferredWork.Stop();
     });
 }
 

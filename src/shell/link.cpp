@@ -158,8 +158,7 @@ float FirstFlightLoop(float, float, int, void*) {
         }
         if (!CreateMonitorTimer()) MessageBoxA(nullptr, "Couldn't create timer", "DURarURavud", MB_OK | MB_ICONWARNING);
         LastCom1Frequency = 0;
-        HANDLE thread = CreateThread(nullptr, 0, RefreshAirportRadios, &LastCom1Frequency, 0, nullptr);
-        if (thread) CloseHandle(thread);
+        if (!QueueRadioRefresh()) LogLine("the radio refresh could not be queued");
         return 0.0f;
     });
 }

@@ -7,6 +7,7 @@
 #include "XPLMMenus.h"
 #include "bridge/monitor.h"
 #include "config/options.h"
+#include "shell/deferred_work.h"
 #include "shell/guard.h"
 #include "shell/plugin.h"
 #include "simlink/data_feed.h"
@@ -41,23 +42,21 @@ void Draw(const float colour[3], int x, int y, const char* text) {
     XPLMDrawString(rgb, x, y, const_cast<char*>(text), nullptr, xplmFont_Basic);
 }
 
-DWORD WINAPI PanelRadioRefresh(LPVOID) {
+void PanelRadioRefresh() {
     RefreshAirportRadios(&LastCom1Frequency);  // guarded itself
     g_panelRefreshEnded = timeGetTime();
     g_panelRefreshRunning = 0;
-    return 0;
 }
 
 // Runs on the simulator's thread from the draw callback, so it must cost next to nothing: the
-// search goes to the system's thread pool (creating a thread every frame took the main thread
-// up to milliseconds under load).
+// search goes to the plug-in's deferred-work thread (a thread created per search, or a work item
+// of the system's pool, took the main thread from a quarter to several milliseconds).
 void StartRadioRefresh() {
     if (g_panelRefreshRunning.load() == 1) return;
     if (timeGetTime() - g_panelRefreshEnded.load() < kPanelRefreshRestMs) return;
     LastCom1Frequency = 0;
     if (g_panelRefreshRunning.exchange(1) == 1) return;
-    if (!QueueUserWorkItem(PanelRadioRefresh, nullptr, WT_EXECUTEDEFAULT))
-        g_panelRefreshRunning = 0;  // ignored: the next frame tries again
+    if (!DeferredWork.Queue(PanelRadioRefresh)) g_panelRefreshRunning = 0;  // the next frame tries again
 }
 
 // The entries of the list, each without its "*"; text after the last "*" is not drawn.

@@ -1,0 +1,114 @@
+#include "shell/deferred_work.h"
+
+#include "shell/guard.h"
+
+DeferredWorker DeferredWork("DeferredWork");
+
+namespace {
+
+struct ExclusiveLock {
+    explicit ExclusiveLock(SRWLOCK* lock) : lock_(lock) { AcquireSRWLockExclusive(lock_); }
+    ~ExclusiveLock() { ReleaseSRWLockExclusive(lock_); }
+    SRWLOCK* lock_;
+};
+
+}  // namespace
+
+bool DeferredWorker::Start() {
+    if (thread_) return true;
+    HANDLE wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!wake) return false;
+    {
+        ExclusiveLock lock(&lock_);
+        wake_ = wake;
+        head_ = count_ = 0;
+        accepting_ = true;
+    }
+    stopping_ = false;
+    DWORD id = 0;
+    HANDLE thread = CreateThread(nullptr, 0, ThreadMain, this, 0, &id);
+    if (!thread) {
+        ExclusiveLock lock(&lock_);
+        accepting_ = false;
+        wake_ = nullptr;
+        CloseHandle(wake);
+        return false;
+    }
+    threadId_ = id;
+    thread_ = thread;
+    return true;
+}
+
+void DeferredWorker::Stop() {
+    if (!thread_) return;
+    {
+        ExclusiveLock lock(&lock_);
+        accepting_ = false;
+        // Not started: dropped. The owner of work that must not be lost finishes it itself.
+        head_ = count_ = 0;
+    }
+    stopping_ = true;
+    SetEvent(wake_);
+    // The job in hand may wait for a message it sent to the simulator's thread.
+    for (;;) {
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        DWORD woke = MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) break;
+    }
+    CloseHandle(thread_);
+    thread_ = nullptr;
+    threadId_ = 0;
+    ExclusiveLock lock(&lock_);
+    CloseHandle(wake_);
+    wake_ = nullptr;
+}
+
+bool DeferredWorker::Queue(DeferredJob job) {
+    if (!job) return false;
+    HANDLE wake = nullptr;
+    {
+        ExclusiveLock lock(&lock_);
+        if (!accepting_) return false;
+        for (int i = 0; i < count_; ++i)
+            if (pending_[(head_ + i) % kCapacity] == job) return true;
+        if (count_ == kCapacity) return false;
+        pending_[(head_ + count_) % kCapacity] = job;
+        ++count_;
+        wake = wake_;
+    }
+    SetEvent(wake);
+    return true;
+}
+
+bool DeferredWorker::OnWorkerThread() const { return threadId_ != 0 && GetCurrentThreadId() == threadId_; }
+
+DWORD WINAPI DeferredWorker::ThreadMain(LPVOID self) {
+    static_cast<DeferredWorker*>(self)->Run();
+    return 0;
+}
+
+DeferredJob DeferredWorker::Take() {
+    ExclusiveLock lock(&lock_);
+    if (count_ == 0) return nullptr;
+    DeferredJob job = pending_[head_];
+    head_ = (head_ + 1) % kCapacity;
+    --count_;
+    return job;
+}
+
+void DeferredWorker::Run() {
+    while (!stopping_.load()) {
+        DeferredJob job = Take();
+        if (!job) {
+            WaitForSingleObject(wake_, INFINITE);
+            continue;
+        }
+        // A failing job is logged and the next ones still run.
+        GuardedWorker(name_, 0, [job] {
+            job();
+            return 0;
+        });
+        completed_++;
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+// One long-lived thread of the plug-in for work the simulator's thread hands off: it must cost
+// that thread next to nothing. Queueing takes a lock that is never held for long and, when the
+// job was not pending yet, sets an event; it allocates nothing. A job already pending is not
+// queued twice. Jobs run one at a time, in the order they were queued.
+//
+// Stop refuses new jobs, drops those not started yet and waits for the one in hand, so nothing
+// of ours runs once the plug-in may be unloaded. Jobs whose effect must not be lost (a file
+// write) keep their own record and are finished by their owner after the stop.
+#include <windows.h>
+
+#include <atomic>
+
+using DeferredJob = void (*)();
+
+class DeferredWorker {
+public:
+    static constexpr int kCapacity = 8;  // different jobs pending at once
+
+    explicit DeferredWorker(const char* name) : name_(name) {}
+    ~DeferredWorker() { Stop(); }
+    DeferredWorker(const DeferredWorker&) = delete;
+    DeferredWorker& operator=(const DeferredWorker&) = delete;
+
+    // Starts the thread unless it runs; false when it cannot be started.
+    bool Start();
+    // On the simulator's thread, messages other threads send to it are served while waiting.
+    void Stop();
+    bool Running() const { return thread_ != nullptr; }
+    // True when the job is pending after the call (queued now or before); false when the worker
+    // is not running or stopping, or every slot holds another job.
+    bool Queue(DeferredJob job);
+    // Jobs run to their end so far (for tests and figures).
+    long Completed() const { return completed_.load(); }
+    // True on the worker's own thread.
+    bool OnWorkerThread() const;
+
+private:
+    static DWORD WINAPI ThreadMain(LPVOID self);
+    void Run();
+    DeferredJob Take();
+
+    const char* name_;
+    HANDLE thread_ = nullptr;
+    HANDLE wake_ = nullptr;
+    DWORD threadId_ = 0;
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    DeferredJob pending_[kCapacity] = {};
+    int head_ = 0, count_ = 0;
+    bool accepting_ = false;
+    std::atomic<bool> stopping_{false};
+    std::atomic<long> completed_{0};
+};
+
+// The plug-in's own: started when the plug-in is enabled, stopped when it is disabled or stopped.
+extern DeferredWorker DeferredWork;
