@@ -10,6 +10,7 @@
 
 #include "bridge/atc_text_match.h"
 #include "config/options.h"
+#include "shell/deferred_work.h"
 #include "shell/guard.h"
 #include "shell/locks.h"
 #include "shell/plugin.h"
@@ -151,18 +152,28 @@ DWORD WINAPI AtcTextScan(LPVOID) {
     });
 }
 
+namespace {
+
+void StartAtcTextScan() {
+    if (AtcTextSource.load() || AtcTextScanRunning.exchange(1) == 1) return;
+    HANDLE thread = CreateThread(nullptr, 0, AtcTextScan, nullptr, CREATE_SUSPENDED, nullptr);
+    if (thread) {
+        SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
+        ResumeThread(thread);
+        CloseHandle(thread);
+    } else {
+        AtcTextScanRunning = 0;
+    }
+}
+
+}  // namespace
+
 void LookForAtcTextSource() {
     if (AtcTextSource.load()) return;
     ServerModule keepLoaded;  // until the address is published
     AtcTextSource = FindAtcTextSource();
-    if (!AtcTextSource.load() && AtcTextScanRunning.exchange(1) == 0) {
-        HANDLE thread = CreateThread(nullptr, 0, AtcTextScan, nullptr, CREATE_SUSPENDED, nullptr);
-        if (thread) {
-            SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
-            ResumeThread(thread);
-            CloseHandle(thread);
-        } else {
-            AtcTextScanRunning = 0;
-        }
-    }
+    if (AtcTextSource.load() || AtcTextScanRunning.load()) return;
+    // Creating a thread took the simulator's thread up to a millisecond and more: from there the
+    // deferred-work thread starts the scan (a start dropped by a stop leaves nothing behind).
+    if (!OnSimulatorThread() || !DeferredWork.Queue(StartAtcTextScan)) StartAtcTextScan();
 }

@@ -16,22 +16,17 @@ struct ExclusiveLock {
 
 bool DeferredWorker::Start() {
     if (thread_) return true;
-    HANDLE wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (!wake) return false;
     {
         ExclusiveLock lock(&lock_);
-        wake_ = wake;
         head_ = count_ = 0;
         accepting_ = true;
+        stopping_ = false;
     }
-    stopping_ = false;
     DWORD id = 0;
     HANDLE thread = CreateThread(nullptr, 0, ThreadMain, this, 0, &id);
     if (!thread) {
         ExclusiveLock lock(&lock_);
         accepting_ = false;
-        wake_ = nullptr;
-        CloseHandle(wake);
         return false;
     }
     threadId_ = id;
@@ -44,11 +39,11 @@ void DeferredWorker::Stop() {
     {
         ExclusiveLock lock(&lock_);
         accepting_ = false;
+        stopping_ = true;
         // Not started: dropped. The owner of work that must not be lost finishes it itself.
         head_ = count_ = 0;
     }
-    stopping_ = true;
-    SetEvent(wake_);
+    WakeAllConditionVariable(&wake_);
     // The job in hand may wait for a message it sent to the simulator's thread.
     for (;;) {
         MSG msg;
@@ -59,14 +54,10 @@ void DeferredWorker::Stop() {
     CloseHandle(thread_);
     thread_ = nullptr;
     threadId_ = 0;
-    ExclusiveLock lock(&lock_);
-    CloseHandle(wake_);
-    wake_ = nullptr;
 }
 
 bool DeferredWorker::Queue(DeferredJob job) {
     if (!job) return false;
-    HANDLE wake = nullptr;
     {
         ExclusiveLock lock(&lock_);
         if (!accepting_) return false;
@@ -75,9 +66,8 @@ bool DeferredWorker::Queue(DeferredJob job) {
         if (count_ == kCapacity) return false;
         pending_[(head_ + count_) % kCapacity] = job;
         ++count_;
-        wake = wake_;
     }
-    SetEvent(wake);
+    WakeConditionVariable(&wake_);
     return true;
 }
 
@@ -90,7 +80,8 @@ DWORD WINAPI DeferredWorker::ThreadMain(LPVOID self) {
 
 DeferredJob DeferredWorker::Take() {
     ExclusiveLock lock(&lock_);
-    if (count_ == 0) return nullptr;
+    while (count_ == 0 && !stopping_) SleepConditionVariableSRW(&wake_, &lock_, INFINITE, 0);
+    if (stopping_) return nullptr;
     DeferredJob job = pending_[head_];
     head_ = (head_ + 1) % kCapacity;
     --count_;
@@ -98,12 +89,7 @@ DeferredJob DeferredWorker::Take() {
 }
 
 void DeferredWorker::Run() {
-    while (!stopping_.load()) {
-        DeferredJob job = Take();
-        if (!job) {
-            WaitForSingleObject(wake_, INFINITE);
-            continue;
-        }
+    for (DeferredJob job = Take(); job; job = Take()) {
         // A failing job is logged and the next ones still run.
         GuardedWorker(name_, 0, [job] {
             job();

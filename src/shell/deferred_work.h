@@ -1,8 +1,10 @@
 #pragma once
 // One long-lived thread of the plug-in for work the simulator's thread hands off: it must cost
 // that thread next to nothing. Queueing takes a lock that is never held for long and, when the
-// job was not pending yet, sets an event; it allocates nothing. A job already pending is not
-// queued twice. Jobs run one at a time, in the order they were queued.
+// job was not pending yet, wakes the thread through a condition variable; it allocates nothing.
+// (An event's SetEvent is a round trip to Wine's server that took the simulator's thread 0.1 to
+// 0.4 ms under load; a condition variable's wake stays in the process.) A job already pending is
+// not queued twice. Jobs run one at a time, in the order they were queued.
 //
 // Stop refuses new jobs, drops those not started yet and waits for the one in hand, so nothing
 // of ours runs once the plug-in may be unloaded. Jobs whose effect must not be lost (a file
@@ -42,13 +44,13 @@ private:
 
     const char* name_;
     HANDLE thread_ = nullptr;
-    HANDLE wake_ = nullptr;
+    CONDITION_VARIABLE wake_ = CONDITION_VARIABLE_INIT;
     DWORD threadId_ = 0;
     SRWLOCK lock_ = SRWLOCK_INIT;
     DeferredJob pending_[kCapacity] = {};
     int head_ = 0, count_ = 0;
     bool accepting_ = false;
-    std::atomic<bool> stopping_{false};
+    bool stopping_ = false;  // under lock_
     std::atomic<long> completed_{0};
 };
 

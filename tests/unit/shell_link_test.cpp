@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,11 +15,13 @@
 #include "config/hotkeys.h"
 #include "config/options.h"
 #include "config_test_support.h"
+#include "shell/deferred_work.h"
 #include "shell/locks.h"
 #include "shell/log.h"
 #include "shell/message_window.h"
 #include "shell/plugin.h"
 
+extern "C" int XPluginEnable(void);
 extern "C" void XPluginDisable(void);
 
 namespace {
@@ -93,6 +96,31 @@ TEST_F(LinkEnd, StoppingTheLinkEmptiesTheHotkeyTable) {
         EXPECT_EQ(HotkeyTable[i].key, 0) << "hotkey " << i + 1;
         EXPECT_EQ(HotkeyTable[i].modifiers, 0) << "hotkey " << i + 1;
     }
+}
+
+std::atomic<int> g_slowJobState{0};  // 1 running, 2 finished
+std::atomic<int> g_lateJobRuns{0};
+
+// Work handed off by the simulator's thread (a radio refresh) never outlives the plug-in's
+// disable, after which the library may be unloaded: the job in hand is waited for and what is
+// queued behind it is dropped.
+TEST_F(LinkEnd, DisableWaitsForDeferredWorkAndDropsWhatHasNotStarted) {
+    FirstFlightLoopDone = 0;
+    XPluginEnable();
+    ASSERT_TRUE(DeferredWork.Running());
+    ASSERT_TRUE(DeferredWork.Queue([] {
+        g_slowJobState = 1;
+        Sleep(200);
+        g_slowJobState = 2;
+    }));
+    ASSERT_TRUE(DeferredWork.Queue([] { g_lateJobRuns++; }));
+    while (g_slowJobState.load() == 0) Sleep(1);
+    XPluginDisable();
+    EXPECT_EQ(g_slowJobState.load(), 2);
+    EXPECT_FALSE(DeferredWork.Running());
+    EXPECT_FALSE(DeferredWork.Queue([] { g_lateJobRuns++; }));
+    Sleep(50);
+    EXPECT_EQ(g_lateJobRuns.load(), 0);
 }
 
 }  // namespace
