@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "config/colour_text.h"
+#include "config/profile_section.h"
 #include "shell/checks.h"
 
 OptionRecord PluginOptions;
@@ -84,13 +85,16 @@ void LoadOptions() {
     ReadColour(file, "Options", kBuiltInOptions, o.OptionsColour);
     ReadColour(file, "KeyboardHints", kBuiltInHints, o.HintsColour);
 
-    o.WindowPosition = ReadInt(file, kSection, "WindowPosition", 1);
-    o.AutoStart = Flag(ReadInt(file, kSection, "Autostart", 0));
-    o.ShowFrequencies = Flag(ReadInt(file, kSection, "ShowFrequencies", 1));
-    o.DisableNativeAtc = Flag(ReadInt(file, kSection, "DisableNativeAtc", 0));
-    o.DisableReminder = ReadInt(file, kSection, "DisableReminder", 0);
-    o.BoostQVEProcessPriority = Flag(ReadInt(file, kSection, "BoostQVEProcessPriority", 1));
-    o.EnableKeyboardHints = Flag(ReadInt(file, kSection, "EnableKeyboardHints", 0));
+    // The section read once instead of once per key (the first flight loop runs this).
+    const ProfileSection options(file.c_str(), kSection);
+    auto readInt = [&](const char* key, int fallback) { return file.empty() ? fallback : options.Int(key, fallback); };
+    o.WindowPosition = readInt("WindowPosition", 1);
+    o.AutoStart = Flag(readInt("Autostart", 0));
+    o.ShowFrequencies = Flag(readInt("ShowFrequencies", 1));
+    o.DisableNativeAtc = Flag(readInt("DisableNativeAtc", 0));
+    o.DisableReminder = readInt("DisableReminder", 0);
+    o.BoostQVEProcessPriority = Flag(readInt("BoostQVEProcessPriority", 1));
+    o.EnableKeyboardHints = Flag(readInt("EnableKeyboardHints", 0));
 }
 
 int ChooseColour(int which) {
