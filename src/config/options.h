@@ -35,8 +35,13 @@ int ChooseColour(int which);
 // The sibling plug-in "RX9toXplane" will start its link by itself.
 bool SiblingAutostartEnabled();
 
-// Single keys of section OPTIONS, read and written straight through the profile functions.
+// Single keys of section OPTIONS. Writes (these and ChooseColour's) go to the file on the
+// deferred-work thread when it runs, else at once; every read of the file here flushes them
+// first, and so must any other reader or direct writer of the file.
 int ReadOptionInt(const char* key, int fallback);
 void WriteOptionInt(const char* key, int value);   // signed decimal
 void WriteOptionFlag(const char* key, int on);     // "1" or "0"
 void WriteOptionText(const char* key, const char* value);
+// Writes what waits into the file now, on the calling thread; after the deferred-work thread
+// has stopped, so that nothing is lost at unload.
+void FlushOptionWrites();

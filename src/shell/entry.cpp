@@ -110,6 +110,7 @@ void XPluginStop(void) {
     GuardedVoid("XPluginStop", [] {
         StopWatchingServerUnload();
         DeferredWork.Stop();
+        FlushOptionWrites();
         if (!DeletePluginLocks(kBackgroundWorkWaitMs))
             LogLine("background work still running at stop; its locks are left in place");
     });
@@ -137,8 +138,10 @@ void XPluginDisable(void) {
         // must not outlive the plug-in.
         if (HooksInstalled()) RemoveHooks();
         AtcTextWindow = nullptr;  // unwatched from here on
-        // Last: the link's stop may have handed it work.
+        // Last: the link's stop may have handed it work. Option writes it had not made yet are
+        // made here, so the file holds them before the library can go.
         DeferredWork.Stop();
+        FlushOptionWrites();
     });
 }
 

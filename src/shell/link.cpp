@@ -145,6 +145,7 @@ float FirstFlightLoop(float, float, int, void*) {
         if (PluginOptions.AutoStart) {
             if (SiblingAutostartEnabled()) {
                 std::string path = SimulatorPath("\\Resources\\Plugins\\DURarURavud\\DURarURavud.cfg");
+                FlushOptionWrites();
                 if (!path.empty()) WritePrivateProfileStringA("OPTIONS", "AutoStart", "0", path.c_str());
                 PluginOptions.AutoStart = 0;
                 MessageBoxA(nullptr,

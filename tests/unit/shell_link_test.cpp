@@ -123,4 +123,31 @@ TEST_F(LinkEnd, DisableWaitsForDeferredWorkAndDropsWhatHasNotStarted) {
     EXPECT_EQ(g_lateJobRuns.load(), 0);
 }
 
+// A settings click hands its write to the deferred-work thread; a disable right after it must not
+// lose it, even when that thread never got to it.
+TEST_F(LinkEnd, AnOptionWrittenJustBeforeTheDisableIsInTheFile) {
+    FirstFlightLoopDone = 0;
+    XPluginEnable();
+    static std::atomic<bool> release{false};
+    release = false;
+    ASSERT_TRUE(DeferredWork.Queue([] {
+        while (!release) Sleep(1);
+    }));
+    WriteOptionFlag("ShowFrequencies", 0);
+    EXPECT_EQ(ReadTextFile(ConfigFilePath()).find("ShowFrequencies"), std::string::npos);  // still queued
+    HANDLE releaser = CreateThread(
+        nullptr, 0,
+        [](LPVOID) -> DWORD {
+            Sleep(50);
+            release = true;
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    ASSERT_NE(releaser, nullptr);
+    XPluginDisable();
+    WaitForSingleObject(releaser, INFINITE);
+    CloseHandle(releaser);
+    EXPECT_NE(ReadTextFile(ConfigFilePath()).find("ShowFrequencies=0"), std::string::npos);
+}
+
 }  // namespace
