@@ -24,7 +24,7 @@ namespace {
 
 constexpr int kEntryLineSize = 64;
 
-// A refresh started by the panel is still running: the next frame need not start another
+// A refresh started by the panel is running: the next frame need not start another
 // (RefreshAirportRadios admits one instance at a time; a second one would return at once).
 std::atomic<int> g_panelRefreshRunning{0};
 // When the panel's last refresh ended (timeGetTime). Over the sea no airport is ever found; the
@@ -42,7 +42,9 @@ void Draw(const float colour[3], int x, int y, const char* text) {
     XPLMDrawString(rgb, x, y, const_cast<char*>(text), nullptr, xplmFont_Basic);
 }
 
+// Marked running by the job itself: a queued job dropped by a stop leaves no mark behind.
 void PanelRadioRefresh() {
+    g_panelRefreshRunning = 1;
     RefreshAirportRadios(&LastCom1Frequency);  // guarded itself
     g_panelRefreshEnded = timeGetTime();
     g_panelRefreshRunning = 0;
@@ -55,8 +57,8 @@ void StartRadioRefresh() {
     if (g_panelRefreshRunning.load() == 1) return;
     if (timeGetTime() - g_panelRefreshEnded.load() < kPanelRefreshRestMs) return;
     LastCom1Frequency = 0;
-    if (g_panelRefreshRunning.exchange(1) == 1) return;
-    if (!DeferredWork.Queue(PanelRadioRefresh)) g_panelRefreshRunning = 0;  // the next frame tries again
+    // Queued once while pending; when it cannot be queued, the next frame tries again.
+    DeferredWork.Queue(PanelRadioRefresh);
 }
 
 // The entries of the list, each without its "*"; text after the last "*" is not drawn.
