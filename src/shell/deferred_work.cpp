@@ -22,14 +22,12 @@ bool DeferredWorker::Start() {
         accepting_ = true;
         stopping_ = false;
     }
-    DWORD id = 0;
-    HANDLE thread = CreateThread(nullptr, 0, ThreadMain, this, 0, &id);
+    HANDLE thread = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
     if (!thread) {
         ExclusiveLock lock(&lock_);
         accepting_ = false;
         return false;
     }
-    threadId_ = id;
     thread_ = thread;
     return true;
 }
@@ -53,7 +51,6 @@ void DeferredWorker::Stop() {
     }
     CloseHandle(thread_);
     thread_ = nullptr;
-    threadId_ = 0;
 }
 
 bool DeferredWorker::Queue(DeferredJob job) {
@@ -70,8 +67,6 @@ bool DeferredWorker::Queue(DeferredJob job) {
     WakeConditionVariable(&wake_);
     return true;
 }
-
-bool DeferredWorker::OnWorkerThread() const { return threadId_ != 0 && GetCurrentThreadId() == threadId_; }
 
 DWORD WINAPI DeferredWorker::ThreadMain(LPVOID self) {
     static_cast<DeferredWorker*>(self)->Run();

@@ -34,8 +34,6 @@ public:
     bool Queue(DeferredJob job);
     // Jobs run to their end so far (for tests and figures).
     long Completed() const { return completed_.load(); }
-    // True on the worker's own thread.
-    bool OnWorkerThread() const;
 
 private:
     static DWORD WINAPI ThreadMain(LPVOID self);
@@ -45,7 +43,6 @@ private:
     const char* name_;
     HANDLE thread_ = nullptr;
     CONDITION_VARIABLE wake_ = CONDITION_VARIABLE_INIT;
-    DWORD threadId_ = 0;
     SRWLOCK lock_ = SRWLOCK_INIT;
     DeferredJob pending_[kCapacity] = {};
     int head_ = 0, count_ = 0;

@@ -136,17 +136,4 @@ TEST_F(DeferredWorkerTest, AThrowingJobIsContainedAndLaterJobsRun) {
     worker.Stop();
 }
 
-TEST_F(DeferredWorkerTest, KnowsItsOwnThread) {
-    DeferredWorker worker("test");
-    ASSERT_TRUE(worker.Start());
-    static DeferredWorker* current = nullptr;
-    static std::atomic<int> onWorker{-1};
-    current = &worker;
-    ASSERT_TRUE(worker.Queue([] { onWorker = current->OnWorkerThread() ? 1 : 0; }));
-    WaitCompleted(worker, 1);
-    EXPECT_EQ(onWorker.load(), 1);
-    EXPECT_FALSE(worker.OnWorkerThread());
-    worker.Stop();
-}
-
 }  // namespace
