@@ -6,6 +6,8 @@ DeferredWorker DeferredWork("DeferredWork");
 
 namespace {
 
+constexpr DWORD kReadyWaitMs = 2000;
+
 struct ExclusiveLock {
     explicit ExclusiveLock(SRWLOCK* lock) : lock_(lock) { AcquireSRWLockExclusive(lock_); }
     ~ExclusiveLock() { ReleaseSRWLockExclusive(lock_); }
@@ -21,6 +23,7 @@ bool DeferredWorker::Start() {
         head_ = count_ = 0;
         accepting_ = true;
         stopping_ = false;
+        waiting_ = false;
     }
     HANDLE thread = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
     if (!thread) {
@@ -29,6 +32,11 @@ bool DeferredWorker::Start() {
         return false;
     }
     thread_ = thread;
+    // Bounded: a thread that is slow to come up only makes the first jobs wait for it.
+    ExclusiveLock lock(&lock_);
+    const DWORD start = GetTickCount();
+    while (!waiting_ && GetTickCount() - start < kReadyWaitMs)
+        SleepConditionVariableSRW(&ready_, &lock_, kReadyWaitMs, 0);
     return true;
 }
 
@@ -75,7 +83,13 @@ DWORD WINAPI DeferredWorker::ThreadMain(LPVOID self) {
 
 DeferredJob DeferredWorker::Take() {
     ExclusiveLock lock(&lock_);
-    while (count_ == 0 && !stopping_) SleepConditionVariableSRW(&wake_, &lock_, INFINITE, 0);
+    while (count_ == 0 && !stopping_) {
+        if (!waiting_) {
+            waiting_ = true;
+            WakeAllConditionVariable(&ready_);
+        }
+        SleepConditionVariableSRW(&wake_, &lock_, INFINITE, 0);
+    }
     if (stopping_) return nullptr;
     DeferredJob job = pending_[head_];
     head_ = (head_ + 1) % kCapacity;

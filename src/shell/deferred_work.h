@@ -24,7 +24,9 @@ public:
     DeferredWorker(const DeferredWorker&) = delete;
     DeferredWorker& operator=(const DeferredWorker&) = delete;
 
-    // Starts the thread unless it runs; false when it cannot be started.
+    // Starts the thread unless it runs and returns once it waits for jobs (so that whoever
+    // watches the process sees from then on a thread that is either idle or busy with a job);
+    // false when it cannot be started.
     bool Start();
     // On the simulator's thread, messages other threads send to it are served while waiting.
     void Stop();
@@ -43,13 +45,16 @@ private:
     const char* name_;
     HANDLE thread_ = nullptr;
     CONDITION_VARIABLE wake_ = CONDITION_VARIABLE_INIT;
+    CONDITION_VARIABLE ready_ = CONDITION_VARIABLE_INIT;
     SRWLOCK lock_ = SRWLOCK_INIT;
     DeferredJob pending_[kCapacity] = {};
     int head_ = 0, count_ = 0;
     bool accepting_ = false;
     bool stopping_ = false;  // under lock_
+    bool waiting_ = false;   // under lock_: the thread has come to wait for jobs
     std::atomic<long> completed_{0};
 };
 
-// The plug-in's own: started when the plug-in is enabled, stopped when it is disabled or stopped.
+// The plug-in's own: started with the monitor's timer (StartDeferredWork), stopped when the
+// plug-in is disabled or stopped.
 extern DeferredWorker DeferredWork;

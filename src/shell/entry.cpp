@@ -118,7 +118,6 @@ void XPluginStop(void) {
 
 int XPluginEnable(void) {
     return Guarded("XPluginEnable", 1, [] {
-        if (!DeferredWork.Start()) LogLine("the deferred-work thread could not be started");
         if (FirstFlightLoopDone) StartLink();
         else ScheduleFirstFlightLoop();
         return 1;

@@ -14,6 +14,7 @@
 #include "bridge/monitor.h"
 #include "config/hotkeys.h"
 #include "config/options.h"
+#include "shell/deferred_work.h"
 #include "shell/fs98_window.h"
 #include "shell/guard.h"
 #include "shell/message_window.h"
@@ -122,6 +123,10 @@ void ClearServerHotkeys() {
     if (queued) IpcProcess(&result);
 }
 
+void StartDeferredWork() {
+    if (!DeferredWork.Start()) LogLine("the deferred-work thread could not be started");
+}
+
 void ScheduleFirstFlightLoop() {
     if (FirstFlightLoopPending) return;
     XPLMRegisterFlightLoopCallback(FirstFlightLoop, 8.0f, nullptr);
@@ -158,6 +163,7 @@ float FirstFlightLoop(float, float, int, void*) {
             }
         }
         if (!CreateMonitorTimer()) MessageBoxA(nullptr, "Couldn't create timer", "DURarURavud", MB_OK | MB_ICONWARNING);
+        StartDeferredWork();
         LastCom1Frequency = 0;
         if (!QueueRadioRefresh()) LogLine("the radio refresh could not be queued");
         return 0.0f;
@@ -205,6 +211,7 @@ bool StartLink() {
         // the first flight loop has run, that loop makes the timer; a stop may have cancelled it.
         if (!FirstFlightLoopDone) ScheduleFirstFlightLoop();
         else if (!CreateMonitorTimer()) LogLine("the monitor timer could not be created");
+        if (FirstFlightLoopDone) StartDeferredWork();
         return true;
     });
 }

@@ -107,6 +107,7 @@ std::atomic<int> g_lateJobRuns{0};
 TEST_F(LinkEnd, DisableWaitsForDeferredWorkAndDropsWhatHasNotStarted) {
     FirstFlightLoopDone = 0;
     XPluginEnable();
+    StartDeferredWork();  // as the first flight loop does
     ASSERT_TRUE(DeferredWork.Running());
     ASSERT_TRUE(DeferredWork.Queue([] {
         g_slowJobState = 1;
@@ -128,6 +129,7 @@ TEST_F(LinkEnd, DisableWaitsForDeferredWorkAndDropsWhatHasNotStarted) {
 TEST_F(LinkEnd, AnOptionWrittenJustBeforeTheDisableIsInTheFile) {
     FirstFlightLoopDone = 0;
     XPluginEnable();
+    StartDeferredWork();  // as the first flight loop does
     static std::atomic<bool> release{false};
     release = false;
     ASSERT_TRUE(DeferredWork.Queue([] {
