@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/deferred_work.h"
 #include "base/guard.h"
 #include "base/locks.h"
 #include "base/plugin_state.h"
@@ -157,18 +158,28 @@ void ResetAtcTextSource() {
     AtcTextScanRunning = 0;
 }
 
+namespace {
+
+void StartAtcTextScan() {
+    if (AtcTextSource.load() || AtcTextScanRunning.exchange(1) == 1) return;
+    HANDLE thread = CreateThread(nullptr, 0, AtcTextScan, nullptr, CREATE_SUSPENDED, nullptr);
+    if (thread) {
+        SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
+        ResumeThread(thread);
+        CloseHandle(thread);
+    } else {
+        AtcTextScanRunning = 0;
+    }
+}
+
+}  // namespace
+
 void LookForAtcTextSource() {
     if (AtcTextSource.load()) return;
     ServerModule keepLoaded;  // until the address is published
     AtcTextSource = FindAtcTextSource();
-    if (!AtcTextSource.load() && AtcTextScanRunning.exchange(1) == 0) {
-        HANDLE thread = CreateThread(nullptr, 0, AtcTextScan, nullptr, CREATE_SUSPENDED, nullptr);
-        if (thread) {
-            SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
-            ResumeThread(thread);
-            CloseHandle(thread);
-        } else {
-            AtcTextScanRunning = 0;
-        }
-    }
+    if (AtcTextSource.load() || AtcTextScanRunning.load()) return;
+    // Creating a thread took the simulator's thread up to a millisecond and more: from there the
+    // deferred-work thread starts the scan (a start dropped by a stop leaves nothing behind).
+    if (!OnSimulatorThread() || !DeferredWork.Queue(StartAtcTextScan)) StartAtcTextScan();
 }

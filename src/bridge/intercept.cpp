@@ -142,19 +142,35 @@ bool InstallHooks() {
             continue;
         }
         hook->added = true;
-        const HookStatus armed = HookArm(hook->target);
-        if (armed != HookOk) {
-            LogLine("%s could not be armed (status %d); the functions after it are not intercepted", hook->name,
-                    (int)armed);
-            return false;
-        }
     }
-    return true;
+    // All armed under one freeze of the other threads: each freeze suspends and resumes every
+    // thread of the simulator, some milliseconds apiece.
+    if (HookArm(nullptr) == HookOk) return true;
+    // One could not be armed: find it, as arming them one by one would have, and leave the ones
+    // after it out.
+    bool failed = false;
+    for (Interception* hook : kInstallOrder) {
+        if (!hook->added) continue;
+        if (failed) {
+            if (HookDelete(hook->target) == HookOk) hook->added = false;
+            continue;
+        }
+        const HookStatus armed = HookArm(hook->target);
+        if (armed == HookOk || armed == HookAlreadyArmed) continue;
+        LogLine("%s could not be armed (status %d); the functions after it are not intercepted", hook->name,
+                (int)armed);
+        failed = true;
+    }
+    return !failed;
 }
 
 bool RemoveHooks() {
+    // All disarmed under one freeze; one that fails is tried again alone below, and kept.
+    if (HooksInstalled()) HookDisarm(nullptr);
     for (Interception* hook : kRemoveOrder) {
-        if (!hook->added || HookDisarm(hook->target) != HookOk) continue;
+        if (!hook->added) continue;
+        const HookStatus disarmed = HookDisarm(hook->target);
+        if (disarmed != HookOk && disarmed != HookAlreadyDisarmed) continue;
         if (HookDelete(hook->target) != HookOk) return true;  // the rest stay as they are
         hook->added = false;
     }

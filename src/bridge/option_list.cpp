@@ -4,6 +4,7 @@
 
 #include "airport/airport_data.h"
 #include "airport/radio_refresh.h"
+#include "base/deferred_work.h"
 #include "base/log.h"
 #include "base/plugin_state.h"
 #include "config/hotkeys.h"
@@ -75,3 +76,11 @@ DWORD WINAPI RefreshRadiosAndOptions(LPVOID lastCom1Frequency) {
     BuildOptionList();
     return 1;
 }
+
+namespace {
+
+void RadioRefreshJob() { RefreshRadiosAndOptions(&LastCom1Frequency); }
+
+}  // namespace
+
+bool QueueRadioRefresh() { return DeferredWork.Queue(RadioRefreshJob); }

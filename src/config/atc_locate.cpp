@@ -104,6 +104,7 @@ char* LocateAtcProgram() {
     }
 
     // 2. The folder remembered in the configuration file.
+    FlushOptionWrites();
     std::string config = ConfigFilePath();
     char configured[kPathBuffer] = "";
     DWORD length = config.empty() ? 0

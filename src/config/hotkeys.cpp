@@ -8,6 +8,7 @@
 #include <string>
 
 #include "config/atc_locate.h"
+#include "config/profile_section.h"
 
 namespace {
 
@@ -119,12 +120,15 @@ int ReadAtcHotkeys(AtcKeys* keys, bool tellPilot) {
     }
 
     int disabled = 0;
+    // Each section read once: 42 single reads each parsed the file again.
+    const ProfileSection hotkeys(ini.c_str(), "Hotkeys");
+    const ProfileSection active(ini.c_str(), "HotkeysActive");
     for (int i = 1; i <= kAtcHotkeyCount; ++i) {
         char key[16];
         snprintf(key, sizeof key, "Hotkey%d", i);
         int fallback = i <= 10 ? 47 + i : kLaterDefaults[i - 11];
-        keys->table[i - 1] = Entry((int)GetPrivateProfileIntA("Hotkeys", key, fallback, ini.c_str()));
-        if (GetPrivateProfileIntA("HotkeysActive", key, 0, ini.c_str()) == 0) disabled++;
+        keys->table[i - 1] = Entry(hotkeys.Int(key, fallback));
+        if (active.Int(key, 0) == 0) disabled++;
     }
     keys->emergencyKey = (int)(signed char)keys->table[11].key;
     KeyCharactersOfTable(keys);

@@ -7,7 +7,9 @@
 #include <cstring>
 
 #include "base/checks.h"
+#include "base/deferred_work.h"
 #include "config/colour_text.h"
+#include "config/profile_section.h"
 
 OptionRecord PluginOptions;
 
@@ -45,9 +47,87 @@ void ReadColour(const std::string& file, const char* key, const float builtin[3]
 
 int Flag(int value) { return value != 0 ? 1 : 0; }
 
+// Writes waiting for the deferred-work thread: a profile write took the simulator's thread 0.5
+// to 2 ms (the whole file is read, parsed and written again). A second write of the same key
+// takes the place of the first; the file ends up the same as with the writes made one by one.
+struct PendingWrite {
+    char section[16];
+    char key[40];
+    char value[MAX_PATH + 16];
+};
+constexpr int kMaxPendingWrites = 16;
+SRWLOCK g_pendingLock = SRWLOCK_INIT;
+PendingWrite g_pending[kMaxPendingWrites];
+int g_pendingCount = 0;
+// Held while writes reach the file, so that a flush on one thread never overtakes another's.
+SRWLOCK g_fileLock = SRWLOCK_INIT;
+
+template <size_t N>
+bool CopyFits(char (&to)[N], const char* from) {
+    const size_t n = strlen(from);
+    if (n >= N) return false;
+    memcpy(to, from, n + 1);
+    return true;
+}
+
+// Into the table, unless it is full or a text does not fit a slot.
+bool QueueWrite(const char* section, const char* key, const char* value) {
+    PendingWrite entry;
+    if (!CopyFits(entry.section, section) || !CopyFits(entry.key, key) || !CopyFits(entry.value, value)) return false;
+    AcquireSRWLockExclusive(&g_pendingLock);
+    bool queued = false;
+    for (int i = 0; i < g_pendingCount && !queued; ++i) {
+        PendingWrite& w = g_pending[i];
+        if (_stricmp(w.section, entry.section) == 0 && _stricmp(w.key, entry.key) == 0) {
+            memcpy(w.value, entry.value, sizeof w.value);
+            queued = true;
+        }
+    }
+    if (!queued && g_pendingCount < kMaxPendingWrites) {
+        g_pending[g_pendingCount++] = entry;
+        queued = true;
+    }
+    ReleaseSRWLockExclusive(&g_pendingLock);
+    return queued;
+}
+
+// The file lock is held.
+void FlushLocked() {
+    PendingWrite batch[kMaxPendingWrites];
+    AcquireSRWLockExclusive(&g_pendingLock);
+    const int count = g_pendingCount;
+    memcpy(batch, g_pending, sizeof(PendingWrite) * (size_t)count);
+    g_pendingCount = 0;
+    ReleaseSRWLockExclusive(&g_pendingLock);
+    if (count == 0) return;
+    std::string file = ConfigFilePath();
+    for (int i = 0; i < count && !file.empty(); ++i)
+        WritePrivateProfileStringA(batch[i].section, batch[i].key, batch[i].value, file.c_str());
+}
+
+void WriteOptionEntry(const char* section, const char* key, const char* value) {
+    if (QueueWrite(section, key, value)) {
+        if (!DeferredWork.Queue(FlushOptionWrites)) FlushOptionWrites();
+        return;
+    }
+    // After what waits, so the file gets the writes in their order.
+    AcquireSRWLockExclusive(&g_fileLock);
+    FlushLocked();
+    std::string file = ConfigFilePath();
+    if (!file.empty()) WritePrivateProfileStringA(section, key, value, file.c_str());
+    ReleaseSRWLockExclusive(&g_fileLock);
+}
+
 }  // namespace
 
+void FlushOptionWrites() {
+    AcquireSRWLockExclusive(&g_fileLock);
+    FlushLocked();
+    ReleaseSRWLockExclusive(&g_fileLock);
+}
+
 void ResetOptions() {
+    FlushOptionWrites();  // the file is left as the writes made it
     PluginOptions = OptionRecord();
     LastChosenColour = RGB(0, 0, 0);
     memset(CustomColours, 0, sizeof CustomColours);
@@ -75,6 +155,7 @@ std::string SimulatorPath(const char* tail) {
 std::string ConfigFilePath() { return SimulatorPath("\\Resources\\plugins\\DURarUravud\\DURarUravud.cfg"); }
 
 void LoadOptions() {
+    FlushOptionWrites();
     std::string file = ConfigFilePath();
     OptionRecord& o = PluginOptions;
 
@@ -90,13 +171,16 @@ void LoadOptions() {
     ReadColour(file, "Options", kBuiltInOptions, o.OptionsColour);
     ReadColour(file, "KeyboardHints", kBuiltInHints, o.HintsColour);
 
-    o.WindowPosition = ReadInt(file, kSection, "WindowPosition", 1);
-    o.AutoStart = Flag(ReadInt(file, kSection, "Autostart", 0));
-    o.ShowFrequencies = Flag(ReadInt(file, kSection, "ShowFrequencies", 1));
-    o.DisableNativeAtc = Flag(ReadInt(file, kSection, "DisableNativeAtc", 0));
-    o.DisableReminder = ReadInt(file, kSection, "DisableReminder", 0);
-    o.BoostQVEProcessPriority = Flag(ReadInt(file, kSection, "BoostQVEProcessPriority", 1));
-    o.EnableKeyboardHints = Flag(ReadInt(file, kSection, "EnableKeyboardHints", 0));
+    // The section read once instead of once per key (the first flight loop runs this).
+    const ProfileSection options(file.c_str(), kSection);
+    auto readInt = [&](const char* key, int fallback) { return file.empty() ? fallback : options.Int(key, fallback); };
+    o.WindowPosition = readInt("WindowPosition", 1);
+    o.AutoStart = Flag(readInt("Autostart", 0));
+    o.ShowFrequencies = Flag(readInt("ShowFrequencies", 1));
+    o.DisableNativeAtc = Flag(readInt("DisableNativeAtc", 0));
+    o.DisableReminder = readInt("DisableReminder", 0);
+    o.BoostQVEProcessPriority = Flag(readInt("BoostQVEProcessPriority", 1));
+    o.EnableKeyboardHints = Flag(readInt("EnableKeyboardHints", 0));
 }
 
 int ChooseColour(int which) {
@@ -120,8 +204,7 @@ int ChooseColour(int which) {
     target[0] = (float)(red / 255.0);
     target[1] = (float)(green / 255.0);
     target[2] = (float)(blue / 255.0);
-    std::string file = ConfigFilePath();
-    if (!file.empty()) WritePrivateProfileStringA("COLOURS", kKeys[which], text, file.c_str());
+    WriteOptionEntry("COLOURS", kKeys[which], text);
     return 1;
 }
 
@@ -131,12 +214,12 @@ bool SiblingAutostartEnabled() {
     return ReadInt(file, kSection, "Autostart", 0) == 1;
 }
 
-int ReadOptionInt(const char* key, int fallback) { return ReadInt(ConfigFilePath(), kSection, key, fallback); }
-
-void WriteOptionText(const char* key, const char* value) {
-    std::string file = ConfigFilePath();
-    if (!file.empty()) WritePrivateProfileStringA(kSection, key, value, file.c_str());
+int ReadOptionInt(const char* key, int fallback) {
+    FlushOptionWrites();
+    return ReadInt(ConfigFilePath(), kSection, key, fallback);
 }
+
+void WriteOptionText(const char* key, const char* value) { WriteOptionEntry(kSection, key, value); }
 
 void WriteOptionInt(const char* key, int value) {
     char text[16];

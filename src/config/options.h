@@ -21,7 +21,8 @@ struct OptionRecord {
 // all on the simulator's thread; the drawing interception reads its colours every frame, the
 // tick reads EnableKeyboardHints and BoostQVEProcessPriority (single ints, set whole).
 extern OptionRecord PluginOptions;
-// The options and the colour dialog's memory back to their values at load; the file is untouched.
+// The options and the colour dialog's memory back to their values at load; writes still waiting
+// for the file are made first, and the file is otherwise untouched.
 // Only while no worker runs.
 void ResetOptions();
 
@@ -41,8 +42,13 @@ int ChooseColour(int which);
 // The sibling plug-in "RX9toXplane" will start its link by itself.
 bool SiblingAutostartEnabled();
 
-// Single keys of section OPTIONS, read and written straight through the profile functions.
+// Single keys of section OPTIONS. Writes (these and ChooseColour's) go to the file on the
+// deferred-work thread when it runs, else at once; every read of the file here flushes them
+// first, and so must any other reader or direct writer of the file.
 int ReadOptionInt(const char* key, int fallback);
 void WriteOptionInt(const char* key, int value);   // signed decimal
 void WriteOptionFlag(const char* key, int on);     // "1" or "0"
 void WriteOptionText(const char* key, const char* value);
+// Writes what waits into the file now, on the calling thread; after the deferred-work thread
+// has stopped, so that nothing is lost at unload.
+void FlushOptionWrites();

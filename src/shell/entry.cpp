@@ -6,6 +6,7 @@
 #include "XPLMDisplay.h"
 #include "XPLMMenus.h"
 #include "XPLMProcessing.h"
+#include "base/deferred_work.h"
 #include "base/guard.h"
 #include "base/locks.h"
 #include "base/plugin_state.h"
@@ -106,6 +107,8 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
 void XPluginStop(void) {
     GuardedVoid("XPluginStop", [] {
         StopWatchingServerUnload();
+        DeferredWork.Stop();
+        FlushOptionWrites();
         if (!DeletePluginLocks(kBackgroundWorkWaitMs))
             LogLine("background work still running at stop; its locks are left in place");
     });
@@ -132,6 +135,10 @@ void XPluginDisable(void) {
         // must not outlive the plug-in.
         if (HooksInstalled()) RemoveHooks();
         AtcTextWindow = nullptr;  // unwatched from here on
+        // Last: the link's stop may have handed it work. Option writes it had not made yet are
+        // made here, so the file holds them before the library can go.
+        DeferredWork.Stop();
+        FlushOptionWrites();
     });
 }
 

@@ -11,6 +11,7 @@
 #include "XPLMPlugin.h"
 #include "XPLMProcessing.h"
 #include "airport/radio_refresh.h"
+#include "base/deferred_work.h"
 #include "base/guard.h"
 #include "base/locks.h"
 #include "base/plugin_state.h"
@@ -108,6 +109,10 @@ void ResetLinkState() {
     ResetPluginState();
 }
 
+void StartDeferredWork() {
+    if (!DeferredWork.Start()) LogLine("the deferred-work thread could not be started");
+}
+
 void ScheduleFirstFlightLoop() {
     if (FirstFlightLoopPending) return;
     XPLMRegisterFlightLoopCallback(FirstFlightLoop, 8.0f, nullptr);
@@ -131,6 +136,7 @@ float FirstFlightLoop(float, float, int, void*) {
         if (PluginOptions.AutoStart) {
             if (SiblingAutostartEnabled()) {
                 std::string path = SimulatorPath("\\Resources\\Plugins\\DURarURavud\\DURarURavud.cfg");
+                FlushOptionWrites();
                 if (!path.empty()) WritePrivateProfileStringA("OPTIONS", "AutoStart", "0", path.c_str());
                 PluginOptions.AutoStart = 0;
                 MessageBoxA(nullptr,
@@ -143,9 +149,9 @@ float FirstFlightLoop(float, float, int, void*) {
             }
         }
         if (!CreateMonitorTimer()) MessageBoxA(nullptr, "Couldn't create timer", "DURarURavud", MB_OK | MB_ICONWARNING);
+        StartDeferredWork();
         LastCom1Frequency = 0;
-        HANDLE thread = CreateThread(nullptr, 0, RefreshRadiosAndOptions, &LastCom1Frequency, 0, nullptr);
-        if (thread) CloseHandle(thread);
+        if (!QueueRadioRefresh()) LogLine("the radio refresh could not be queued");
         return 0.0f;
     });
 }
@@ -191,6 +197,7 @@ bool StartLink() {
         // the first flight loop has run, that loop makes the timer; a stop may have cancelled it.
         if (!FirstFlightLoopDone) ScheduleFirstFlightLoop();
         else if (!CreateMonitorTimer()) LogLine("the monitor timer could not be created");
+        if (FirstFlightLoopDone) StartDeferredWork();
         return true;
     });
 }

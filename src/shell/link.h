@@ -27,6 +27,10 @@ float FirstFlightLoop(float sinceLastCall, float sinceLastFlightLoop, int counte
 // Registers the first flight loop to run 8 s from now, unless it is already waiting.
 void ScheduleFirstFlightLoop();
 void CancelFirstFlightLoop();
+// The deferred-work thread starts with the monitor's timer, after the first link start has armed
+// its hooks: the freeze that arms them then has one thread less to suspend (each took it
+// milliseconds). It stops when the plug-in is disabled.
+void StartDeferredWork();
 
 // The plug-in menu's handler; item reference = item number.
 void MenuHandler(void* menuRef, void* itemRef);

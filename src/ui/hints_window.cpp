@@ -7,6 +7,7 @@
 #include "XPLMMenus.h"
 #include "airport/airport_data.h"
 #include "airport/radio_refresh.h"
+#include "base/deferred_work.h"
 #include "base/guard.h"
 #include "base/plugin_state.h"
 #include "bridge/monitor.h"
@@ -21,7 +22,7 @@ namespace {
 
 constexpr int kEntryLineSize = 64;
 
-// A refresh started by the panel is still running: the next frame need not start another
+// A refresh started by the panel is running: the next frame need not start another
 // (RefreshAirportRadios admits one instance at a time; a second one would return at once).
 std::atomic<int> g_panelRefreshRunning{0};
 // When the panel's last refresh ended (timeGetTime). Over the sea no airport is ever found; the
@@ -39,23 +40,23 @@ void Draw(const float colour[3], int x, int y, const char* text) {
     XPLMDrawString(rgb, x, y, const_cast<char*>(text), nullptr, xplmFont_Basic);
 }
 
-DWORD WINAPI PanelRadioRefresh(LPVOID) {
-    RefreshRadiosAndOptions(&LastCom1Frequency);
+// Marked running by the job itself: a queued job dropped by a stop leaves no mark behind.
+void PanelRadioRefresh() {
+    g_panelRefreshRunning = 1;
+    RefreshRadiosAndOptions(&LastCom1Frequency);  // guarded itself
     g_panelRefreshEnded = timeGetTime();
     g_panelRefreshRunning = 0;
-    return 0;
 }
 
 // Runs on the simulator's thread from the draw callback, so it must cost next to nothing: the
-// search goes to the system's thread pool (creating a thread every frame took the main thread
-// up to milliseconds under load).
+// search goes to the plug-in's deferred-work thread (a thread created per search, or a work item
+// of the system's pool, took the main thread from a quarter to several milliseconds).
 void StartRadioRefresh() {
     if (g_panelRefreshRunning.load() == 1) return;
     if (timeGetTime() - g_panelRefreshEnded.load() < kPanelRefreshRestMs) return;
     LastCom1Frequency = 0;
-    if (g_panelRefreshRunning.exchange(1) == 1) return;
-    if (!QueueUserWorkItem(PanelRadioRefresh, nullptr, WT_EXECUTEDEFAULT))
-        g_panelRefreshRunning = 0;  // ignored: the next frame tries again
+    // Queued once while pending; when it cannot be queued, the next frame tries again.
+    DeferredWork.Queue(PanelRadioRefresh);
 }
 
 // The entries of the list, each without its "*"; text after the last "*" is not drawn.

@@ -39,6 +39,15 @@ LRESULT WINAPI SimSendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM 
 LRESULT WINAPI SimSendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
                                       UINT timeout, PDWORD_PTR result);
 
+// ---- the plug-ins' threads that sleep on condition variables between jobs
+void WatchPluginSleepers();  // on the main thread, once
+BOOL WINAPI SimSleepConditionVariableSRW(PCONDITION_VARIABLE cv, PSRWLOCK lock, DWORD ms, ULONG flags);
+void WINAPI SimWakeConditionVariable(PCONDITION_VARIABLE cv);
+void WINAPI SimWakeAllConditionVariable(PCONDITION_VARIABLE cv);
+// Waits until each such thread sleeps again with no wake pending, or has ended; false after the
+// time-out.
+bool AwaitPluginSleepers(DWORD timeoutMs);
+
 // ---- plug-ins found in Resources\plugins
 struct LoadedPlugin {
     std::string path;

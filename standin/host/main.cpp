@@ -119,6 +119,7 @@ int main(int argc, char** argv) {
     SIM_Init(EventSink);
     SIM_SetFrameHook(RunDueTimers);
     WatchServedMessages();
+    WatchPluginSleepers();
     int status = RunScenario(FullPath(o.scenario), FullPath(o.pictures));
     SetQuiet(false);
     AtcShutdown();

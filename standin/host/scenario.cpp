@@ -165,6 +165,8 @@ void Print(const std::vector<std::string>& w) {
     const std::string& what = w[1];
     if (what == "file") {
         Need(w, 3, "print file PATH");
+        // A plug-in's deferred write lands first.
+        if (!AwaitPluginSleepers(10000)) Out("plug-in threads still busy after 10 s");
         bool ok = false;
         std::string text = ReadFile(SimPath(w[2]), &ok);
         if (!ok) Out("file " + w[2] + ": missing");

@@ -3,11 +3,15 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <atomic>
 #include <deque>
+#include <string>
+#include <vector>
 
 #include "config/colour_text.h"
 #include "config_test_support.h"
 #include "import_patch.h"
+#include "base/deferred_work.h"
 
 namespace {
 
@@ -187,6 +191,77 @@ TEST_F(Options, TheSiblingAutostartsOnlyWithExactlyOne) {
     WriteTextFile(sibling, "[options]\nAUTOSTART=1\n");
     EXPECT_TRUE(SiblingAutostartEnabled());
     DeleteFileA(sibling.c_str());
+}
+
+
+// ---- writes made on the deferred-work thread
+
+std::atomic<bool> g_holdOpen{false}, g_holding{false};
+
+void Hold() {
+    g_holding = true;
+    while (!g_holdOpen) Sleep(1);
+}
+
+class DeferredOptionWrites : public Options {
+protected:
+    void SetUp() override {
+        Options::SetUp();
+        ASSERT_TRUE(DeferredWork.Start());
+        g_holdOpen = false;
+        g_holding = false;
+        // The worker is kept busy: queued writes stay queued until the test lets it go.
+        ASSERT_TRUE(DeferredWork.Queue(Hold));
+        while (!g_holding) Sleep(1);
+    }
+    void TearDown() override {
+        g_holdOpen = true;
+        DeferredWork.Stop();
+        FlushOptionWrites();
+        Options::TearDown();
+    }
+};
+
+TEST_F(DeferredOptionWrites, AWriteWaitsForTheWorkerAndAReadSeesItAtOnce) {
+    WriteConfig("[OPTIONS]\nWindowPosition=2\n");
+    WriteOptionFlag("DisableNativeAtc", 1);
+    EXPECT_EQ(ReadTextFile(ConfigFilePath()), "[OPTIONS]\nWindowPosition=2\n");
+    EXPECT_EQ(ReadOptionInt("DisableNativeAtc", 0), 1);  // flushed by the read
+    EXPECT_NE(ReadTextFile(ConfigFilePath()).find("DisableNativeAtc=1"), std::string::npos);
+    // Once let go, the worker writes what is queued by itself.
+    WriteOptionInt("HintTopPos", -5);
+    g_holdOpen = true;
+    for (int i = 0; i < 5000 && ReadTextFile(ConfigFilePath()).find("HintTopPos=-5") == std::string::npos; ++i)
+        Sleep(1);
+    EXPECT_NE(ReadTextFile(ConfigFilePath()).find("HintTopPos=-5"), std::string::npos);
+}
+
+TEST_F(DeferredOptionWrites, QueuedWritesLeaveTheFileAsWritesMadeOneByOne) {
+    const std::string start = "[OPTIONS]\r\nAutoStart=1\r\n[COLOURS]\r\nTitle=1,2,3\r\n";
+    const std::string longValue(MAX_PATH + 40, 'p');  // does not fit a queue slot
+    struct Write {
+        const char* key;
+        std::string value;
+    };
+    std::vector<Write> writes = {{"WindowPosition", "3"}, {"AutoStart", "0"}, {"autostart", "1"}, {"QVEpath", "C:\\A\\"},
+                                 {"WindowPosition", "4"}, {"QVEpath", longValue},  {"HintLeftPos", "7"}};
+    // More different keys than the queue holds.
+    for (int i = 0; i < 20; ++i) writes.push_back({nullptr, std::to_string(i)});
+    writes.push_back({"HintLeftPos", "8"});
+    auto keyOf = [](const Write& w, int i) { return w.key ? std::string(w.key) : "Extra" + std::to_string(i); };
+
+    WriteConfig(start);
+    for (size_t i = 0; i < writes.size(); ++i) {
+        const std::string key = keyOf(writes[i], (int)i);
+        WritePrivateProfileStringA("OPTIONS", key.c_str(), writes[i].value.c_str(), ConfigFilePath().c_str());
+    }
+    const std::string oneByOne = ReadTextFile(ConfigFilePath());
+
+    WriteConfig(start);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, ConfigFilePath().c_str());
+    for (size_t i = 0; i < writes.size(); ++i) WriteOptionText(keyOf(writes[i], (int)i).c_str(), writes[i].value.c_str());
+    FlushOptionWrites();
+    EXPECT_EQ(ReadTextFile(ConfigFilePath()), oneByOne);
 }
 
 }  // namespace

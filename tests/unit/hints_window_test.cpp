@@ -24,6 +24,8 @@
 #include "config/options.h"
 #include "fake_server.h"
 #include "reference.h"
+#include "base/deferred_work.h"
+#include "base/log.h"
 #include "simlink/data_feed.h"
 #include "simlink/datarefs.h"
 #include "simlink/ipc_client.h"
@@ -146,6 +148,35 @@ TEST_F(HintsDrawing, WaitingForHotkeysAndFrequencies) {
     EXPECT_EQ(f[4].text, "Retrieving radio frequencies...");
     EXPECT_EQ(f[4].top, 686);
     EXPECT_EQ(LastCom1Frequency.load(), 0);
+}
+
+std::atomic<bool> g_workerHeld{false}, g_releaseWorker{false};
+
+// The search for the radios goes to the deferred-work thread; one still queued when the plug-in
+// is disabled is dropped, and the panel asks again after the next enable.
+TEST_F(HintsDrawing, TheRadioSearchIsHandedOffAndADroppedOneIsAskedForAgain) {
+    ASSERT_TRUE(DeferredWork.Start());
+    g_workerHeld = false;
+    g_releaseWorker = false;
+    ASSERT_TRUE(DeferredWork.Queue([] {
+        g_workerHeld = true;
+        while (!g_releaseWorker) Sleep(1);
+    }));
+    while (!g_workerHeld) Sleep(1);
+    const long before = DeferredWork.Completed();
+    SIM_RunFrames(3);  // queued once, behind the held job
+    std::thread release([] {
+        Sleep(50);
+        g_releaseWorker = true;
+    });
+    DeferredWork.Stop();
+    release.join();
+    EXPECT_EQ(DeferredWork.Completed(), before + 1);  // the held job only
+    ASSERT_TRUE(DeferredWork.Start());
+    SIM_RunFrames(1);
+    for (int i = 0; i < 5000 && DeferredWork.Completed() < before + 2; ++i) Sleep(1);
+    EXPECT_EQ(DeferredWork.Completed(), before + 2);
+    DeferredWork.Stop();
 }
 
 TEST_F(HintsDrawing, WithoutFrequenciesTheBoxIs60ThenFortyPlus18PerOption) {

@@ -16,6 +16,7 @@
 #include "common/sim_control.h"
 #include "config/hotkeys.h"
 #include "config/options.h"
+#include "hook/engine_state.h"
 
 namespace {
 
@@ -89,6 +90,16 @@ protected:
     char source[160];
     XPLMWindowID drawer = nullptr;
 };
+
+// Each freeze suspends every other thread of the simulator: the five hooks are armed under one.
+TEST_F(Intercepts, AllHooksArmUnderOneFreeze) {
+    ASSERT_TRUE(RemoveHooks());
+    ASSERT_FALSE(HooksInstalled());
+    ASSERT_TRUE(InstallHooks());
+    EXPECT_EQ(Engine.freezes, 1u);  // the engine starts afresh at each install
+    ASSERT_EQ(Engine.count, 5u);
+    for (uint32_t i = 0; i < Engine.count; ++i) EXPECT_TRUE(Engine.records[i].armed) << i;
+}
 
 TEST_F(Intercepts, TheServersStripIsCaughtByItsGeometryAndMovedToTheCorner) {
     PluginOptions.WindowPosition = 3;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,8 +19,12 @@
 #include "config/options.h"
 #include "config_test_support.h"
 #include "shell/link.h"
+#include "base/deferred_work.h"
+#include "base/locks.h"
+#include "base/log.h"
 #include "shell/message_window.h"
 
+extern "C" int XPluginEnable(void);
 extern "C" void XPluginDisable(void);
 
 namespace {
@@ -93,6 +98,60 @@ TEST_F(LinkEnd, StoppingTheLinkEmptiesTheHotkeyTable) {
         EXPECT_EQ(after.table[i].key, 0) << "hotkey " << i + 1;
         EXPECT_EQ(after.table[i].modifiers, 0) << "hotkey " << i + 1;
     }
+}
+
+std::atomic<int> g_slowJobState{0};  // 1 running, 2 finished
+std::atomic<int> g_lateJobRuns{0};
+
+// Work handed off by the simulator's thread (a radio refresh) never outlives the plug-in's
+// disable, after which the library may be unloaded: the job in hand is waited for and what is
+// queued behind it is dropped.
+TEST_F(LinkEnd, DisableWaitsForDeferredWorkAndDropsWhatHasNotStarted) {
+    FirstFlightLoopDone = 0;
+    XPluginEnable();
+    StartDeferredWork();  // as the first flight loop does
+    ASSERT_TRUE(DeferredWork.Running());
+    ASSERT_TRUE(DeferredWork.Queue([] {
+        g_slowJobState = 1;
+        Sleep(200);
+        g_slowJobState = 2;
+    }));
+    ASSERT_TRUE(DeferredWork.Queue([] { g_lateJobRuns++; }));
+    while (g_slowJobState.load() == 0) Sleep(1);
+    XPluginDisable();
+    EXPECT_EQ(g_slowJobState.load(), 2);
+    EXPECT_FALSE(DeferredWork.Running());
+    EXPECT_FALSE(DeferredWork.Queue([] { g_lateJobRuns++; }));
+    Sleep(50);
+    EXPECT_EQ(g_lateJobRuns.load(), 0);
+}
+
+// A settings click hands its write to the deferred-work thread; a disable right after it must not
+// lose it, even when that thread never got to it.
+TEST_F(LinkEnd, AnOptionWrittenJustBeforeTheDisableIsInTheFile) {
+    FirstFlightLoopDone = 0;
+    XPluginEnable();
+    StartDeferredWork();  // as the first flight loop does
+    static std::atomic<bool> release{false};
+    release = false;
+    ASSERT_TRUE(DeferredWork.Queue([] {
+        while (!release) Sleep(1);
+    }));
+    WriteOptionFlag("ShowFrequencies", 0);
+    EXPECT_EQ(ReadTextFile(ConfigFilePath()).find("ShowFrequencies"), std::string::npos);  // still queued
+    HANDLE releaser = CreateThread(
+        nullptr, 0,
+        [](LPVOID) -> DWORD {
+            Sleep(50);
+            release = true;
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    ASSERT_NE(releaser, nullptr);
+    XPluginDisable();
+    WaitForSingleObject(releaser, INFINITE);
+    CloseHandle(releaser);
+    EXPECT_NE(ReadTextFile(ConfigFilePath()).find("ShowFrequencies=0"), std::string::npos);
 }
 
 }  // namespace
