@@ -107,7 +107,7 @@ std::atomic<int> g_lateJobRuns{0};
 // disable, after which the library may be unloaded: the job in hand is waited for and what is
 // queued behind it is dropped.
 TEST_F(LinkEnd, DisableWaitsForDeferredWorkAndDropsWhatHasNotStarted) {
-    FirstFlightLoopDone = 0;
+    ForgetFirstFlightLoop();
     XPluginEnable();
     StartDeferredWork();  // as the first flight loop does
     ASSERT_TRUE(DeferredWork.Running());
@@ -129,7 +129,7 @@ TEST_F(LinkEnd, DisableWaitsForDeferredWorkAndDropsWhatHasNotStarted) {
 // A settings click hands its write to the deferred-work thread; a disable right after it must not
 // lose it, even when that thread never got to it.
 TEST_F(LinkEnd, AnOptionWrittenJustBeforeTheDisableIsInTheFile) {
-    FirstFlightLoopDone = 0;
+    ForgetFirstFlightLoop();
     XPluginEnable();
     StartDeferredWork();  // as the first flight loop does
     static std::atomic<bool> release{false};
