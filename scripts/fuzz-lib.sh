@@ -1,6 +1,6 @@
 # Sourced by native-tests.sh and long-checks.sh, from the repository's top, after build-native/
 # is built. Every libFuzzer target with the options that suit its input.
-FUZZ_TARGETS="decoder colour hotkey airport ipc_reply atc_text atc_draw"
+FUZZ_TARGETS="decoder colour hotkey airport ipc_reply atc_text atc_draw profile"
 
 fuzz_options() {
   case "$1" in
@@ -10,6 +10,7 @@ fuzz_options() {
     ipc_reply) echo "-max_len=4096" ;;
     atc_text) echo "-max_len=1024" ;;
     atc_draw) echo "-max_len=400" ;;
+    profile) echo "-max_len=1024" ;;
   esac
 }
 
@@ -51,5 +52,6 @@ fuzz_short_runs() {
     airport) echo 50000 ;;
     atc_text) echo 10000 ;;
     atc_draw) echo 100000 ;;
+    profile) echo 200000 ;;
   esac
 }

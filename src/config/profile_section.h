@@ -15,14 +15,6 @@ public:
     int Int(const char* key, int fallback) const;
     bool Whole() const { return whole_; }
 
-    // The value of key in a section's text as GetPrivateProfileSectionA gives it ("k=v" lines,
-    // each ended by a NUL, the last by two); false when the key is not there.
-    static bool FindValue(const char* text, size_t size, const char* key, std::string* value);
-    // A value's integer as GetPrivateProfileIntA makes it (its first 29 characters, with a sign,
-    // a 0x/0o/0b base prefix, digits up to the first other character, wrapping); the fallback
-    // for an empty value.
-    static int IntOfValue(const std::string& value, int fallback);
-
 private:
     std::string file_, section_, text_;
     bool whole_ = false;

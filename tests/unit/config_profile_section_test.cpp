@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/profile_section.h"
+#include "config/profile_text.h"
 #include "config_test_support.h"
 
 namespace {
@@ -77,16 +78,16 @@ TEST(ProfileSection, ASectionTooLargeForTheBufferFallsBackToSingleReads) {
 TEST(ProfileSection, ValuesFoundInTheSectionText) {
     const char text[] = "a=1\0 B = \"x y\" \0c\0a=2\0";
     std::string value;
-    ASSERT_TRUE(ProfileSection::FindValue(text, sizeof text, "A", &value));
+    ASSERT_TRUE(FindProfileValue(text, sizeof text, "A", &value));
     EXPECT_EQ(value, "1");
-    ASSERT_TRUE(ProfileSection::FindValue(text, sizeof text, "b", &value));
+    ASSERT_TRUE(FindProfileValue(text, sizeof text, "b", &value));
     EXPECT_EQ(value, "x y");
-    ASSERT_TRUE(ProfileSection::FindValue(text, sizeof text, "c", &value));
+    ASSERT_TRUE(FindProfileValue(text, sizeof text, "c", &value));
     EXPECT_EQ(value, "");
-    EXPECT_FALSE(ProfileSection::FindValue(text, sizeof text, "d", &value));
+    EXPECT_FALSE(FindProfileValue(text, sizeof text, "d", &value));
     // Text that lacks its final NULs is not read past its size.
     const char cut[3] = {'c', '=', '5'};
-    ASSERT_TRUE(ProfileSection::FindValue(cut, sizeof cut, "c", &value));
+    ASSERT_TRUE(FindProfileValue(cut, sizeof cut, "c", &value));
     EXPECT_EQ(value, "5");
 }
 
