@@ -95,10 +95,22 @@ int RunInInstance(const std::string& instance, int argc, char** argv) {
     si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION pi = {};
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back(0);
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, instance.c_str(), &si, &pi)) {
-        fprintf(stderr, "cannot start %s (error %lu)\n", command.c_str(), GetLastError());
+    // Under a heavily loaded Wine a process start now and then fails with an internal error
+    // (1359) that the next attempt does not see: a few tries before the run counts as failed.
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (attempt) Sleep(500);
+        std::vector<char> line(command.begin(), command.end());
+        line.push_back(0);
+        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, instance.c_str(), &si, &pi)) {
+            error = 0;
+            break;
+        }
+        error = GetLastError();
+        fprintf(stderr, "starting %s failed (error %lu)%s\n", command.c_str(), error, attempt < 2 ? ", trying again" : "");
+    }
+    if (error) {
+        fprintf(stderr, "cannot start %s (error %lu)\n", command.c_str(), error);
         return 2;
     }
     WaitForSingleObject(pi.hProcess, INFINITE);
