@@ -530,6 +530,8 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
         Need(w, 2, "push|close DESCRIPTOR");
         std::string error;
         if (!(c == "push" ? PushWidget(w[1], &error) : CloseWidgetWindow(w[1], &error))) Out(c + ": " + error);
+        // What the plug-in handed to its own threads is done before the scenario goes on.
+        if (!AwaitPluginSleepers(10000)) Out("plug-in threads still busy after 10 s");
     } else if (c == "atc") {
         std::string error;
         if (!AtcCommand(w, &error)) throw Failure{error};

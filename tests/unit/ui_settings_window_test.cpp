@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <atomic>
 #include <commdlg.h>
 
 #include "XPLMDataAccess.h"
 #include "XPLMDisplay.h"
 #include "XPStandardWidgets.h"
+#include "base/deferred_work.h"
 #include "bridge/atc_text.h"
 #include "common/sim_control.h"
 #include "config/options.h"
@@ -30,6 +33,18 @@ BOOL WINAPI FakeChooseColor(LPCHOOSECOLORA cc) {
 }
 
 const char* const kKillAtc = "sim/private/controls/perf/kill_atc";
+
+// Which thread initialised COM for the About button's site.
+DWORD g_callerThread = 0;
+std::atomic<DWORD> g_comThread{0};
+HRESULT WINAPI ThreadNotingCoInitializeEx(LPVOID reserved, DWORD flags) {
+    g_comThread = GetCurrentThreadId();
+    return outside::FakeCoInitializeEx(reserved, flags);
+}
+struct ComThreadWatch {
+    ComThreadWatch() { PatchOwnImport("ole32.dll", "CoInitializeEx", (void*)ThreadNotingCoInitializeEx); }
+    ~ComThreadWatch() { PatchOwnImport("ole32.dll", "CoInitializeEx", (void*)outside::FakeCoInitializeEx); }
+};
 
 class SettingsWindows : public ::testing::Test {
 protected:
@@ -269,6 +284,28 @@ TEST_F(SettingsWindows, AboutButtonOpensTheMakersSiteWithComAroundIt) {
     outside::ComAnswers.push_back(RPC_E_CHANGED_MODE);
     ASSERT_TRUE(widgets::Click("      Go to Nordaviq website"));
     EXPECT_EQ(outside::Calls, (std::vector<std::string>{outside::kComInit}));
+}
+
+// With the deferred-work thread running, the button costs the simulator's thread no COM start-up:
+// the calls are made on that thread, in the same order.
+TEST_F(SettingsWindows, AboutButtonHandsTheSiteToTheDeferredWorkThread) {
+    OpenAbout();
+    ASSERT_TRUE(DeferredWork.Start());
+    const long before = DeferredWork.Completed();
+    g_callerThread = GetCurrentThreadId();
+    g_comThread = 0;
+    outside::Calls.clear();
+    ComThreadWatch watch;
+    ASSERT_TRUE(widgets::Click("      Go to Nordaviq website"));
+    for (int i = 0; i < 5000 && DeferredWork.Completed() == before; ++i) Sleep(1);
+    DeferredWork.Stop();
+    EXPECT_EQ(DeferredWork.Completed(), before + 1);
+    EXPECT_NE(g_comThread, 0u);
+    EXPECT_NE(g_comThread, g_callerThread);
+    EXPECT_EQ(outside::Calls,
+              (std::vector<std::string>{outside::kComInit,
+                                        outside::Shell("open", "explorer", "https://www.nordaviq.example/", nullptr),
+                                        outside::kComDone}));
 }
 
 TEST_F(SettingsWindows, ClosedAboutWindowIsGoneAndANewOneIsFresh) {
