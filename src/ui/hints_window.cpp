@@ -114,7 +114,9 @@ void DrawHints(XPLMWindowID window, void*) {
         if (AtcAttached.load()) {
             if (ready) y = DrawEntries(list, x, y);
             else Draw(PluginOptions.OptionsColour, x, y, "Getting last assigned Hotkeys");
-        } else {
+        } else if (!DeferredWork.Queue(AttachToAtc)) {
+            // The hot-key import reads the ATC program's files (1.5 to 3 ms): handed off while
+            // the deferred-work thread runs; the panel says it is getting them meanwhile.
             AttachToAtc();
         }
         y -= ready ? 4 : 20;

@@ -160,6 +160,13 @@ void FileCommand(const std::vector<std::string>& w) {
     }
 }
 
+// After a command that ran frames or delivered input, what the plug-ins handed to their own
+// waiting threads (the deferred-work thread) is done before the scenario goes on, so the order
+// of what they report does not depend on thread timing. Within a run of frames they race on.
+void SettlePluginThreads() {
+    if (!AwaitPluginSleepers(10000)) Out("plug-in threads still busy after 10 s");
+}
+
 void Print(const std::vector<std::string>& w) {
     if (w.size() < 2) throw Failure{"usage: print WHAT"};
     const std::string& what = w[1];
@@ -505,9 +512,11 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
     } else if (c == "frames") {
         Need(w, 2, "frames N");
         SIM_RunFrames((int)Number(w[1]));
+        SettlePluginThreads();
     } else if (c == "seconds") {
         Need(w, 2, "seconds S");
         SIM_RunSeconds(Real(w[1]));
+        SettlePluginThreads();
     } else if (c == "sleep") {
         Need(w, 2, "sleep MS");
         long ms = Number(w[1]);
@@ -530,8 +539,7 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
         Need(w, 2, "push|close DESCRIPTOR");
         std::string error;
         if (!(c == "push" ? PushWidget(w[1], &error) : CloseWidgetWindow(w[1], &error))) Out(c + ": " + error);
-        // What the plug-in handed to its own threads is done before the scenario goes on.
-        if (!AwaitPluginSleepers(10000)) Out("plug-in threads still busy after 10 s");
+        SettlePluginThreads();
     } else if (c == "atc") {
         std::string error;
         if (!AtcCommand(w, &error)) throw Failure{error};

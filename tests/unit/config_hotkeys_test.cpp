@@ -9,6 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "XPLMDisplay.h"
+#include "base/deferred_work.h"
+#include "base/plugin_state.h"
+#include "common/sim_control.h"
+#include "config/options.h"
+#include "base/log.h"
 #include "bridge/monitor.h"
 #include "config/hotkeys.h"
 #include "config_test_support.h"
@@ -74,7 +80,9 @@ const char* const kSetup =
     "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{B41C07E9-2F83-4A6D-9C1E-5D08F3A7B922}_is1";
 
 std::vector<std::string> g_boxes;
+DWORD g_boxThread = 0;
 int WINAPI RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+    g_boxThread = GetCurrentThreadId();
     g_boxes.push_back(std::string(caption) + ": " + text);
     return IDOK;
 }
@@ -294,6 +302,34 @@ TEST_F(Import, AttachAgainstReadersNeverShowsAHalfImport) {
     EXPECT_GT(lists, 0);
     EXPECT_STREQ(CurrentAtcKeys().route, "KSEA to KPDX");
     EXPECT_TRUE(g_boxes.empty());
+}
+
+
+// The panel's first draw of a connection asks for the import, which reads the ATC program's
+// files: the deferred-work thread makes it, not the simulator's, and says so as it would.
+TEST_F(Import, ThePanelHandsItsImportToTheDeferredWorkThread) {
+    SIM_Init(nullptr);
+    RememberSimulatorThread();
+    ResetMonitorState();
+    PluginOptions.EnableKeyboardHints = 1;
+    PluginOptions.ShowFrequencies = 0;
+    HintsWindow = XPLMCreateWindow(100, 768, 320, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick, nullptr);
+    LinkActive = 1;
+    ASSERT_TRUE(DeferredWork.Start());
+    const long before = DeferredWork.Completed();
+    g_boxThread = 0;
+    SIM_RunFrames(1);
+    for (int i = 0; i < 5000 && DeferredWork.Completed() == before; ++i) Sleep(1);
+    DeferredWork.Stop();
+    EXPECT_EQ(AtcAttached.load(), 1);
+    EXPECT_EQ(g_boxes, (std::vector<std::string>{"DURarUravud: Plugin could not read QVE hotkeys"}));
+    EXPECT_NE(g_boxThread, 0u);
+    EXPECT_NE(g_boxThread, GetCurrentThreadId());
+    XPLMDestroyWindow(HintsWindow);
+    HintsWindow = nullptr;
+    ResetPluginState();
+    ResetMonitorState();
+    ResetOptions();
 }
 
 }  // namespace
