@@ -29,6 +29,7 @@
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_server.h"
 #include "ui/hints_window.h"
+#include "ui/key_watcher.h"
 #include "ui/plugin_menu.h"
 #include "ui/settings_window.h"
 
@@ -208,6 +209,7 @@ bool StopLink() {
             CancelFirstFlightLoop();
             DeleteMonitorTimer();
             XPLMUnregisterKeySniffer(HintsKeySniffer, 1, nullptr);
+            ReportWaitingPresses();
             ClearHotkeyTable();
             ClearServerHotkeys();
             LinkActive = 0;

@@ -37,6 +37,12 @@ void QueueWord(uint32_t offset, uint32_t value) {
 
 }  // namespace
 
+void SampleCom1AndGround() {
+    if (!CHECK_SIMULATOR_THREAD()) return;
+    SampledCom1 = (int)ReadDataref(Datarefs.com1);
+    SampledOnGround = ReadDataref(Datarefs.onGround) > 0 ? 1 : 0;
+}
+
 void SampleSimulator() {
     // The feed runs on background threads too; they use the last sample instead.
     if (!CHECK_SIMULATOR_THREAD()) return;
@@ -57,8 +63,7 @@ void SampleSimulator() {
     }
     s.zuluHour = (int)ReadDataref(d.zuluHour);
     SampleAircraftPosition();
-    SampledCom1 = (int)ReadDataref(d.com1);
-    SampledOnGround = ReadDataref(d.onGround) > 0 ? 1 : 0;
+    SampleCom1AndGround();
     AcquireSRWLockExclusive(&g_sampleLock);
     g_sample = s;
     ReleaseSRWLockExclusive(&g_sampleLock);

@@ -15,6 +15,9 @@ void ResetDataFeed();
 // Reads the datarefs into the shared sample. Simulator's thread only (the simulator forbids
 // API calls from other threads); the feed on other threads uses the last sample taken.
 void SampleSimulator();
+// COM1 and the on-ground state alone, taken now: work handed to another thread at once (a key
+// press) then sees the state of this frame, not of the last sample up to a second ago.
+void SampleCom1AndGround();
 WeatherSample LastWeatherSample();
 // A flight loop that keeps the sample current for the worker threads, once a second.
 float SampleFlightLoop(float sinceLastCall, float sinceLastFlightLoop, int counter, void* refcon);

@@ -4,7 +4,9 @@
 //
 // Batched: the 56 slots are read in one request (224 bytes from 0x3210), the first matching slot
 // wins, and the press is reported in one batch holding two writes in this order (1 at 0x32FE,
-// then the slot): at most 2 exchanges on the simulator's thread for one key.
+// then the slot): at most 2 exchanges for one key. While the deferred-work thread runs it makes
+// them, in the order of the presses, and the simulator's thread only serves them in its next
+// message pump; otherwise the sniffer makes them itself.
 #include <atomic>
 #include <cstdint>
 
@@ -18,9 +20,12 @@ void NoteMatchedHotkey(uint8_t keyChar);
 // The watcher with a given reporter: TAB on release toggles the hints; a key among HotkeyKeys
 // is reported on its down events (every event for "0"). HintsKeySniffer uses ReportHotkeyPress.
 void WatchKey(uint8_t simulatorKey, int flags, HotkeyReporter report);
+// Reports, on the calling thread, the presses still waiting for the deferred-work thread (the
+// link's stop makes them before it clears the hot keys, so none reaches a later link).
+void ReportWaitingPresses();
 
 // IPC exchanges spent on the last key event (0 when nothing was reported); for tests and
-// benchmarks. Kept as LastKeyPressExchanges, an atomic the simulator's thread writes.
+// benchmarks. Kept as LastKeyPressExchanges, an atomic written by whichever thread reported.
 int LastKeyPressExchangeCount();
 // Back to 0, as at load.
 void ResetKeyWatcher();

@@ -524,6 +524,7 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
         SleepRealTime(ms);
     } else if (c == "key") {
         Key(w);
+        SettlePluginThreads();
     } else if (c == "click" || c == "mouse") {
         Mouse(w);
     } else if (c == "menu") {

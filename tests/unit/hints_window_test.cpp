@@ -505,6 +505,69 @@ TEST_F(KeyWatch, EmergencyKeyOnTheGroundLeavesTheNormalList) {
     EXPECT_EQ(CurrentOptionList().text, before);
 }
 
+// Serves what the worker sends to the server's window here, as the simulator's pump does, until
+// the worker has finished `jobs` more jobs.
+void ServeUntilCompleted(long jobs) {
+    for (int i = 0; i < 5000 && DeferredWork.Completed() < jobs; ++i) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(1);
+    }
+}
+
+void HoldWorker() {
+    g_workerHeld = false;
+    g_releaseWorker = false;
+    ASSERT_TRUE(DeferredWork.Queue([] {
+        g_workerHeld = true;
+        while (!g_releaseWorker) Sleep(1);
+    }));
+    while (!g_workerHeld) Sleep(1);
+}
+
+// With the deferred-work thread running, the sniffer makes no exchange itself: the presses wait
+// for that thread, which reports them in the pilot's order.
+TEST_F(KeyWatch, PressesAreReportedByTheDeferredWorkThreadInTheirOrder) {
+    server->SetSlot(2, 'E' | 3 << 8);
+    server->SetSlot(5, 'R' | 3 << 8);
+    ASSERT_TRUE(DeferredWork.Start());
+    HoldWorker();
+    const int batches = server->Batches();
+    const size_t written = server->WrittenOffsets().size();
+    EXPECT_EQ(HintsKeySniffer(0, kDown | kShift | kCtrl, (char)XPLM_VK_R, nullptr), 1);
+    EXPECT_EQ(HintsKeySniffer(0, kDown | kShift | kCtrl, (char)XPLM_VK_E, nullptr), 1);
+    EXPECT_EQ(server->Batches(), batches);
+    const long before = DeferredWork.Completed();
+    g_releaseWorker = true;
+    ServeUntilCompleted(before + 2);  // the held job, then the presses
+    DeferredWork.Stop();
+    EXPECT_EQ(server->Batches() - batches, 4);
+    std::vector<uint32_t> all = server->WrittenOffsets();
+    EXPECT_EQ(std::vector<uint32_t>(all.begin() + written, all.end()),
+              (std::vector<uint32_t>{0x32FE, 0x3210 + 4 * 5, 0x32FE, 0x3210 + 4 * 2}));
+    EXPECT_EQ(server->Slot(5), 0x01000352u);
+    EXPECT_EQ(server->Slot(2), 0x01000345u);
+}
+
+// The link's stop makes the presses still waiting, on its own thread, before it clears the hot
+// keys; the worker then finds none left, so none is made twice or reaches a later link.
+TEST_F(KeyWatch, WaitingPressesAreMadeByTheStopAndOnlyOnce) {
+    server->SetSlot(5, 'R' | 3 << 8);
+    ASSERT_TRUE(DeferredWork.Start());
+    HoldWorker();
+    const int batches = server->Batches();
+    HintsKeySniffer(0, kDown | kShift | kCtrl, (char)XPLM_VK_R, nullptr);
+    EXPECT_EQ(server->Batches(), batches);
+    ReportWaitingPresses();
+    EXPECT_EQ(server->Batches() - batches, 2);
+    EXPECT_EQ(LastKeyPressExchangeCount(), 2);
+    const long before = DeferredWork.Completed();
+    g_releaseWorker = true;
+    ServeUntilCompleted(before + 2);
+    DeferredWork.Stop();
+    EXPECT_EQ(server->Batches() - batches, 2);
+}
+
 TEST_F(KeyWatch, AClosedLinkMatchesNothing) {
     {
         IpcSession session;
