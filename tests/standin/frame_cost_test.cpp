@@ -70,6 +70,24 @@ TEST(FrameCost, CountsAPluginsMainThreadTimePerFrame) {
     EXPECT_NE(text.find("worst frame 1: widget"), std::string::npos) << text;
     EXPECT_NE(text.find("frames over 100 us: 1, over 1 ms: 1"), std::string::npos) << text;
 
+    // Time its threads' messages took the main thread counts in the frame, and is left out of the
+    // plug-in's own figures.
+    SIM_FrameCost(1);
+    SIM_CostBegin(probeCode, "served message");
+    Busy(1500);
+    SIM_CostEnd();
+    const auto drawStart = std::chrono::steady_clock::now();
+    SIM_CostBegin(probeCode, "draw");
+    Busy(200);
+    SIM_CostEnd();
+    const double drawUs =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - drawStart).count();
+    SIM_RunFrames(1);
+    text = Describe();
+    EXPECT_GE(Figure(text, " max_us "), 1700) << text;
+    EXPECT_GE(Figure(text, " own_max_us "), 200) << text;
+    EXPECT_LE(Figure(text, " own_max_us "), drawUs + 1) << text;
+
     // Counting afresh forgets what was counted.
     SIM_FrameCost(1);
     SIM_RunFrames(1);
