@@ -4,7 +4,6 @@
 // main thread time the window procedure that serves a noted message.
 #include <windows.h>
 
-#include <mutex>
 #include <vector>
 
 #include "common/sim_control.h"
@@ -21,7 +20,16 @@ struct Sent {
 };
 
 DWORD g_mainThread = 0;
-std::mutex g_mutex;
+// An SRW lock, not std::mutex: the simulator's thread takes it for every message it serves and
+// every wake a plug-in gives, and a contended std::mutex here waits through Wine's server, which
+// the frame cost would then count for the plug-in.
+SRWLOCK g_mutex = SRWLOCK_INIT;
+struct Locked {
+    Locked() { AcquireSRWLockExclusive(&g_mutex); }
+    ~Locked() { ReleaseSRWLockExclusive(&g_mutex); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+};
 std::vector<Sent> g_sent;  // sends under way from other threads
 
 // Main thread only: window procedures now running, and whether each one was counted.
@@ -38,13 +46,13 @@ public:
     NoteSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam, const void* code) {
         if (GetCurrentThreadId() == g_mainThread || GetWindowThreadProcessId(window, nullptr) != g_mainThread) return;
         sent_ = {window, message, wParam, lParam, code};
-        std::lock_guard<std::mutex> lock(g_mutex);
+        Locked lock;
         g_sent.push_back(sent_);
         noted_ = true;
     }
     ~NoteSend() {
         if (!noted_) return;
-        std::lock_guard<std::mutex> lock(g_mutex);
+        Locked lock;
         for (auto it = g_sent.begin(); it != g_sent.end(); ++it)
             if (it->window == sent_.window && it->message == sent_.message && it->wParam == sent_.wParam &&
                 it->lParam == sent_.lParam && it->code == sent_.code) {
@@ -65,7 +73,7 @@ LRESULT CALLBACK BeforeWindowProc(int code, WPARAM wParam, LPARAM lParam) {
         const CWPSTRUCT* c = reinterpret_cast<const CWPSTRUCT*>(lParam);
         const void* sender = nullptr;
         {
-            std::lock_guard<std::mutex> lock(g_mutex);
+            Locked lock;
             for (const Sent& s : g_sent)
                 if (s.window == c->hwnd && s.message == c->message && s.wParam == c->wParam && s.lParam == c->lParam)
                     sender = s.code;
