@@ -107,7 +107,6 @@ void NoteMatchedHotkey(uint8_t keyChar) {
     if (FrequencyTableHasEntry()) BuildOptionList();
 }
 
-
 int ReportHotkeyPress(uint8_t keyChar, int flags) {
     uint8_t slots[kHotkeySlotCount * kHotkeySlotBytes] = {};
     {
