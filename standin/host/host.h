@@ -34,6 +34,21 @@ bool ConfigureAnswer(const std::vector<std::string>& args, std::string* error);
 bool ConfigureFake(const std::vector<std::string>& args, std::string* error);
 
 // ---- messages the plug-ins' threads send to the main thread, counted in their frame cost
+// Holds an SRW lock for a scope. The host's bookkeeping that the simulator's thread touches for
+// every message it serves and every wake a plug-in gives uses these rather than std::mutex: a
+// contended std::mutex waits through Wine's server, and the frame cost would count that wait for
+// the plug-in.
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(SRWLOCK* lock) : lock_(lock) { AcquireSRWLockExclusive(lock_); }
+    ~ExclusiveLock() { ReleaseSRWLockExclusive(lock_); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+private:
+    SRWLOCK* lock_;
+};
+
 void WatchServedMessages();  // on the main thread, once
 LRESULT WINAPI SimSendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SimSendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,

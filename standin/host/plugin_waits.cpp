@@ -18,16 +18,7 @@ struct Sleeper {
     int pendingWakes;  // wakes given while it slept, not yet seen
 };
 
-// An SRW lock, not std::mutex: the simulator's thread takes it for every message it serves and
-// every wake a plug-in gives, and a contended std::mutex here waits through Wine's server, which
-// the frame cost would then count for the plug-in.
-SRWLOCK g_mutex = SRWLOCK_INIT;
-struct Locked {
-    Locked() { AcquireSRWLockExclusive(&g_mutex); }
-    ~Locked() { ReleaseSRWLockExclusive(&g_mutex); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-};
+SRWLOCK g_lock = SRWLOCK_INIT;
 std::vector<Sleeper> g_sleepers;
 DWORD g_mainThread = 0;
 
@@ -38,7 +29,7 @@ Sleeper* Find(DWORD thread) {
 }
 
 void NoteWake(PCONDITION_VARIABLE cv, bool all) {
-    Locked lock;
+    ExclusiveLock lock(&g_lock);
     for (Sleeper& s : g_sleepers)
         if (s.sleeping && s.cv == cv) {
             ++s.pendingWakes;
@@ -47,7 +38,7 @@ void NoteWake(PCONDITION_VARIABLE cv, bool all) {
 }
 
 bool AllIdle() {
-    Locked lock;
+    ExclusiveLock lock(&g_lock);
     for (auto it = g_sleepers.begin(); it != g_sleepers.end();) {
         if (WaitForSingleObject(it->handle, 0) == WAIT_OBJECT_0) {
             CloseHandle(it->handle);
@@ -68,7 +59,7 @@ BOOL WINAPI SimSleepConditionVariableSRW(PCONDITION_VARIABLE cv, PSRWLOCK srw, D
     const DWORD me = GetCurrentThreadId();
     if (me == g_mainThread) return SleepConditionVariableSRW(cv, srw, ms, flags);
     {
-        Locked lock;
+        ExclusiveLock lock(&g_lock);
         Sleeper* s = Find(me);
         if (!s) {
             HANDLE handle = OpenThread(SYNCHRONIZE, FALSE, me);
@@ -86,7 +77,7 @@ BOOL WINAPI SimSleepConditionVariableSRW(PCONDITION_VARIABLE cv, PSRWLOCK srw, D
     }
     const BOOL woke = SleepConditionVariableSRW(cv, srw, ms, flags);
     {
-        Locked lock;
+        ExclusiveLock lock(&g_lock);
         if (Sleeper* s = Find(me)) {
             s->sleeping = false;
             s->pendingWakes = 0;

@@ -20,16 +20,7 @@ struct Sent {
 };
 
 DWORD g_mainThread = 0;
-// An SRW lock, not std::mutex: the simulator's thread takes it for every message it serves and
-// every wake a plug-in gives, and a contended std::mutex here waits through Wine's server, which
-// the frame cost would then count for the plug-in.
-SRWLOCK g_mutex = SRWLOCK_INIT;
-struct Locked {
-    Locked() { AcquireSRWLockExclusive(&g_mutex); }
-    ~Locked() { ReleaseSRWLockExclusive(&g_mutex); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-};
+SRWLOCK g_lock = SRWLOCK_INIT;
 std::vector<Sent> g_sent;  // sends under way from other threads
 
 // Main thread only: window procedures now running, and whether each one was counted.
@@ -46,13 +37,13 @@ public:
     NoteSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam, const void* code) {
         if (GetCurrentThreadId() == g_mainThread || GetWindowThreadProcessId(window, nullptr) != g_mainThread) return;
         sent_ = {window, message, wParam, lParam, code};
-        Locked lock;
+        ExclusiveLock lock(&g_lock);
         g_sent.push_back(sent_);
         noted_ = true;
     }
     ~NoteSend() {
         if (!noted_) return;
-        Locked lock;
+        ExclusiveLock lock(&g_lock);
         for (auto it = g_sent.begin(); it != g_sent.end(); ++it)
             if (it->window == sent_.window && it->message == sent_.message && it->wParam == sent_.wParam &&
                 it->lParam == sent_.lParam && it->code == sent_.code) {
@@ -73,7 +64,7 @@ LRESULT CALLBACK BeforeWindowProc(int code, WPARAM wParam, LPARAM lParam) {
         const CWPSTRUCT* c = reinterpret_cast<const CWPSTRUCT*>(lParam);
         const void* sender = nullptr;
         {
-            Locked lock;
+            ExclusiveLock lock(&g_lock);
             for (const Sent& s : g_sent)
                 if (s.window == c->hwnd && s.message == c->message && s.wParam == c->wParam && s.lParam == c->lParam)
                     sender = s.code;

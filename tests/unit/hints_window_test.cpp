@@ -152,10 +152,8 @@ TEST_F(HintsDrawing, WaitingForHotkeysAndFrequencies) {
 
 std::atomic<bool> g_workerHeld{false}, g_releaseWorker{false};
 
-// The search for the radios goes to the deferred-work thread; one still queued when the plug-in
-// is disabled is dropped, and the panel asks again after the next enable.
-TEST_F(HintsDrawing, TheRadioSearchIsHandedOffAndADroppedOneIsAskedForAgain) {
-    ASSERT_TRUE(DeferredWork.Start());
+// Keeps the deferred-work thread busy with a job until g_releaseWorker is set.
+void HoldWorker() {
     g_workerHeld = false;
     g_releaseWorker = false;
     ASSERT_TRUE(DeferredWork.Queue([] {
@@ -163,6 +161,13 @@ TEST_F(HintsDrawing, TheRadioSearchIsHandedOffAndADroppedOneIsAskedForAgain) {
         while (!g_releaseWorker) Sleep(1);
     }));
     while (!g_workerHeld) Sleep(1);
+}
+
+// The search for the radios goes to the deferred-work thread; one still queued when the plug-in
+// is disabled is dropped, and the panel asks again after the next enable.
+TEST_F(HintsDrawing, TheRadioSearchIsHandedOffAndADroppedOneIsAskedForAgain) {
+    ASSERT_TRUE(DeferredWork.Start());
+    HoldWorker();
     const long before = DeferredWork.Completed();
     SIM_RunFrames(3);  // queued once, behind the held job
     std::thread release([] {
@@ -513,16 +518,6 @@ void ServeUntilCompleted(long jobs) {
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         Sleep(1);
     }
-}
-
-void HoldWorker() {
-    g_workerHeld = false;
-    g_releaseWorker = false;
-    ASSERT_TRUE(DeferredWork.Queue([] {
-        g_workerHeld = true;
-        while (!g_releaseWorker) Sleep(1);
-    }));
-    while (!g_workerHeld) Sleep(1);
 }
 
 // With the deferred-work thread running, the sniffer makes no exchange itself: the presses wait
