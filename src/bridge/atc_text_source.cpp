@@ -31,6 +31,9 @@ public:
             std::string path = IpcServerPluginPath(place);
             if (!path.empty() && GetModuleHandleExA(0, path.c_str(), &module_)) return;
         }
+        // A server at a path of its own, as the link found it.
+        std::string path = RememberedIpcServerPath();
+        if (!path.empty() && GetModuleHandleExA(0, path.c_str(), &module_)) return;
         module_ = nullptr;
     }
     ~ServerModule() {

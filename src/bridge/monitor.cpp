@@ -27,6 +27,9 @@ HANDLE MonitorTimer = nullptr;
 std::atomic<int> NotConnectedNoticeShown{0};
 
 constexpr DWORD kCom1SettleMs = 2000;
+// COM1's exact channel (kHz) when the tick last looked: two 8.33 kHz channels in one 10 kHz step
+// (132.830, 132.835) are one value for the settle rule, but another service. The tick's own.
+int LastTickCom1Khz = 0;
 
 // The hints panel gathers the keys again after every tick that finds the program away, so the
 // import's notices (modal boxes) would come every four seconds: they are shown once while the
@@ -105,11 +108,14 @@ void RunMonitorTick() {
                 if (FrequencyTableHasEntry()) BuildOptionList();
             } else {
                 int ground = SampledOnGround.load();
-                if (ground != OnGround.load()) {
+                const int khz = SampledCom1Khz.load();
+                const bool channelMoved = khz != LastTickCom1Khz;
+                if (ground != OnGround.load() || channelMoved) {
                     OnGround = ground;
                     if (FrequencyTableHasEntry()) BuildOptionList();
                 }
             }
+            LastTickCom1Khz = SampledCom1Khz.load();
         }
     }
     if (connected && !linked) {
@@ -154,6 +160,7 @@ void ResetMonitorState() {
     NotConnectedNoticeShown = 0;
     ImportNoticeGiven = 0;
     LastTickConnected = -1;
+    LastTickCom1Khz = 0;
     ServerWindowLost = 0;
     ResetAtcTextSource();
 }

@@ -57,9 +57,11 @@ void BuildOptionList() {
     OptionInputs in;
     if (OnSimulatorThread() && Datarefs.com1 && Datarefs.onGround) {
         in.com1 = (int)ReadDataref(Datarefs.com1);
+        in.com1Khz = Datarefs.com1Khz ? (int)ReadDataref(Datarefs.com1Khz) : 0;
         in.onGround = ReadDataref(Datarefs.onGround) > 0;
     } else {
         in.com1 = SampledCom1.load();
+        in.com1Khz = SampledCom1Khz.load();
         in.onGround = SampledOnGround.load() != 0;
     }
     if (in.onGround) EmergencyMode = 0;

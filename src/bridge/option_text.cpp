@@ -1,5 +1,7 @@
 #include "bridge/option_text.h"
 
+#include <cmath>
+
 #include <cstdio>
 #include <cstring>
 
@@ -95,14 +97,26 @@ private:
 
 }  // namespace
 
+int ChannelKhz(float megahertz) {
+    // Radio.dat holds channels to the kHz (118.005); as a float they are a hair off that.
+    if (!(megahertz > 0.0f) || megahertz > 1.0e6f) return 0;
+    return (int)std::lround((double)megahertz * 1000.0);
+}
+
 int PhaseCode(int com1, const FrequencyEntry* frequencies, bool onGround) {
+    return PhaseCode(com1, 0, frequencies, onGround);
+}
+
+int PhaseCode(int com1, int com1Khz, const FrequencyEntry* frequencies, bool onGround) {
     const float mhz = (float)(com1 / 100.0);
     int phase = 0;
-    for (int i = 0; i < kFrequencyTableSize; ++i)
-        if (frequencies[i].Frequency == mhz) {
+    for (int i = 0; i < kFrequencyTableSize; ++i) {
+        const bool match = com1Khz > 0 ? ChannelKhz(frequencies[i].Frequency) == com1Khz : frequencies[i].Frequency == mhz;
+        if (match) {
             phase = frequencies[i].Type;
             break;
         }
+    }
     if (phase == 0) phase = onGround ? FrequencyGround : FrequencyCenter;
     return phase;
 }
@@ -124,7 +138,7 @@ void AppendOption(OptionList& list, const char* text, int hotkeyIndex, const Hot
 OptionList ChooseOptionList(const OptionInputs& in) {
     OptionList list;
     Builder add(list, in);
-    const int phase = PhaseCode(in.com1, in.frequencies, in.onGround);
+    const int phase = PhaseCode(in.com1, in.com1Khz, in.frequencies, in.onGround);
     if (in.emergency && !in.onGround) {
         add.Add(kEmergencyList);
         add.Add(kVcpMode);

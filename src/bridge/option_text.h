@@ -24,11 +24,18 @@ struct OptionInputs {
     const FrequencyEntry* frequencies = nullptr;  // kFrequencyTableSize entries
     const HotkeyEntry* hotkeys = nullptr;         // kAtcHotkeyCount entries
     const char* hotkeyKeys = nullptr;             // kAtcHotkeyCount characters (0 allowed)
+    int com1Khz = 0;  // COM1's exact 8.33 kHz channel in kHz where the simulator has it, else 0
 };
 
 // The phase code: the Type of the first of the 16 entries whose Frequency equals COM1 in MHz
 // exactly; 5 on the ground and 10 in the air when none matches or its Type is 0.
 int PhaseCode(int com1, const FrequencyEntry* frequencies, bool onGround);
+// The same with COM1's exact channel in kHz when known (com1Khz > 0): an entry matches when its
+// Frequency is that channel to the kHz, so 132.830 and 132.835 (both 13283 in 10 kHz units) each
+// find their own service. With com1Khz 0, as above.
+int PhaseCode(int com1, int com1Khz, const FrequencyEntry* frequencies, bool onGround);
+// A table frequency in MHz as the channel's kHz (132.835 gives 132835); 0 for none or nonsense.
+int ChannelKhz(float megahertz);
 // Appends "TEXT\t" [C][S] " " LABEL "*" and counts it; an entry that would not fit with its
 // terminator is left out.
 void AppendOption(OptionList& list, const char* text, int hotkeyIndex, const HotkeyEntry* hotkeys,

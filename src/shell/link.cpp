@@ -51,9 +51,19 @@ XPLMPluginID FindIpcServer() {
     for (int place = 0; place < kIpcServerPlaces; ++place) {
         std::string path = IpcServerPluginPath(place);
         XPLMPluginID id = path.empty() ? XPLM_NO_PLUGIN_ID : XPLMFindPluginByPath(path.c_str());
-        if (id != XPLM_NO_PLUGIN_ID) return id;
+        if (id != XPLM_NO_PLUGIN_ID) {
+            RememberIpcServerPath(std::string());
+            return id;
+        }
     }
-    return XPLM_NO_PLUGIN_ID;
+    // Another FSUIPC server plug-in at a path of its own: the loaded plug-in whose module owns
+    // the serving window.
+    std::string path = IpcServerWindowModulePath();
+    XPLMPluginID id = path.empty() ? XPLM_NO_PLUGIN_ID : XPLMFindPluginByPath(path.c_str());
+    if (id == XPLM_NO_PLUGIN_ID || id == XPLMGetMyID()) return XPLM_NO_PLUGIN_ID;
+    if (RememberedIpcServerPath() != path) LogLine("the IPC server is the plug-in at %s", path.c_str());
+    RememberIpcServerPath(path);
+    return id;
 }
 
 void StopSibling() {
@@ -83,6 +93,18 @@ void CreateHintsWindow() {
 void PrepareServer() {
     PrepareServerIdentity();
     ClearServerHotkeys();
+}
+
+// "Disable native ATC" needs the simulator's private kill_atc dataref, which no published list
+// promises: where it is missing or cannot be written, the log says so at the link's start.
+void SwitchOffNativeAtc() {
+    const DatarefHandle& killAtc = Datarefs.killAtc;
+    if (!killAtc)
+        LogLine("DisableNativeAtc: sim/private/controls/perf/kill_atc is missing; the simulator's own ATC stays on");
+    else if (!killAtc.writable)
+        LogLine("DisableNativeAtc: sim/private/controls/perf/kill_atc is read-only; the simulator's own ATC stays on");
+    else
+        WriteDataref(killAtc, 1.0);
 }
 
 void SaveWindowOptions() {
@@ -193,7 +215,7 @@ bool StartLink() {
         if (PluginOptions.DisableReminder == 0 && !AtcProgramConnected()) ShowMessage(LinkMessage::RelocationReminder);
         OnGround = ReadDataref(Datarefs.onGround) > 0 ? 1 : 0;
         if (HintsWindow) XPLMSetWindowIsVisible(HintsWindow, PluginOptions.EnableKeyboardHints ? 1 : 0);
-        if (PluginOptions.DisableNativeAtc) WriteDataref(Datarefs.killAtc, 1.0);
+        if (PluginOptions.DisableNativeAtc) SwitchOffNativeAtc();
         // A link started again from the menu gets the same monitoring as the first one. Before
         // the first flight loop has run, that loop makes the timer; a stop may have cancelled it.
         if (!FirstFlightLoopDone) ScheduleFirstFlightLoop();

@@ -11,9 +11,11 @@
 #include "simlink/aircraft_position.h"
 #include "simlink/datarefs.h"
 #include "simlink/ipc_client.h"
+#include "simlink/weather_units.h"
 
 std::atomic<int> SampledCom1{0};
 std::atomic<int> SampledOnGround{0};
+std::atomic<int> SampledCom1Khz{0};
 
 namespace {
 
@@ -21,6 +23,23 @@ SRWLOCK g_sampleLock = SRWLOCK_INIT;
 WeatherSample g_sample;
 
 float Read(const DatarefHandle& dataref) { return (float)ReadDataref(dataref); }
+
+// X-Plane 12's weather into the sample, in the units of 11's datarefs, in the record's order.
+void SampleXp12Weather(const DatarefHandles& d, WeatherSample& s) {
+    s.windSpeed = KnotsFromMetresPerSecond(ReadDatarefItem(d.windSpeed, 0));
+    s.windDirection = Read(d.windDirection);
+    s.shearSpeed = KnotsFromMetresPerSecond(ReadDatarefItem(d.shearSpeed, 0));
+    s.barometer = InchesOfMercuryFromPascals(ReadDataref(d.barometer));
+    s.visibility = MetresFromStatuteMiles(ReadDataref(d.visibility));
+    s.temperature = Read(d.temperature);
+    s.dewPoint = (float)ReadDatarefItem(d.dewPoint, 0);
+    for (int i = 0; i < 3; ++i) {
+        const double coverage = ReadDatarefItem(d.cloudCoverage[i], i);
+        s.cloudCoverage[i] = CoverageFromRatio(coverage);
+        s.cloudType[i] = CloudTypeFromBlend(ReadDatarefItem(d.cloudType[i], i), coverage);
+        s.cloudBase[i] = (float)ReadDatarefItem(d.cloudBase[i], i);
+    }
+}
 
 // The record goes out as one batch of writes: one exchange per feed, and a client of the
 // server never reads a half-written record. A write that does not fit is skipped.
@@ -37,18 +56,8 @@ void QueueWord(uint32_t offset, uint32_t value) {
 
 }  // namespace
 
-void SampleCom1AndGround() {
-    if (!CHECK_SIMULATOR_THREAD()) return;
-    SampledCom1 = (int)ReadDataref(Datarefs.com1);
-    SampledOnGround = ReadDataref(Datarefs.onGround) > 0 ? 1 : 0;
-}
-
-void SampleSimulator() {
-    // The feed runs on background threads too; they use the last sample instead.
-    if (!CHECK_SIMULATOR_THREAD()) return;
-    const DatarefHandles& d = Datarefs;
-    WeatherSample s;
-    // The order of the reads is the order the record is defined in.
+// X-Plane 11's weather datarefs into the sample, in the record's order.
+static void SampleLegacyWeather(const DatarefHandles& d, WeatherSample& s) {
     s.windSpeed = Read(d.windSpeed);
     s.windDirection = Read(d.windDirection);
     s.shearSpeed = Read(d.shearSpeed);
@@ -61,6 +70,26 @@ void SampleSimulator() {
         s.cloudType[i] = Read(d.cloudType[i]);
         s.cloudBase[i] = Read(d.cloudBase[i]);
     }
+}
+
+void SampleCom1AndGround() {
+    if (!CHECK_SIMULATOR_THREAD()) return;
+    SampledCom1 = (int)ReadDataref(Datarefs.com1);
+    SampledCom1Khz = Datarefs.com1Khz ? (int)ReadDataref(Datarefs.com1Khz) : 0;
+    SampledOnGround = ReadDataref(Datarefs.onGround) > 0 ? 1 : 0;
+}
+
+void SampleSimulator() {
+    // The feed runs on background threads too; they use the last sample instead.
+    if (!CHECK_SIMULATOR_THREAD()) return;
+    const DatarefHandles& d = Datarefs;
+    WeatherSample s;
+    // The order of the reads is the order the record is defined in.
+    if (d.weatherSource == WeatherSource::Xp12) {
+        SampleXp12Weather(d, s);
+    } else {
+        SampleLegacyWeather(d, s);
+    }
     s.zuluHour = (int)ReadDataref(d.zuluHour);
     SampleAircraftPosition();
     SampleCom1AndGround();
@@ -71,6 +100,7 @@ void SampleSimulator() {
 
 void ResetDataFeed() {
     SampledCom1 = 0;
+    SampledCom1Khz = 0;
     SampledOnGround = 0;
     AcquireSRWLockExclusive(&g_sampleLock);
     g_sample = WeatherSample();

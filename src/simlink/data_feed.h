@@ -9,6 +9,9 @@
 // data_feed.cpp and read through LastWeatherSample (a copy under its lock).
 extern std::atomic<int> SampledCom1;
 extern std::atomic<int> SampledOnGround;
+// COM1's exact channel in kHz (132835 is 132.835 MHz) where the simulator has the 8.33 kHz
+// dataref, else 0.
+extern std::atomic<int> SampledCom1Khz;
 // The samples back to their values at load (all 0). Only while no worker runs.
 void ResetDataFeed();
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "XPLMUtilities.h"
 #include "base/checks.h"
 #include "base/log.h"
 
@@ -16,6 +17,8 @@ constexpr int kMissingNames = 64;
 constexpr size_t kMissingNameSize = 128;
 char g_missing[kMissingNames][kMissingNameSize];
 int g_missingCount = 0;
+// The version and weather source were named in the log since the plug-in was loaded.
+bool g_sourceLogged = false;
 
 void LogMissingOnce(const char* name) {
     for (int i = 0; i < g_missingCount; ++i)
@@ -32,6 +35,7 @@ void ResetDatarefs() {
     Datarefs = DatarefHandles();
     memset(g_missing, 0, sizeof g_missing);
     g_missingCount = 0;
+    g_sourceLogged = false;
 }
 
 DatarefHandle FindDataref(const char* name) {
@@ -59,6 +63,19 @@ double ReadDataref(const DatarefHandle& d) {
     return 0.0;
 }
 
+double ReadDatarefItem(const DatarefHandle& d, int index) {
+    if (!d.ref || index < 0 || !CHECK_SIMULATOR_THREAD()) return 0.0;
+    if (d.types & xplmType_FloatArray) {
+        float value = 0;
+        return XPLMGetDatavf(d.ref, &value, index, 1) == 1 ? value : 0.0;
+    }
+    if (d.types & xplmType_IntArray) {
+        int value = 0;
+        return XPLMGetDatavi(d.ref, &value, index, 1) == 1 ? value : 0.0;
+    }
+    return 0.0;
+}
+
 void WriteDataref(const DatarefHandle& d, double value) {
     if (!d.ref || !d.writable || !CHECK_SIMULATOR_THREAD()) return;
     if (d.types & xplmType_Float) XPLMSetDataf(d.ref, (float)value);
@@ -66,10 +83,77 @@ void WriteDataref(const DatarefHandle& d, double value) {
     else if (d.types & xplmType_Int) XPLMSetDatai(d.ref, (int)value);
 }
 
+WeatherSource WeatherSourceOf(int simulatorVersion) {
+    return simulatorVersion >= 12000 ? WeatherSource::Xp12 : WeatherSource::Legacy;
+}
+
+namespace {
+
+// X-Plane 12's weather: for each field of the record the dataref whose description in 12's list
+// is that of the 11 dataref (the aircraft's wind direction and temperature, the weather region's
+// lowest wind and atmosphere layer, its sea-level pressure, reported visibility and clouds). The
+// 11 names stay unread here: 12 serves them as replaced, some in other units.
+void FindXp12WeatherDatarefs(DatarefHandles& d) {
+    d.windDirection = FindDataref("sim/weather/aircraft/wind_now_direction_degt");
+    d.windSpeed = FindDataref("sim/weather/region/wind_speed_msc");
+    d.shearSpeed = FindDataref("sim/weather/region/shear_speed_msc");
+    d.barometer = FindDataref("sim/weather/region/sealevel_pressure_pas");
+    d.visibility = FindDataref("sim/weather/region/visibility_reported_sm");
+    d.temperature = FindDataref("sim/weather/aircraft/temperature_ambient_deg_c");
+    d.dewPoint = FindDataref("sim/weather/region/dewpoint_deg_c");
+    const DatarefHandle coverage = FindDataref("sim/weather/region/cloud_coverage_percent");
+    const DatarefHandle type = FindDataref("sim/weather/region/cloud_type");
+    const DatarefHandle base = FindDataref("sim/weather/region/cloud_base_msl_m");
+    for (int i = 0; i < 3; ++i) {
+        d.cloudCoverage[i] = coverage;
+        d.cloudType[i] = type;
+        d.cloudBase[i] = base;
+    }
+}
+
+// A dataref the plug-in uses when the simulator has it and does without otherwise: no log line.
+DatarefHandle FindOptionalDataref(const char* name) {
+    DatarefHandle d;
+    if (!CHECK_SIMULATOR_THREAD()) return d;
+    d.ref = XPLMFindDataRef(name);
+    if (!d.ref) return d;
+    d.types = XPLMGetDataRefTypes(d.ref);
+    d.writable = XPLMCanWriteDataRef(d.ref) != 0;
+    return d;
+}
+
+}  // namespace
+
 void FindFlightLoopDatarefs() {
     DatarefHandles& d = Datarefs;
+    int xplane = 0, xplm = 0;
+    XPLMHostApplicationID host = 0;
+    XPLMGetVersions(&xplane, &xplm, &host);
+    d.simulatorVersion = xplane;
+    d.weatherSource = WeatherSourceOf(xplane);
     d.onGround = FindDataref("sim/flightmodel/failures/onground_any");
     d.killAtc = FindDataref("sim/private/controls/perf/kill_atc");
+    if (d.weatherSource == WeatherSource::Xp12) {
+        FindXp12WeatherDatarefs(d);
+    } else {
+        FindLegacyWeatherDatarefs(d);
+    }
+    d.com1 = FindDataref("sim/cockpit/radios/com1_freq_hz");
+    d.com1Khz = FindOptionalDataref("sim/cockpit2/radios/actuators/com1_frequency_hz_833");
+    d.zuluHour = FindDataref("sim/cockpit2/clock_timer/zulu_time_hours");
+    if (!g_sourceLogged) {
+        g_sourceLogged = true;
+        // 11550 is 11.55; a longer number (a build with more digits) is shown by its first five.
+        int shown = xplane;
+        while (shown >= 100000) shown /= 10;
+        LogLine("X-Plane %d.%02d: weather from %s; COM1 %s", shown / 1000, shown / 10 % 100,
+                d.weatherSource == WeatherSource::Xp12 ? "the X-Plane 12 weather datarefs (converted from SI units)"
+                                                       : "the X-Plane 11 weather datarefs",
+                d.com1Khz ? "to the exact 8.33 kHz channel" : "in 10 kHz steps");
+    }
+}
+
+void FindLegacyWeatherDatarefs(DatarefHandles& d) {
     d.windDirection = FindDataref("sim/weather/wind_direction_degt");
     d.windSpeed = FindDataref("sim/weather/wind_speed_kt[0]");
     d.shearSpeed = FindDataref("sim/weather/shear_speed_kt[0]");
@@ -86,8 +170,6 @@ void FindFlightLoopDatarefs() {
     d.cloudBase[0] = FindDataref("sim/weather/cloud_base_msl_m[0]");
     d.cloudBase[1] = FindDataref("sim/weather/cloud_base_msl_m[1]");
     d.cloudBase[2] = FindDataref("sim/weather/cloud_base_msl_m[2]");
-    d.com1 = FindDataref("sim/cockpit/radios/com1_freq_hz");
-    d.zuluHour = FindDataref("sim/cockpit2/clock_timer/zulu_time_hours");
 }
 
 void FindPositionDatarefs() {

@@ -1,5 +1,9 @@
 #include "simlink/ipc_server.h"
 
+#include <windows.h>
+
+#include <cstdio>
+
 #include "base/plugin_state.h"
 #include "config/options.h"
 #include "simlink/ipc_client.h"
@@ -18,7 +22,51 @@ void EnsureIdentity(uint32_t offset, T wanted) {
     IpcWrite(offset, sizeof wanted, &wanted);
 }
 
+// The path of a server found by its window, for the text-source search on other threads.
+SRWLOCK g_pathLock = SRWLOCK_INIT;
+char g_serverPath[MAX_PATH] = "";
+
+// The file of the module that holds address, unless it is the host's executable.
+std::string ModuleFileOf(const void* address) {
+    HMODULE module = nullptr;
+    if (!address || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                            GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                        static_cast<LPCSTR>(address), &module) ||
+        module == GetModuleHandleA(nullptr))
+        return std::string();
+    char path[MAX_PATH] = "";
+    DWORD n = GetModuleFileNameA(module, path, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::string(path, n) : std::string();
+}
+
 }  // namespace
+
+std::string IpcServerWindowModulePath() {
+    const DWORD self = GetCurrentProcessId();
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "UIPCMAIN", nullptr));) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != self) continue;
+        std::string path =
+            ModuleFileOf(reinterpret_cast<const void*>(GetWindowLongPtrA(window, GWLP_WNDPROC)));
+        if (path.empty()) path = ModuleFileOf(reinterpret_cast<const void*>(GetWindowLongPtrA(window, GWLP_HINSTANCE)));
+        if (!path.empty()) return path;
+    }
+    return std::string();
+}
+
+void RememberIpcServerPath(const std::string& path) {
+    AcquireSRWLockExclusive(&g_pathLock);
+    snprintf(g_serverPath, sizeof g_serverPath, "%s", path.size() < MAX_PATH ? path.c_str() : "");
+    ReleaseSRWLockExclusive(&g_pathLock);
+}
+
+std::string RememberedIpcServerPath() {
+    AcquireSRWLockShared(&g_pathLock);
+    std::string path = g_serverPath;
+    ReleaseSRWLockShared(&g_pathLock);
+    return path;
+}
 
 std::string IpcServerPluginPath(int place) {
     if (place == 0)

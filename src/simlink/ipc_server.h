@@ -7,6 +7,14 @@
 // bitness, then XPUIPC+ (64-bit). Empty when the path would not fit 260 characters.
 constexpr int kIpcServerPlaces = 2;
 std::string IpcServerPluginPath(int place);
+// Another server plug-in at a path of its own: the file of the module that owns a "UIPCMAIN"
+// window of this process (the module of its window procedure, else of its instance; the host's
+// executable never counts). Empty when there is none. Any thread (no simulator call).
+std::string IpcServerWindowModulePath();
+// The server plug-in the link was started with, when it is not at one of the places above (the
+// text-source search looks into its image); empty to forget it. Any thread.
+void RememberIpcServerPath(const std::string& path);
+std::string RememberedIpcServerPath();
 
 // The identity the server must present (simulator code, server version, marker, hot-key slot
 // count): each read, and written when it differs.

@@ -73,6 +73,12 @@ SIM_API int SIM_GetDataref(const char* name, double* value);
 SIM_API int SIM_GetDatarefArray(const char* name, double* values, int max);
 SIM_API int SIM_GetDatarefBytes(const char* name, void* bytes, int max);
 SIM_API void SIM_RemoveDataref(const char* name);
+// The simulator's version as XPLMGetVersions gives it (11550 for 11.55, 12100 for 12.1; 11550 until
+// set), and the datarefs of that version's published list (Resources\stand-in\DataRefs-N.txt):
+// made with their types and writability, values kept where a dataref exists. Gives 0 with a text
+// in error when the version has no list.
+SIM_API int SIM_SetSimulatorVersion(int version, char* error, int errorSize);
+SIM_API int SIM_SimulatorVersion(void);
 
 // ---- input
 // A key event as the simulator delivers it: key sniffers (before windows), the window with

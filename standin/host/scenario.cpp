@@ -492,6 +492,11 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
         SIM_Trace(w[1].c_str(), w[2] == "on");
     } else if (c == "dataref") {
         Dataref(w);
+    } else if (c == "simulator-version") {
+        // simulator-version N: XPLMGetVersions answers N; the datarefs of its published list
+        Need(w, 2, "simulator-version N");
+        char error[512] = "";
+        if (!SIM_SetSimulatorVersion((int)Number(w[1]), error, sizeof error)) throw Failure{error};
     } else if (c == "command") {
         Need(w, 3, "command define|remove NAME");
         if (w[1] == "define") SIM_DefineCommand(w[2].c_str());

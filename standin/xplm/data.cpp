@@ -190,7 +190,10 @@ SIM_API void SIM_RemoveDataref(const char* name) {
 
 XPLM_API XPLMDataRef XPLMFindDataRef(const char* inDataRefName) {
     ApiCall("XPLMFindDataRef");
-    if (DataRef* d = Named(inDataRefName)) return d;
+    if (DataRef* d = Named(inDataRefName)) {
+        NoteFoundDataRef(d->name);
+        return d;
+    }
     return FindOwnedDataRef(inDataRefName);
 }
 

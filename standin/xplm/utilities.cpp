@@ -81,8 +81,10 @@ XPLM_API const char* XPLMGetDirectorySeparator(void) {
 
 XPLM_API void XPLMGetVersions(int* outXPlaneVersion, int* outXPLMVersion, int* outHostID) {
     ApiCall("XPLMGetVersions");
-    if (outXPlaneVersion) *outXPlaneVersion = 11550;
-    if (outXPLMVersion) *outXPLMVersion = 303;
+    // The SDK level each version brought: 303 with 11.50, 400 with 12.0, 410 with 12.1.
+    const int version = W().xplaneVersion;
+    if (outXPlaneVersion) *outXPlaneVersion = version;
+    if (outXPLMVersion) *outXPLMVersion = version >= 12100 ? 410 : version >= 12000 ? 400 : 303;
     if (outHostID) *outHostID = 1;
 }
 

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,11 @@ struct World {
     std::vector<std::unique_ptr<Menu>> menus;
 
     std::map<std::string, std::unique_ptr<DataRef>> datarefs;
+    // The simulator's version (XPLMGetVersions) and, from its published list, the datarefs it
+    // marks REPLACED or DEPRECATED (versions.cpp).
+    int xplaneVersion = 11550;
+    std::map<std::string, std::string> datarefStatus;
+    std::set<std::pair<int, std::string>> datarefLogged;  // plug-in, name: logged once
     std::map<std::string, std::unique_ptr<Command>> commands;
 
     std::vector<SimDrawItem> drawing;    // frame being drawn
@@ -216,6 +222,9 @@ void NotifyErrorCallback(const std::string& what);
 // Writes a line to the simulator's log once per key: answers that have no meaning here.
 void LogOnce(const std::string& key, const std::string& line);
 void ResetMenus();
+// A plug-in found this dataref: the simulator's log line when its list marks it replaced or
+// deprecated (once per plug-in and name).
+void NoteFoundDataRef(const std::string& name);
 void RunFlightLoops();
 void DrawWindows();
 void PumpMessages();

@@ -2,6 +2,8 @@
 // expected lists as text.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <cstring>
 #include <set>
 #include <string>
@@ -180,6 +182,25 @@ TEST(PhaseCode, ExactFrequencyGivesItsType) {
     EXPECT_EQ(PhaseCode(11990, twice, false), 10);
     FrequencyEntry order[kFrequencyTableSize] = {{119.9f, 7}, {119.9f, 6}};
     EXPECT_EQ(PhaseCode(11990, order, false), 7);
+}
+
+// 8.33 kHz channels: 132.830 and 132.835 are both 13283 in 10 kHz units; the exact channel in kHz
+// tells them apart, and 118.005 (11800 in 10 kHz units) is not 118.000.
+TEST(PhaseCode, ExactChannelTellsEightThreeThreeNeighboursApart) {
+    FrequencyEntry table[kFrequencyTableSize] = {{132.830f, 8}, {132.835f, 6}, {118.005f, 7}, {118.000f, 5}};
+    EXPECT_EQ(PhaseCode(13283, 132830, table, false), 8);
+    EXPECT_EQ(PhaseCode(13283, 132835, table, false), 6);
+    EXPECT_EQ(PhaseCode(11800, 118005, table, true), 7);
+    EXPECT_EQ(PhaseCode(11800, 118000, table, true), 5);
+    // A channel on no entry is no match even where its 10 kHz value meets one.
+    EXPECT_EQ(PhaseCode(13283, 132840, table, false), 10);
+    // In 10 kHz units the first of the neighbours wins, and 118.005 is found by nothing.
+    EXPECT_EQ(PhaseCode(13283, 0, table, false), 8);
+    EXPECT_EQ(PhaseCode(11800, 0, table, true), 5);
+    EXPECT_EQ(ChannelKhz(132.835f), 132835);
+    EXPECT_EQ(ChannelKhz(0.0f), 0);
+    EXPECT_EQ(ChannelKhz(-1.0f), 0);
+    EXPECT_EQ(ChannelKhz(NAN), 0);
 }
 
 TEST(OptionLists, GroundControlOnTheGround) {
