@@ -89,21 +89,37 @@ WeatherSource WeatherSourceOf(int simulatorVersion) {
 
 namespace {
 
+// An array dataref: only an int or float array is read item by item.
+DatarefHandle FindArrayDataref(const char* name) {
+    DatarefHandle d;
+    if (!CHECK_SIMULATOR_THREAD()) return d;
+    d.ref = XPLMFindDataRef(name);
+    if (!d.ref) {
+        LogMissingOnce(name);
+        return d;
+    }
+    d.types = XPLMGetDataRefTypes(d.ref);
+    d.writable = XPLMCanWriteDataRef(d.ref) != 0;
+    if (!(d.types & (xplmType_IntArray | xplmType_FloatArray)))
+        LogLineLimited(LogDatarefType, 60000, "dataref %s is no array (types %d); it reads as 0", name, d.types);
+    return d;
+}
+
 // X-Plane 12's weather: for each field of the record the dataref whose description in 12's list
 // is that of the 11 dataref (the aircraft's wind direction and temperature, the weather region's
 // lowest wind and atmosphere layer, its sea-level pressure, reported visibility and clouds). The
 // 11 names stay unread here: 12 serves them as replaced, some in other units.
 void FindXp12WeatherDatarefs(DatarefHandles& d) {
     d.windDirection = FindDataref("sim/weather/aircraft/wind_now_direction_degt");
-    d.windSpeed = FindDataref("sim/weather/region/wind_speed_msc");
-    d.shearSpeed = FindDataref("sim/weather/region/shear_speed_msc");
+    d.windSpeed = FindArrayDataref("sim/weather/region/wind_speed_msc");
+    d.shearSpeed = FindArrayDataref("sim/weather/region/shear_speed_msc");
     d.barometer = FindDataref("sim/weather/region/sealevel_pressure_pas");
     d.visibility = FindDataref("sim/weather/region/visibility_reported_sm");
     d.temperature = FindDataref("sim/weather/aircraft/temperature_ambient_deg_c");
-    d.dewPoint = FindDataref("sim/weather/region/dewpoint_deg_c");
-    const DatarefHandle coverage = FindDataref("sim/weather/region/cloud_coverage_percent");
-    const DatarefHandle type = FindDataref("sim/weather/region/cloud_type");
-    const DatarefHandle base = FindDataref("sim/weather/region/cloud_base_msl_m");
+    d.dewPoint = FindArrayDataref("sim/weather/region/dewpoint_deg_c");
+    const DatarefHandle coverage = FindArrayDataref("sim/weather/region/cloud_coverage_percent");
+    const DatarefHandle type = FindArrayDataref("sim/weather/region/cloud_type");
+    const DatarefHandle base = FindArrayDataref("sim/weather/region/cloud_base_msl_m");
     for (int i = 0; i < 3; ++i) {
         d.cloudCoverage[i] = coverage;
         d.cloudType[i] = type;

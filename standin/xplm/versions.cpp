@@ -86,8 +86,22 @@ SIM_API int SIM_SetSimulatorVersion(int version, char* error, int errorSize) {
         if (error && errorSize > 0) snprintf(error, (size_t)errorSize, "%s", text.c_str());
         return 0;
     };
-    std::string path = W().simFolder + Format("\\Resources\\stand-in\\DataRefs-%d.txt", version);
+    // In the simulator folder; beside this DLL for test programs that run elsewhere.
+    const std::string tail = Format("\\Resources\\stand-in\\DataRefs-%d.txt", version);
+    std::string path = W().simFolder + tail;
     FILE* file = fopen(path.c_str(), "rb");
+    if (!file) {
+        HMODULE self = nullptr;
+        char dll[MAX_PATH] = "";
+        if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                               reinterpret_cast<LPCSTR>(&SIM_SetSimulatorVersion), &self) &&
+            GetModuleFileNameA(self, dll, MAX_PATH) > 0) {
+            std::string folder = dll;
+            folder = folder.substr(0, folder.find_last_of('\\'));
+            file = fopen((folder + tail).c_str(), "rb");
+            if (file) path = folder + tail;
+        }
+    }
     if (!file) return fail(Format("no published dataref list for version %d (%s)", version, path.c_str()));
     W().xplaneVersion = version;
     char buffer[4096];

@@ -2,12 +2,15 @@
 // the accessors of its published type set, arrays and byte blocks copy within their bounds, and
 // read-only ones ignore writes. A plug-in that gets any of this wrong reads 0 and is reported.
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "XPLMDataAccess.h"
+#include "XPLMUtilities.h"
 #include "common/sim_control.h"
 
 namespace {
@@ -182,3 +185,66 @@ TEST_F(Datarefs, UnknownNamesAndNullGiveNothingAndStaleHandlesAreReported) {
 }
 
 }  // namespace
+
+// ---- simulator versions
+
+namespace {
+
+std::string LogText() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string file = path;
+    file = file.substr(0, file.find_last_of('\\')) + "\\Log.txt";
+    std::string text;
+    if (FILE* f = fopen(file.c_str(), "rb")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+        fclose(f);
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST_F(Datarefs, AVersionPublishesItsListAndLogsReplacedDatarefsOnce) {
+    int xplane = 0, xplm = 0, host = 0;
+    XPLMGetVersions(&xplane, &xplm, &host);
+    EXPECT_EQ(xplane, 11550);
+    EXPECT_EQ(xplm, 303);
+    char error[256] = "";
+    EXPECT_EQ(SIM_SetSimulatorVersion(12000 + 99, error, sizeof error), 0);
+    EXPECT_NE(std::string(error).find("no published dataref list for version 12099"), std::string::npos);
+    ASSERT_EQ(SIM_SetSimulatorVersion(12100, error, sizeof error), 1) << error;
+    XPLMGetVersions(&xplane, &xplm, &host);
+    EXPECT_EQ(xplane, 12100);
+    EXPECT_EQ(xplm, 410);
+
+    // The 12.1 list's types and writability: the region's wind is 13 writable layers, the
+    // aircraft's wind a read-only float, the 8.33 kHz COM1 a writable int.
+    XPLMDataRef region = XPLMFindDataRef("sim/weather/region/wind_speed_msc");
+    ASSERT_NE(region, nullptr);
+    EXPECT_EQ(XPLMGetDataRefTypes(region), xplmType_FloatArray);
+    EXPECT_EQ(XPLMGetDatavf(region, nullptr, 0, 0), 13);
+    EXPECT_TRUE(XPLMCanWriteDataRef(region));
+    XPLMDataRef now = XPLMFindDataRef("sim/weather/aircraft/wind_now_speed_msc");
+    ASSERT_NE(now, nullptr);
+    EXPECT_EQ(XPLMGetDataRefTypes(now), xplmType_Float);
+    EXPECT_FALSE(XPLMCanWriteDataRef(now));
+    XPLMDataRef channel = XPLMFindDataRef("sim/cockpit2/radios/actuators/com1_frequency_hz_833");
+    ASSERT_NE(channel, nullptr);
+    EXPECT_EQ(XPLMGetDataRefTypes(channel), xplmType_Int);
+    // A scenario's value stays when the list retypes nothing.
+    SIM_SetDataref("sim/weather/barometer_sealevel_inhg", xplmType_Float, 29.5);
+    ASSERT_EQ(SIM_SetSimulatorVersion(12100, error, sizeof error), 1);
+    EXPECT_EQ(Value("sim/weather/barometer_sealevel_inhg"), 29.5);
+
+    // Finding a replaced dataref writes the simulator's line once; a current one writes none.
+    const size_t before = LogText().size();
+    XPLMFindDataRef("sim/weather/wind_speed_kt[0]");
+    XPLMFindDataRef("sim/weather/wind_speed_kt[0]");
+    XPLMFindDataRef("sim/weather/region/wind_speed_msc");
+    const std::string added = LogText().substr(before);
+    EXPECT_EQ(added, "[X-Plane]: Dataref 'sim/weather/wind_speed_kt[0]' has been replaced. Please use the new name.\n");
+    EXPECT_EQ(SIM_Misuses(), 0);
+}
