@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bridge/option_text.h"
 #include "config/key_chars.h"
 
 namespace {
@@ -20,8 +21,13 @@ void AppendFrequency(int type, float frequency, bool onGround, char line[kFreque
     const bool groundOnly = type == FrequencyGround || type == FrequencyApproach || type == FrequencyDeparture ||
                             type == FrequencyCenter;
     char item[48] = "\t";
+    // A channel off the 25 kHz raster exists only in 8.33 kHz spacing and is named to the kHz
+    // (121.805): two decimals would name another channel (121.81).
+    const int khz = ChannelKhz(frequency);
+    const bool eightThreeThree = khz > 0 && khz % 25 != 0;
     if (type >= 1 && type <= 12 && (onGround || !groundOnly))
-        snprintf(item, sizeof item, "%s=%.2f\t", FrequencyTypeLabel(type), (double)frequency);
+        snprintf(item, sizeof item, eightThreeThree ? "%s=%.3f\t" : "%s=%.2f\t", FrequencyTypeLabel(type),
+                 (double)frequency);
     Append(line, kFrequencyLineSize, item);
 }
 

@@ -385,6 +385,17 @@ TEST(FrequencyLines, GroundOnlyServicesAreBareTabsInTheAir) {
                                                 "CTR=120.25\tFSS=120.50\tAWOS=120.75\t"}));
 }
 
+// Frankfurt's Ground 121.805 and Delivery 122.035 exist only as 8.33 kHz channels: shown to the
+// kHz, where two decimals would name 121.810 and 122.040. Channels on the 25 kHz raster keep two.
+TEST(FrequencyLines, EightThreeThreeChannelsAreShownToTheKilohertz) {
+    char line[kFrequencyLineSize] = "";
+    AppendFrequency(5, 121.805f, true, line);
+    AppendFrequency(7, 122.035f, true, line);
+    AppendFrequency(1, 118.025f, true, line);
+    AppendFrequency(6, 119.9f, true, line);
+    EXPECT_STREQ(line, "GRND=121.805\tDELIV=122.035\tATIS=118.03\tTWR=119.90\t");
+}
+
 TEST(FrequencyLines, UnknownTypesAreBareTabsAndLinesStayWithin128) {
     char line[kFrequencyLineSize] = "";
     AppendFrequency(14, 124.0f, true, line);
