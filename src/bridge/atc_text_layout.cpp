@@ -59,23 +59,24 @@ bool OccursInSnapshot(const char snapshot[128], const char* text, size_t length)
     return ContainsNoCase(snapshot, snapshotLength, text, length);
 }
 
-bool SnapshotIndex::Describes(const char snapshot[128]) const {
+bool SnapshotIndex::Describes(const char* source) const {
     if (!built_ || generation_ != g_foldGeneration) return false;
     unsigned long long difference = 0;
     for (size_t i = 0; i < 128; i += 8) {
         unsigned long long a, b;
-        memcpy(&a, snapshot + i, 8);
+        memcpy(&a, source + i, 8);
         memcpy(&b, raw_ + i, 8);
         difference |= a ^ b;
     }
     return difference == 0;
 }
 
-void SnapshotIndex::Build(const char snapshot[128]) {
-    memcpy(raw_, snapshot, sizeof raw_);
-    const char* end = static_cast<const char*>(memchr(snapshot, 0, 128));
-    length_ = end ? (size_t)(end - snapshot) : 128;
-    for (size_t i = 0; i < length_; ++i) lowered_[i] = Lower(snapshot[i]);
+void SnapshotIndex::Build(const char* source) {
+    // One copy, then only the copy is read: the source may change under us.
+    memcpy(raw_, source, sizeof raw_);
+    const char* end = static_cast<const char*>(memchr(raw_, 0, 128));
+    length_ = end ? (size_t)(end - raw_) : 128;
+    for (size_t i = 0; i < length_; ++i) lowered_[i] = Lower(raw_[i]);
     memset(pairs_, 0, sizeof pairs_);
     for (size_t i = 0; i + 1 < length_; ++i) {
         const unsigned pair = (unsigned)lowered_[i] << 8 | lowered_[i + 1];

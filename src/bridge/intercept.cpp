@@ -225,13 +225,11 @@ __attribute__((noinline)) bool DrawPleaseWaitIfMarked(int x, int y, const char* 
 // drawn as the block instead.
 __attribute__((noinline)) bool DrawIfAtcMessage(const char* source, int x, int y, const char* text, size_t length,
                                                 int* wordWrapWidth, XPLMFontID font) {
-    // The index below has no lock because only the simulator's thread draws.
+    // Drawing happens on the simulator's thread only, so the index needs no lock. The server's
+    // bytes are compared with the index's copy in place: usually they have not changed.
     (void)CHECK_SIMULATOR_THREAD();
-    char snapshot[128];
-    memcpy(snapshot, source, sizeof snapshot);
-    // Drawing happens on the simulator's thread only, so the index needs no lock.
     static SnapshotIndex index;
-    if (!index.Describes(snapshot)) index.Build(snapshot);
+    if (!index.Describes(source)) index.Build(source);
     if (!index.Contains(text, length)) return false;
     AtcTextLines lines;
     WrapAtcText(text, length, &lines);
@@ -252,9 +250,7 @@ void DrawStringDetour(float* colour, int x, int y, char* text, int* wordWrapWidt
         if (!source) {
             if (DrawPleaseWaitIfMarked(x, y, text, wordWrapWidth, font)) return;
         } else {
-            // Most strings are short: their end turns up within the first ten characters.
-            size_t length = 0;
-            while (length <= kAtcMessageMaxLength && text[length]) ++length;
+            const size_t length = DrawnTextLength(text, kAtcMessageMaxLength);
             if (length >= kAtcMessageMinLength && length <= kAtcMessageMaxLength &&
                 DrawIfAtcMessage(source, x, y, text, length, wordWrapWidth, font))
                 return;

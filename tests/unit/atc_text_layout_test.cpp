@@ -1,6 +1,7 @@
 // The prepared snapshot search answers exactly as the plain search over the 128 bytes, for
 // texts taken from the snapshot (any case), near misses and strangers, across changing snapshots.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstring>
 #include <random>
@@ -113,6 +114,33 @@ TEST(AtcTextWrap, BreaksAtTheFirstBlankFromTheFortyFirstThenFortieth) {
     ASSERT_EQ(lines.count, 2);
     EXPECT_EQ(std::string(lines.line[1].text), "");
     EXPECT_EQ(lines.line[1].dropBelowTitle, 52);
+}
+
+// The interception measures every drawn string word by word: the same answer as strlen up to the
+// limit, for every alignment and length, and never a read into the page after the text's end
+// (a text that ends at the end of a page, before one that cannot be read, must not crash).
+TEST(DrawnTextLength, CountsLikeStrlenAndStaysInsideTheTextsPages) {
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const size_t page = system.dwPageSize;
+    char* pages = static_cast<char*>(VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(pages, nullptr);
+    DWORD old;
+    ASSERT_TRUE(VirtualProtect(pages + page, page, PAGE_NOACCESS, &old));
+    memset(pages, 'x', page);
+    const size_t limit = kAtcMessageMaxLength;
+    for (size_t length = 0; length <= limit + 20; ++length) {
+        for (size_t slack = 0; slack < 8; ++slack) {
+            // The NUL lies slack bytes before the unreadable page.
+            char* text = pages + page - 1 - slack - length;
+            text[length] = '\0';
+            const size_t counted = DrawnTextLength(text, limit);
+            if (length <= limit) EXPECT_EQ(counted, length) << length << " " << slack;
+            else EXPECT_GT(counted, limit) << length << " " << slack;
+            text[length] = 'x';
+        }
+    }
+    VirtualFree(pages, 0, MEM_RELEASE);
 }
 
 }  // namespace
