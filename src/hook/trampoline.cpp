@@ -227,8 +227,9 @@ bool Relocate(Builder& b, const Site& s, Form* f) {
       f->endsAtLimit = IndirectJump(s.d);
       return RelocateRipRelative(s, f);
     case Kind::Call:
-      // The callee returns after the call: that place must lie beyond the patch.
-      return b.old + s.d.len >= kPatchSize && RelocateCall(s, f);
+      // The callee returns after the call: that place must lie beyond the patch, and the callee
+      // must not start inside it.
+      return b.old + s.d.len >= kPatchSize && !s.inside && RelocateCall(s, f);
     case Kind::Jump:
       return RelocateJump(s, f);
     case Kind::Conditional:
