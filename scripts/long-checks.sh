@@ -5,6 +5,7 @@
 #  - differential run of the instruction decoder against Zydis and Capstone over every shared
 #    library of the system, the MinGW runtime, Wine's PE DLLs, our cross build, and millions of
 #    random byte strings;
+#  - the trampoline builder on every function entry of those PE images, checked against Zydis;
 #  - libFuzzer + AddressSanitizer runs of the decoder and of every parser of outside input
 #    (colours, hotkey numbers and briefing lines, airport and radio lines, the IPC reply walk,
 #    the ATC text search), FUZZ_SECONDS each (default 300).
@@ -39,6 +40,11 @@ find /usr/lib/x86_64-linux-gnu/wine/x86_64-windows -type f \( -name '*.dll' -o -
 echo "differential run over $(wc -l <"$list") files"
 # shellcheck disable=SC2046
 ./build-native/decoder_diff --random "${RANDOM_COUNT:-5000000}" --seed 7 $(cat "$list") | grep -v -e ' only-mine: ' -e ' only-oracle: ' -e ' overruled: '
+
+# The trampoline builder on every function entry of every PE image in the list, checked against
+# Zydis; entries whose own code branches into their patched bytes are counted.
+# shellcheck disable=SC2046
+./build-native/trampoline_check $(grep -E '\.(dll|exe|xpl)$' "$list")
 
 # Every fuzz target for FUZZ_SECONDS (default 300) each; the corpus of each grows from run to
 # run in build-native/fuzz-corpus/NAME, failing inputs are kept in build-native/fuzz-artifacts-long/NAME.

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Native (Linux) quick checks of the portable code: the decoder's hand-written cases and the
 # trampoline builder under sanitizers, a short differential run of the decoder against Zydis and
-# Capstone over real code and random bytes, and short fuzz runs of the decoder and of every
-# parser of outside input. Builds into build-native/.
+# Capstone over real code and random bytes, the trampoline builder on every function entry of
+# the PE images among them, and short fuzz runs of the decoder and of every parser of outside
+# input. Builds into build-native/.
 set -eu
 cd "$(dirname "$0")/.."
 CXX=clang++ cmake -S native -B build-native -G Ninja >/dev/null
@@ -24,6 +25,15 @@ for f in /usr/lib/x86_64-linux-gnu/libc.so.6 \
 done
 # shellcheck disable=SC2086
 ./build-native/decoder_diff --examples 3 --random 300000 --seed "$(date +%j)" $files
+
+# The trampoline builder over every function entry of the PE images among them (and the test DLL
+# of MSVC prologue shapes), checked against Zydis.
+pe=""
+for f in $files build/bin/msvc_shapes.dll; do
+  case "$f" in *.dll|*.xpl|*.exe) [ -f "$f" ] && pe="$pe $f" ;; esac
+done
+# shellcheck disable=SC2086
+./build-native/trampoline_check --examples 3 $pe
 
 # Short fuzz runs of the decoder and the parsers of outside input, from the committed seeds only
 # (a fixed seed, so a run repeats); any finding fails the command.

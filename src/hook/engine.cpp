@@ -6,6 +6,7 @@
 #include "hook/code_block.h"
 #include "hook/engine_state.h"
 #include "hook/freeze.h"
+#include "hook/function_body.h"
 #include "hook/hook.h"
 #include "hook/trampoline.h"
 
@@ -37,6 +38,45 @@ size_t ReadableBytes(uintptr_t address, size_t wanted) {
 
 uintptr_t PatchStart(const HookRecord& r) { return r.patchedAbove ? r.target - 5 : r.target; }
 size_t PatchSize(const HookRecord& r) { return r.patchedAbove ? 7 : 5; }
+
+// The bytes a hook changes or runs from its trampoline instead: its patch and its copy.
+struct TakenBytes {
+  uintptr_t begin, end;
+};
+TakenBytes Taken(const HookRecord& r) {
+  const uintptr_t patchEnd = PatchStart(r) + PatchSize(r);
+  const uintptr_t copyEnd = r.target + r.copied;
+  return {PatchStart(r), patchEnd > copyEnd ? patchEnd : copyEnd};
+}
+
+// Two hooks on the same bytes would overwrite each other's patch, or one would copy the other's.
+bool OverlapsAnotherHook(const HookRecord& r) {
+  const TakenBytes mine = Taken(r);
+  for (uint32_t i = 0; i < Engine.count; ++i) {
+    const TakenBytes theirs = Taken(Engine.records[i]);
+    if (mine.begin < theirs.end && theirs.begin < mine.end) return true;
+  }
+  return false;
+}
+
+// Where the target lies in a loaded image with an exception directory, the function's own code
+// must not branch into the patched bytes.
+bool BranchesIntoPatch(const HookRecord& r) {
+  MEMORY_BASIC_INFORMATION mbi;
+  if (!VirtualQuery(reinterpret_cast<void*>(r.target), &mbi, sizeof mbi) || mbi.Type != MEM_IMAGE)
+    return false;
+  const auto base = reinterpret_cast<uintptr_t>(mbi.AllocationBase);
+  ImageView image{reinterpret_cast<const uint8_t*>(base), ReadableBytes(base, 4096)};
+  const uint32_t size = ImageSize(image);
+  if (!size || ReadableBytes(base, size) != size) return false;
+  image.size = size;
+  PatchSpan span;
+  span.target = uint32_t(r.target - base);
+  span.copiedEnd = span.target + r.copied;
+  span.patchBegin = uint32_t(PatchStart(r) - base);
+  span.patchEnd = uint32_t(span.patchBegin + PatchSize(r));
+  return CheckFunctionBody(image, span) == BodyCheck::BranchesIntoPatch;
+}
 
 HookStatus Patch(HookRecord& r, bool arm) {
   auto* start = reinterpret_cast<uint8_t*>(PatchStart(r));
@@ -131,6 +171,13 @@ HookStatus HookAdd(void* targetPtr, void* detourPtr, void** trampolineOut) {
   if (!BuildTrampoline(src, slot, reinterpret_cast<uintptr_t>(slot), detour, &r)) {
     ReleaseCodeSlot(slot);
     return HookUnsupportedFunction;
+  }
+  const HookStatus refused = OverlapsAnotherHook(r)  ? HookPatchOverlap
+                             : BranchesIntoPatch(r) ? HookBranchIntoPatch
+                                                    : HookOk;
+  if (refused != HookOk) {
+    ReleaseCodeSlot(slot);
+    return refused;
   }
   std::memcpy(r.savedBytes, reinterpret_cast<const void*>(PatchStart(r)), PatchSize(r));
   if (!AppendRecord(r)) {

@@ -42,11 +42,11 @@ void ListOtherThreads(ThreadList* list) {
   CloseHandle(snap);
 }
 
-bool MapForScope(const HookRecord* scope, bool arming, uintptr_t ip, uintptr_t* moved) {
-  if (scope) return bool(scope->armed) != arming && MapInstructionPointer(*scope, arming, ip, moved);
+bool MapForScope(const HookRecord* scope, bool arming, ThreadPlace* place) {
+  if (scope) return bool(scope->armed) != arming && MapInstructionPointer(*scope, arming, place);
   for (uint32_t i = 0; i < Engine.count; ++i) {
     const HookRecord& r = Engine.records[i];
-    if (bool(r.armed) != arming && MapInstructionPointer(r, arming, ip, moved)) return true;
+    if (bool(r.armed) != arming && MapInstructionPointer(r, arming, place)) return true;
   }
   return false;
 }
@@ -77,9 +77,10 @@ void FreezeThreads(ThreadList* list, const HookRecord* scope, bool arming) {
     alignas(16) CONTEXT ctx;
     ctx.ContextFlags = CONTEXT_FULL;
     if (!GetThreadContext(h, &ctx)) continue;
-    uintptr_t moved;
-    if (MapForScope(scope, arming, ctx.Rip, &moved)) {
-      ctx.Rip = moved;
+    ThreadPlace place{ctx.Rip, ctx.Rsp};
+    if (MapForScope(scope, arming, &place)) {
+      ctx.Rip = place.ip;
+      ctx.Rsp = place.sp;
       SetThreadContext(h, &ctx);
     }
   }

@@ -15,6 +15,12 @@ enum HookStatus : int32_t {
   HookUnsupportedFunction = 8,
   HookMemoryAllocation = 9,
   HookMemoryProtection = 10,
+  // The patch would overlap another hook's patch or the bytes another hook runs from its
+  // trampoline (or the reverse).
+  HookPatchOverlap = 11,
+  // The target's own function (its extent from its module's exception directory) branches into
+  // the bytes the patch replaces.
+  HookBranchIntoPatch = 12,
 };
 
 HookStatus HookInitialize();

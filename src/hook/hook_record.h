@@ -7,6 +7,7 @@ constexpr unsigned kMaxBoundaries = 8;
 constexpr unsigned kSlotSize = 64;
 constexpr unsigned kMaxTrampoline = 50;  // the 14-byte relay follows in the same slot
 constexpr unsigned kRelaySize = 14;
+constexpr unsigned kPatchSize = 5;
 
 struct HookRecord {
   uintptr_t target;
@@ -18,14 +19,25 @@ struct HookRecord {
   uint8_t boundaryCount;
   uint8_t oldBoundaries[kMaxBoundaries];
   uint8_t newBoundaries[kMaxBoundaries];
-  // Instruction starts inside rewritten forms (the return point of an absolute call, the
-  // absolute jump of a conditional one): where a thread stopped there continues in the target.
+  // Instruction starts inside rewritten forms (the jump of a relocated call after it pushed the
+  // return address, the absolute jump of a conditional one): where a thread stopped there
+  // continues in the target, and how many bytes it gives back from its stack first.
   uint8_t resumeCount;
   uint8_t resumeNew[kMaxBoundaries];
+  uint8_t resumePop[kMaxBoundaries];
   uintptr_t resumeDestination[kMaxBoundaries];
+  // Bytes of the target that run from the trampoline instead (whole instructions from the
+  // target on); no other hook may patch them.
+  uint8_t copied;
 };
 
-// Where a thread stopped at `ip` must continue once the record changes state; false when the
-// record does not move it. Arming maps copied instruction starts in the target into the
-// trampoline; disarming maps the trampoline and relay back into the target.
-bool MapInstructionPointer(const HookRecord& r, bool arming, uintptr_t ip, uintptr_t* moved);
+// Where a stopped thread is, and where it goes once a record changes state.
+struct ThreadPlace {
+  uintptr_t ip;
+  uintptr_t sp;
+};
+
+// Moves a thread stopped at `place` for a record about to change state; false when the record
+// does not move it. Arming maps copied instruction starts in the target into the trampoline;
+// disarming maps the trampoline and relay back into the target.
+bool MapInstructionPointer(const HookRecord& r, bool arming, ThreadPlace* place);

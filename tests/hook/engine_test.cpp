@@ -199,7 +199,7 @@ TEST_F(HookEngine, ShortFunctionIsPatchedAboveOnlyOverExecutableFiller) {
   EXPECT_EQ(Engine.count, 0u);
 }
 
-TEST_F(HookEngine, RelativeCallIsMadeAbsolute) {
+TEST_F(HookEngine, RelativeCallReturnsIntoTheTargetsOwnBody) {
   uint8_t* helper = arena.Put({0xB8, 0x07, 0x00, 0x00, 0x00, 0xC3});  // mov eax, 7; ret
   // sub rsp, 0x28; call helper; add eax, 1; add rsp, 0x28; ret
   uint8_t* target = arena.Put({0x48, 0x83, 0xEC, 0x28, 0xE8, 0, 0, 0, 0, 0x83, 0xC0, 0x01,
@@ -210,12 +210,37 @@ TEST_F(HookEngine, RelativeCallIsMadeAbsolute) {
   EXPECT_EQ(reinterpret_cast<IntFn>(target)(0), 8);
   HookIntFunction(target);
   const auto* tramp = reinterpret_cast<const uint8_t*>(gTrampoline);
-  EXPECT_EQ(std::memcmp(tramp + 4, "\xFF\x15\x02\x00\x00\x00\xEB\x08", 8), 0);
-  uint64_t dest;
-  std::memcpy(&dest, tramp + 12, 8);
+  EXPECT_EQ(std::memcmp(tramp + 4, "\xFF\x35\x0E\x00\x00\x00\xFF\x25", 8), 0);
+  uint64_t dest, pushed;
+  std::memcpy(&dest, tramp + 16, 8);
+  std::memcpy(&pushed, tramp + 24, 8);
   EXPECT_EQ(dest, reinterpret_cast<uint64_t>(helper));
+  EXPECT_EQ(pushed, reinterpret_cast<uint64_t>(target + 9));
   EXPECT_EQ(gTrampoline(0), 8);
   EXPECT_EQ(reinterpret_cast<IntFn>(target)(0), 1008);
+}
+
+TEST_F(HookEngine, OverlappingPatchesAreRefused) {
+  // Eleven one-byte instructions that never run, then ret.
+  uint8_t* f = arena.Put({0x50, 0x51, 0x52, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x5A, 0xC3});
+  void* detour = reinterpret_cast<void*>(&AddThousandDetour);
+  ASSERT_EQ(HookAdd(f + 3, detour, nullptr), HookOk);
+  EXPECT_EQ(HookAdd(f, detour, nullptr), HookPatchOverlap);      // its patch runs into f + 3's
+  EXPECT_EQ(HookAdd(f + 7, detour, nullptr), HookPatchOverlap);  // inside f + 3's patch
+  EXPECT_EQ(HookAdd(f + 8, detour, nullptr), HookOk);            // right after it
+  EXPECT_EQ(Engine.count, 2u);
+  // Once f + 3 is gone, f fits.
+  ASSERT_EQ(HookDelete(f + 3), HookOk);
+  EXPECT_EQ(HookAdd(f, detour, nullptr), HookOk);
+  ASSERT_EQ(HookArm(nullptr), HookOk);
+  EXPECT_EQ(f[0], 0xE9);
+  EXPECT_EQ(f[8], 0xE9);
+
+  // A patch above a short function counts from five bytes before it.
+  uint8_t* area = arena.Put({0x90, 0x90, 0x90, 0x90, 0x90, 0xC3, 0xCC, 0x55, 0x48});
+  ASSERT_EQ(HookAdd(area + 5, detour, nullptr), HookOk);
+  EXPECT_EQ(HookAdd(area + 1, detour, nullptr), HookPatchOverlap);
+  EXPECT_EQ(HookAdd(area + 7, detour, nullptr), HookOk);
 }
 
 TEST_F(HookEngine, ConditionalJumpOutIsInvertedOverAnAbsoluteJump) {

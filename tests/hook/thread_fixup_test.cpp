@@ -130,4 +130,36 @@ TEST_F(ThreadFixup, DisarmingAllMovesAThreadInTheRelayToTheTarget) {
   EXPECT_EQ(RunToEnd(), 42u);  // the original function, not the detour
 }
 
+// A relocated call pushes the return address, then jumps: a thread stopped between the two gives
+// the pushed address back and makes the call from the target itself.
+TEST_F(ThreadFixup, DeletingUndoesTheHalfDoneCallOfATrampoline) {
+  uint8_t* helper = arena.Put({0x8D, 0x41, 0x07, 0xC3});  // lea eax, [rcx+7]; ret
+  // sub rsp, 0x28; call helper; add rsp, 0x28; ret
+  uint8_t* caller = arena.Put({0x48, 0x83, 0xEC, 0x28, 0xE8, 0, 0, 0, 0, 0x48, 0x83, 0xC4, 0x28,
+                               0xC3});
+  const int32_t rel = Rel32(caller + 9, helper);
+  std::memcpy(caller + 5, &rel, 4);
+  FlushInstructionCache(GetCurrentProcess(), caller, 16);
+  void* tramp = nullptr;
+  ASSERT_EQ(HookAdd(caller, reinterpret_cast<void*>(&Detour), &tramp), HookOk);
+  ASSERT_EQ(HookArm(caller), HookOk);
+  auto* pushEnd = static_cast<uint8_t*>(tramp) + 4 + 6;  // after sub rsp and the push
+  StartStoppedAt(reinterpret_cast<uintptr_t>(pushEnd), 1);
+  alignas(16) CONTEXT ctx{};
+  ctx.ContextFlags = CONTEXT_FULL;
+  ASSERT_TRUE(GetThreadContext(thread, &ctx));
+  const uint64_t entrySp = ctx.Rsp;
+  ctx.Rsp -= 0x28 + 8;
+  const uint64_t pushed = reinterpret_cast<uint64_t>(caller + 9);
+  std::memcpy(reinterpret_cast<void*>(ctx.Rsp), &pushed, 8);
+  ASSERT_TRUE(SetThreadContext(thread, &ctx));
+
+  ASSERT_EQ(HookDelete(caller), HookOk);
+  ctx.ContextFlags = CONTEXT_FULL;
+  ASSERT_TRUE(GetThreadContext(thread, &ctx));
+  EXPECT_EQ(ctx.Rip, reinterpret_cast<uint64_t>(caller + 4));
+  EXPECT_EQ(ctx.Rsp, entrySp - 0x28);
+  EXPECT_EQ(RunToEnd(), 42u);
+}
+
 }  // namespace

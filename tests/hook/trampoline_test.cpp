@@ -104,15 +104,57 @@ TEST(Trampoline, ReturnWithFillerIsPatchedInPlaceOrAbove) {
   EXPECT_EQ(std::memcmp(xorRet.slot, "\x31\xC0\xC3", 3), 0);
 }
 
-TEST(Trampoline, RelativeCallBecomesAbsoluteCall) {
+// A relocated call pushes the return address that the original call would have pushed (in the
+// target, after the patch) and jumps to the callee; it is the last copied instruction.
+TEST(Trampoline, CallsPushTheReturnAddressInTheTargetAndJump) {
   // sub rsp, 0x28; call +0x100
-  const Built b = Build({0x48, 0x83, 0xEC, 0x28, 0xE8, 0x00, 0x01, 0x00, 0x00});
+  const Built b = Build({0x48, 0x83, 0xEC, 0x28, 0xE8, 0x00, 0x01, 0x00, 0x00, 0x90});
   ASSERT_TRUE(b.ok);
-  const uint8_t call[] = {0xFF, 0x15, 0x02, 0, 0, 0, 0xEB, 0x08};
-  EXPECT_EQ(std::memcmp(b.slot + 4, call, 8), 0);
-  EXPECT_EQ(U64(b.slot + 12), kTarget + 9 + 0x100);
-  ExpectAbsoluteJump(b.slot + 20, kTarget + 9);
-  ExpectRelay(b, 34);
+  EXPECT_EQ(std::memcmp(b.slot, "\x48\x83\xEC\x28\xFF\x35", 6), 0);
+  EXPECT_EQ(U64(b.slot + 10 + I32(b.slot + 6)), kTarget + 9);  // push [rip+d]
+  ExpectAbsoluteJump(b.slot + 10, kTarget + 9 + 0x100);
+  ExpectRelay(b, 32);
+  EXPECT_EQ(b.r.copied, 9);
+
+  // sub rsp, 0x28; call [rip+0x10]: the same operand, now a jump.
+  const Built rip = Build({0x48, 0x83, 0xEC, 0x28, 0xFF, 0x15, 0x10, 0x00, 0x00, 0x00});
+  ASSERT_TRUE(rip.ok);
+  EXPECT_EQ(std::memcmp(rip.slot + 4, "\xFF\x35", 2), 0);
+  EXPECT_EQ(U64(rip.slot + 10 + I32(rip.slot + 6)), kTarget + 10);
+  EXPECT_EQ(std::memcmp(rip.slot + 10, "\xFF\x25", 2), 0);
+  EXPECT_EQ(int64_t(kSlot) + 16 + I32(rip.slot + 12), int64_t(kTarget) + 10 + 0x10);
+  ExpectRelay(rip, 24);
+
+  // sub rsp, 0x28; call r11 becomes jmp r11.
+  const Built reg = Build({0x48, 0x83, 0xEC, 0x28, 0x41, 0xFF, 0xD3});
+  ASSERT_TRUE(reg.ok);
+  EXPECT_EQ(std::memcmp(reg.slot + 10, "\x41\xFF\xE3", 3), 0);
+  EXPECT_EQ(U64(reg.slot + 10 + I32(reg.slot + 6)), kTarget + 7);
+  ExpectRelay(reg, 21);
+
+  // call [rsp+8] would read a moved stack; call rax at the start would return into the patch.
+  EXPECT_FALSE(Build({0x48, 0x83, 0xEC, 0x28, 0xFF, 0x54, 0x24, 0x08}).ok);
+  EXPECT_FALSE(Build({0xFF, 0xD0, 0x90, 0x90, 0x90}).ok);
+  // A call into the patched bytes themselves.
+  EXPECT_FALSE(Build({0xE8, 0xFD, 0xFF, 0xFF, 0xFF, 0x90}).ok);
+  // call [r12+8] does not use rsp.
+  EXPECT_TRUE(Build({0x48, 0x83, 0xEC, 0x28, 0x41, 0xFF, 0x54, 0x24, 0x08}).ok);
+}
+
+TEST(Trampoline, RegisterJumpEndsTheCopyLikeReturn) {
+  const Built b = Build({0xFF, 0xE0, 0xCC, 0xCC, 0xCC, 0x55});  // jmp rax; filler
+  ASSERT_TRUE(b.ok);
+  EXPECT_EQ(std::memcmp(b.slot, "\xFF\xE0", 2), 0);
+  ExpectRelay(b, 2);
+  EXPECT_FALSE(Build({0x41, 0xFF, 0xE3, 0x55, 0x48, 0x89}).ok);  // code right after it
+  // mov rax, rcx; jmp rax: exactly the patch, no jump back.
+  const Built five = Build({0x48, 0x89, 0xC8, 0xFF, 0xE0, 0x55});
+  ASSERT_TRUE(five.ok);
+  ExpectRelay(five, 5);
+  // A kept branch past it goes on copying.
+  const Built over = Build({0x74, 0x02, 0xFF, 0xE0, 0x90, 0x90});
+  ASSERT_TRUE(over.ok);
+  EXPECT_EQ(std::memcmp(over.slot, "\x74\x02\xFF\xE0\x90", 5), 0);
 }
 
 TEST(Trampoline, ConditionalJumpOutBecomesInvertedSkipOverAbsoluteJump) {
@@ -216,29 +258,39 @@ TEST(Trampoline, InstructionPointersMoveBetweenTargetAndTrampoline) {
   // push rbp; call +0x40; nop
   const Built b = Build({0x55, 0xE8, 0x40, 0x00, 0x00, 0x00, 0x74, 0x10});
   ASSERT_TRUE(b.ok);
-  uintptr_t moved = 0;
-  EXPECT_TRUE(MapInstructionPointer(b.r, true, kTarget + 1, &moved));
-  EXPECT_EQ(moved, kSlot + 1);
-  EXPECT_FALSE(MapInstructionPointer(b.r, true, kTarget + 2, &moved));  // not an instruction start
-  EXPECT_TRUE(MapInstructionPointer(b.r, false, kSlot + 1, &moved));
-  EXPECT_EQ(moved, kTarget + 1);
-  // Returned from the absolute call: continue after the original call.
-  EXPECT_TRUE(MapInstructionPointer(b.r, false, kSlot + 1 + 6, &moved));
-  EXPECT_EQ(moved, kTarget + 6);
-  EXPECT_TRUE(MapInstructionPointer(b.r, false, b.r.relay, &moved));
-  EXPECT_EQ(moved, kTarget);
-  EXPECT_FALSE(MapInstructionPointer(b.r, false, kTarget + 1, &moved));
+  ThreadPlace at{kTarget + 1, 0x5000};
+  EXPECT_TRUE(MapInstructionPointer(b.r, true, &at));
+  EXPECT_EQ(at.ip, kSlot + 1);
+  at = {kTarget + 2, 0x5000};
+  EXPECT_FALSE(MapInstructionPointer(b.r, true, &at));  // not an instruction start
+  at = {kSlot + 1, 0x5000};
+  EXPECT_TRUE(MapInstructionPointer(b.r, false, &at));
+  EXPECT_EQ(at.ip, kTarget + 1);
+  EXPECT_EQ(at.sp, 0x5000u);
+  // Stopped after the push of the return address: drop it and make the call in the target.
+  at = {kSlot + 1 + 6, 0x4FF8};
+  EXPECT_TRUE(MapInstructionPointer(b.r, false, &at));
+  EXPECT_EQ(at.ip, kTarget + 1);
+  EXPECT_EQ(at.sp, 0x5000u);
+  at = {b.r.relay, 0x5000};
+  EXPECT_TRUE(MapInstructionPointer(b.r, false, &at));
+  EXPECT_EQ(at.ip, kTarget);
+  at = {kTarget + 1, 0x5000};
+  EXPECT_FALSE(MapInstructionPointer(b.r, false, &at));
 
   const Built jcc = Build({0x74, 0x20, 0x90, 0x90, 0x90});
   ASSERT_TRUE(jcc.ok);
   // Stopped on the absolute jump of the rewritten jz: the condition held.
-  EXPECT_TRUE(MapInstructionPointer(jcc.r, false, kSlot + 2, &moved));
-  EXPECT_EQ(moved, kTarget + 2 + 0x20);
+  at = {kSlot + 2, 0x5000};
+  EXPECT_TRUE(MapInstructionPointer(jcc.r, false, &at));
+  EXPECT_EQ(at.ip, kTarget + 2 + 0x20);
+  EXPECT_EQ(at.sp, 0x5000u);
 
   const Built above = Build({0xC3, 0xCC, 0x55}, std::vector<uint8_t>(5, 0xCC));
   ASSERT_TRUE(above.ok);
-  EXPECT_TRUE(MapInstructionPointer(above.r, false, kTarget - 5, &moved));
-  EXPECT_EQ(moved, kTarget);
+  at = {kTarget - 5, 0x5000};
+  EXPECT_TRUE(MapInstructionPointer(above.r, false, &at));
+  EXPECT_EQ(at.ip, kTarget);
 }
 
 }  // namespace

@@ -1,0 +1,115 @@
+// The function around a target from a hand-built image's exception directory: its primary entry
+// and the parts chained to it, and the branches that land in the patched bytes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "hook/function_body.h"
+
+namespace {
+
+constexpr uint32_t kOpt = 0x80 + 24;   // the optional header after "PE\0\0" and the file header
+constexpr uint32_t kPdata = 0x200;     // exception directory
+constexpr uint32_t kXdata = 0x300;     // unwind data
+constexpr uint32_t kText = 0x400;      // code
+constexpr uint32_t kSize = 0x800;
+
+struct Image {
+  std::vector<uint8_t> bytes = std::vector<uint8_t>(kSize, 0xCC);
+  unsigned entries = 0;
+
+  Image() {
+    std::memset(bytes.data(), 0, kText);
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    Put32(0x3C, 0x80);
+    Put32(0x80, 0x4550);
+    bytes[kOpt] = 0x0B;
+    bytes[kOpt + 1] = 0x02;
+    Put32(kOpt + 56, kSize);
+    Put32(kOpt + 108, 16);
+    Put32(kOpt + 112 + 24, kPdata);
+  }
+  void Put32(uint32_t at, uint32_t v) { std::memcpy(&bytes[at], &v, 4); }
+  void Code(uint32_t at, std::vector<uint8_t> code) {
+    std::memcpy(&bytes[kText + at], code.data(), code.size());
+  }
+  // An entry over [begin, end) of the code; chained to the entry `parent` when not negative.
+  void Entry(uint32_t begin, uint32_t end, int parent = -1) {
+    const uint32_t e = kPdata + 12 * entries, u = kXdata + 16 * entries;
+    Put32(e, kText + begin);
+    Put32(e + 4, kText + end);
+    Put32(e + 8, u);
+    bytes[u] = parent < 0 ? 1 : (1 | (0x4 << 3));  // version 1, UNW_FLAG_CHAININFO
+    bytes[u + 2] = 0;                               // no unwind codes: the chain follows at once
+    if (parent >= 0) std::memcpy(&bytes[u + 4], &bytes[kPdata + 12 * parent], 12);
+    ++entries;
+    Put32(kOpt + 116 + 24, 12 * entries);
+  }
+  BodyCheck Check(uint32_t target) const {
+    return CheckFunctionBody(ImageView{bytes.data(), bytes.size()},
+                             PatchSpan{kText + target, kText + target + 5, kText + target,
+                                       kText + target + 5});
+  }
+};
+
+TEST(FunctionBody, BranchesIntoThePatchedBytesAreFoundInEveryPart) {
+  Image im;
+  // sub rsp, 0x28 | nop x 6 | add rsp, 0x28; ret: nothing jumps back.
+  im.Code(0x00, {0x48, 0x83, 0xEC, 0x28, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x48, 0x83, 0xC4,
+                 0x28, 0xC3});
+  im.Entry(0x00, 0x0F);
+  // Second function: a loop back to +4 from its own body.
+  im.Code(0x20, {0x48, 0x83, 0xEC, 0x28, 0x90, 0xFF, 0xC9, 0x75, 0xFB, 0x48, 0x83, 0xC4, 0x28,
+                 0xC3});
+  im.Entry(0x20, 0x2E);
+  // Third: recursion through its entry, and a cold part elsewhere that jumps back to +2.
+  im.Code(0x40, {0x90, 0x90, 0x90, 0x90, 0x90, 0xE8, 0xF6, 0xFF, 0xFF, 0xFF, 0xC3});
+  im.Entry(0x40, 0x4B);
+  im.Code(0x80, {0xE9, 0xBD, 0xFF, 0xFF, 0xFF});  // jmp 0x42
+  im.Entry(0x80, 0x85, 2);
+
+  EXPECT_EQ(im.Check(0x00), BodyCheck::Clean);
+  EXPECT_EQ(im.Check(0x20), BodyCheck::BranchesIntoPatch);
+  EXPECT_EQ(im.Check(0x40), BodyCheck::BranchesIntoPatch);  // from the chained part
+  EXPECT_EQ(im.Check(0x60), BodyCheck::NoExtent);           // no entry: a leaf
+}
+
+TEST(FunctionBody, ACallOfTheEntryIsRecursionAJumpToItIsNot) {
+  Image im;
+  im.Code(0x00, {0x90, 0x90, 0x90, 0x90, 0x90, 0xE8, 0xF6, 0xFF, 0xFF, 0xFF, 0xC3});  // call +0
+  im.Entry(0x00, 0x0B);
+  im.Code(0x20, {0x90, 0x90, 0x90, 0x90, 0x90, 0xE8, 0xF7, 0xFF, 0xFF, 0xFF, 0xC3});  // call +1
+  im.Entry(0x20, 0x2B);
+  im.Code(0x40, {0x90, 0x90, 0x90, 0x90, 0x90, 0x74, 0xF9, 0xC3});                    // jz +0
+  im.Entry(0x40, 0x48);
+  EXPECT_EQ(im.Check(0x00), BodyCheck::Clean);
+  EXPECT_EQ(im.Check(0x20), BodyCheck::BranchesIntoPatch);
+  EXPECT_EQ(im.Check(0x40), BodyCheck::BranchesIntoPatch);
+}
+
+TEST(FunctionBody, BrokenImagesGiveNoExtent) {
+  Image im;
+  im.Code(0x20, {0x48, 0x83, 0xEC, 0x28, 0x90, 0xFF, 0xC9, 0x75, 0xFB, 0xC3});
+  im.Entry(0x20, 0x2A);
+  ASSERT_EQ(im.Check(0x20), BodyCheck::BranchesIntoPatch);
+  EXPECT_EQ(ImageSize(ImageView{im.bytes.data(), im.bytes.size()}), kSize);
+
+  Image past = im;  // an entry running past the image
+  past.Put32(kPdata + 4, kSize + 1);
+  EXPECT_EQ(past.Check(0x20), BodyCheck::NoExtent);
+  Image dir = im;  // the directory itself past the image
+  dir.Put32(kOpt + 112 + 24, kSize - 4);
+  EXPECT_EQ(dir.Check(0x20), BodyCheck::NoExtent);
+  Image loop = im;  // a chain that names itself
+  loop.bytes[kXdata] = 1 | (0x4 << 3);
+  std::memcpy(&loop.bytes[kXdata + 4], &loop.bytes[kPdata], 12);
+  EXPECT_EQ(loop.Check(0x20), BodyCheck::NoExtent);
+  Image notPe = im;
+  notPe.bytes[kOpt] = 0x0A;  // PE32
+  EXPECT_EQ(notPe.Check(0x20), BodyCheck::NoExtent);
+  EXPECT_EQ(ImageSize(ImageView{im.bytes.data(), 0x40}), 0u);  // headers cut short
+}
+
+}  // namespace
