@@ -61,7 +61,7 @@ void SampleSimulator() {
         s.cloudType[i] = Read(d.cloudType[i]);
         s.cloudBase[i] = Read(d.cloudBase[i]);
     }
-    s.zuluHour = (int)ReadDataref(d.zuluHour);
+    s.zuluHour = (int)ReadDataref(FindDataref(kZuluHourDataref));
     SampleAircraftPosition();
     SampleCom1AndGround();
     AcquireSRWLockExclusive(&g_sampleLock);

@@ -37,10 +37,12 @@ struct DatarefHandles {
     DatarefHandle cloudType[3];
     DatarefHandle cloudBase[3];
     DatarefHandle com1;       // 10 kHz units
-    DatarefHandle zuluHour;   // "sim/cockpit2/clock_timer/zulu_time_hours"
     DatarefHandle latitude;   // degrees
     DatarefHandle longitude;  // degrees
 };
+
+// Looked up anew whenever the feed samples it, so a dataref that appears later is used.
+constexpr const char* kZuluHourDataref = "sim/cockpit2/clock_timer/zulu_time_hours";
 
 // Found and read on the simulator's thread only; other threads use the data feed's samples.
 extern DatarefHandles Datarefs;
@@ -48,7 +50,8 @@ extern DatarefHandles Datarefs;
 // thread only.
 void ResetDatarefs();
 
-// The nineteen datarefs of the first flight loop, in their order, then the UTC hour's.
+// The nineteen datarefs of the first flight loop, in their order. (The UTC hour's is looked up
+// at every sample: kZuluHourDataref.)
 void FindFlightLoopDatarefs();
 // Latitude and longitude, at each link start before the first feed.
 void FindPositionDatarefs();
