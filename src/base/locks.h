@@ -4,7 +4,8 @@
 // Timer ticks and radio refreshes run on other threads and take RadioLookupLock and
 // MonitorTimerLock. The locks may only be deleted, and the library only unloaded, once none
 // of that work is running: every such run holds a BackgroundWork guard, and DeletePluginLocks
-// waits for the last guard to go.
+// waits for the last guard to go. A thread of our own (StartBackgroundThread) is waited for
+// until it has ended altogether: the end of its guard is not the end of our code on it.
 #include <windows.h>
 
 // The three critical sections, alive from the end of XPluginStart to XPluginStop: link start
@@ -14,10 +15,18 @@ extern CRITICAL_SECTION RadioLookupLock;
 extern CRITICAL_SECTION MonitorTimerLock;
 
 void CreatePluginLocks();
-// Waits up to timeoutMs for background work to end; deletes the locks when it did and gives
-// true. When work is still running the locks are left in place (never deleted under a user).
+// Waits up to timeoutMs for background work and the background threads to end; deletes the
+// locks when they did and gives true. When work is still running the locks are left in place
+// (never deleted under a user).
 bool DeletePluginLocks(unsigned timeoutMs);
 bool PluginLocksAlive();
+
+// Starts routine (given a null parameter) on a thread of its own, at the given priority, that
+// DeletePluginLocks waits for. The thread holds a reference to the module that holds our code
+// and gives it back as it exits (FreeLibraryAndExitThread), so even a thread outlasting that wait
+// never runs in an unloaded library. False when the thread cannot be made or the plug-in is
+// stopping.
+bool StartBackgroundThread(LPTHREAD_START_ROUTINE routine, int priority);
 
 class BackgroundWork {
 public:
@@ -25,12 +34,18 @@ public:
     ~BackgroundWork();
     // False when the plug-in is stopping: the work must not start.
     bool Admitted() const { return admitted_; }
+    // Waits up to ms, or less when the plug-in starts stopping meanwhile; false when it is.
+    bool Rest(DWORD ms) const;
     BackgroundWork(const BackgroundWork&) = delete;
     BackgroundWork& operator=(const BackgroundWork&) = delete;
 
 private:
     bool admitted_;
 };
+
+// Test equipment, null in the product: called by a BackgroundWork guard's end after the work has
+// been counted out, so a test can hold a thread there.
+extern void (*BackgroundWorkCountedOut)();
 
 // A critical section taken only if it is free (TryEnterCriticalSection), left on every way out.
 class TriedLock {
@@ -47,3 +62,7 @@ private:
     CRITICAL_SECTION* lock_;
     bool held_;
 };
+
+// Takes an SRW lock exclusively. On the simulator's thread the wait serves the messages other
+// threads send to its windows: the holder may be waiting for exactly that.
+void AcquireServingMessages(SRWLOCK* lock);

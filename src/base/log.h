@@ -15,4 +15,4 @@ void LogLineLimited(int kind, unsigned intervalMs, const char* format, ...) __at
 void FlushQueuedLog();
 
 // Kinds of rate-limited lines.
-enum LogKind { LogIpcExchange = 0, LogDatarefType = 1, LogWorkerFailure = 2, LogKindCount = 4 };
+enum LogKind { LogIpcExchange = 0, LogWorkerFailure = 2, LogKindCount = 4 };

@@ -146,7 +146,8 @@ DWORD WINAPI AtcTextScan(LPVOID) {
         ServerModule server;
         HMODULE module = server.get();
         if (!module) return (DWORD)0;
-        Sleep(2000);
+        // A stop meanwhile ends the scan before it begins.
+        if (!work.Rest(2000)) return (DWORD)0;
         MODULEINFO info = {};
         if (GetModuleInformation(GetCurrentProcess(), module, &info, sizeof info)) {
             const char* found = ScanForAtcText(info.lpBaseOfDll, info.SizeOfImage);
@@ -165,14 +166,8 @@ namespace {
 
 void StartAtcTextScan() {
     if (AtcTextSource.load() || AtcTextScanRunning.exchange(1) == 1) return;
-    HANDLE thread = CreateThread(nullptr, 0, AtcTextScan, nullptr, CREATE_SUSPENDED, nullptr);
-    if (thread) {
-        SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST);
-        ResumeThread(thread);
-        CloseHandle(thread);
-    } else {
-        AtcTextScanRunning = 0;
-    }
+    // The plug-in's stop waits for it to end: it never runs on in an unloaded library.
+    if (!StartBackgroundThread(AtcTextScan, THREAD_PRIORITY_HIGHEST)) AtcTextScanRunning = 0;
 }
 
 }  // namespace

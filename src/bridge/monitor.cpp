@@ -70,6 +70,12 @@ void SendNotConnectedNotice() {
 void AttachToAtc() {
     // Once per connection, whichever of the timer and the hints window gets here first.
     if (AtcAttached.exchange(1) == 1) return;
+    // Nothing is attached while the link is down: an attach handed off before a link stop and
+    // made after it must not pass for the next link's (whose keys may have changed meanwhile).
+    if (LinkActive.load() != 1) {
+        AtcAttached = 0;
+        return;
+    }
     // Built aside and published whole: the simulator's thread reads it meanwhile.
     AtcKeys keys = CurrentAtcKeys();
     ReadAtcHotkeys(&keys, ImportNoticeGiven.exchange(1) == 0);
@@ -87,7 +93,9 @@ void RunMonitorTick() {
     if (!lock.Held()) return;  // the previous tick still runs
     bool connected = AtcProgramConnected();
     bool linked = LinkActive.load() == 1;
-    if ((connected ? 1 : 0) != LastTickConnected) ImportNoticeGiven = 0;
+    // The first tick knows of no earlier state: a notice given before it belongs to the state
+    // it finds.
+    if (LastTickConnected >= 0 && (connected ? 1 : 0) != LastTickConnected) ImportNoticeGiven = 0;
     LastTickConnected = connected ? 1 : 0;
     if (linked) HealIpcLink();
     if (connected && linked) {
@@ -151,6 +159,11 @@ bool CreateMonitorTimer() {
     if (!CreateTimerQueueTimer(&timer, nullptr, MonitorTick, nullptr, 10000, 4000, WT_EXECUTEDEFAULT)) return false;
     MonitorTimer = timer;
     return true;
+}
+
+void MonitorLinkStopped() {
+    AtcAttached = 0;
+    ServerWindowLost = 0;
 }
 
 void ResetMonitorState() {

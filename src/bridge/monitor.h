@@ -26,9 +26,15 @@ extern std::atomic<const char*> AtcTextSource;
 // Forgets the source and the scan's running flag. Only while no scan thread runs.
 void ResetAtcTextSource();
 
+// What the monitor kept of a link, forgotten by its stop (after LinkActive is cleared and the
+// timer deleted): the next link imports the ATC program's keys again when the program connects,
+// and logs a loss of the server's window again.
+void MonitorLinkStopped();
+
 // Timer-pool callback, every 4 s.
 VOID CALLBACK MonitorTick(PVOID parameter, BOOLEAN timerFired);
-// Once per connection: the ATC program's hotkeys, the text source, the option list.
+// Once per connection: the ATC program's hotkeys, the text source, the option list. Only while
+// the link is up; otherwise it leaves AtcAttached clear and does nothing.
 void AttachToAtc();
 const char* FindAtcTextSource();
 // Unless the source is known: the two fixed places, else a scan thread when none runs.

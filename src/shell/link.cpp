@@ -90,6 +90,19 @@ void CreateHintsWindow() {
     }
 }
 
+// A start refused after the hooks leaves nothing of the link behind: the hidden window's
+// procedure and the hints window's callbacks live in this library, which may be unloaded once
+// the plug-in is disabled.
+void UndoRefusedStart() {
+    if (HintsWindow) {
+        XPLMDestroyWindow(HintsWindow);
+        HintsWindow = nullptr;
+    }
+    DestroyFs98MainWindow();
+    RemoveHooks();
+    AtcTextWindow = nullptr;  // unwatched from here on
+}
+
 void PrepareServer() {
     PrepareServerIdentity();
     ClearServerHotkeys();
@@ -196,13 +209,16 @@ bool StartLink() {
         InstallHooks();
         CreateFs98MainWindow();
         CreateHintsWindow();
+        uint32_t result = 0;
+        bool opened;
         {
             IpcSession session;
-            uint32_t result = 0;
-            if (!IpcOpen(&result)) {
-                LogLine("the IPC server did not accept the link (code %u)", result);
-                return false;
-            }
+            opened = IpcOpen(&result);
+        }
+        if (!opened) {
+            LogLine("the IPC server did not accept the link (code %u)", result);
+            UndoRefusedStart();
+            return false;
         }
         PrepareServer();
         XPLMRegisterKeySniffer(HintsKeySniffer, 1, nullptr);
@@ -235,6 +251,7 @@ bool StopLink() {
             ClearHotkeyTable();
             ClearServerHotkeys();
             LinkActive = 0;
+            MonitorLinkStopped();
             RemoveHooks();
             {
                 IpcSession session;

@@ -90,7 +90,7 @@ void SampleSimulator() {
     } else {
         SampleLegacyWeather(d, s);
     }
-    s.zuluHour = (int)ReadDataref(d.zuluHour);
+    s.zuluHour = (int)ReadDataref(FindDataref(kZuluHourDataref));
     SampleAircraftPosition();
     SampleCom1AndGround();
     AcquireSRWLockExclusive(&g_sampleLock);

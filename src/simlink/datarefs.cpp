@@ -11,30 +11,36 @@ DatarefHandles Datarefs;
 
 namespace {
 
-// Names of the datarefs already logged as missing: some are looked up every second. Only the
-// simulator's thread looks datarefs up, so the list needs no lock.
-constexpr int kMissingNames = 64;
-constexpr size_t kMissingNameSize = 128;
-char g_missing[kMissingNames][kMissingNameSize];
-int g_missingCount = 0;
+// Names of the datarefs already logged as missing, and of those logged as having no single
+// value: some are looked up every second. Only the simulator's thread looks datarefs up, so the
+// lists need no lock.
+constexpr int kLoggedNames = 64;
+constexpr size_t kLoggedNameSize = 128;
+struct LoggedNames {
+    char names[kLoggedNames][kLoggedNameSize];
+    int count;
+};
+LoggedNames g_missing;
+LoggedNames g_noSingleValue;
 // The version and weather source were named in the log since the plug-in was loaded.
 bool g_sourceLogged = false;
 
-void LogMissingOnce(const char* name) {
-    for (int i = 0; i < g_missingCount; ++i)
-        if (strncmp(g_missing[i], name, kMissingNameSize - 1) == 0) return;
-    // A full list stops the lines: a plug-in looking up that many missing names floods nothing.
-    if (!DURAR_CHECK(g_missingCount, <, kMissingNames)) return;
-    snprintf(g_missing[g_missingCount++], kMissingNameSize, "%s", name);
-    LogLine("dataref %s not found; it reads as 0", name);
+// True the first time a name is given: it is to be logged now.
+bool FirstMention(LoggedNames& logged, const char* name) {
+    for (int i = 0; i < logged.count; ++i)
+        if (strncmp(logged.names[i], name, kLoggedNameSize - 1) == 0) return false;
+    // A full list stops the lines: a plug-in looking up that many such names floods nothing.
+    if (!DURAR_CHECK(logged.count, <, kLoggedNames)) return false;
+    snprintf(logged.names[logged.count++], kLoggedNameSize, "%s", name);
+    return true;
 }
 
 }  // namespace
 
 void ResetDatarefs() {
     Datarefs = DatarefHandles();
-    memset(g_missing, 0, sizeof g_missing);
-    g_missingCount = 0;
+    memset(&g_missing, 0, sizeof g_missing);
+    memset(&g_noSingleValue, 0, sizeof g_noSingleValue);
     g_sourceLogged = false;
 }
 
@@ -43,14 +49,14 @@ DatarefHandle FindDataref(const char* name) {
     if (!name || !CHECK_SIMULATOR_THREAD()) return d;
     d.ref = XPLMFindDataRef(name);
     if (!d.ref) {
-        LogMissingOnce(name);
+        if (FirstMention(g_missing, name)) LogLine("dataref %s not found; it reads as 0", name);
         return d;
     }
     d.types = XPLMGetDataRefTypes(d.ref);
     d.writable = XPLMCanWriteDataRef(d.ref) != 0;
-    if (!(d.types & (xplmType_Int | xplmType_Float | xplmType_Double)))
-        LogLineLimited(LogDatarefType, 60000, "dataref %s has no single value (types %d); it reads as 0", name,
-                       d.types);
+    // Each one named once, however often it is looked up.
+    if (!(d.types & (xplmType_Int | xplmType_Float | xplmType_Double)) && FirstMention(g_noSingleValue, name))
+        LogLine("dataref %s has no single value (types %d); it reads as 0", name, d.types);
     return d;
 }
 
@@ -95,13 +101,13 @@ DatarefHandle FindArrayDataref(const char* name) {
     if (!CHECK_SIMULATOR_THREAD()) return d;
     d.ref = XPLMFindDataRef(name);
     if (!d.ref) {
-        LogMissingOnce(name);
+        if (FirstMention(g_missing, name)) LogLine("dataref %s not found; it reads as 0", name);
         return d;
     }
     d.types = XPLMGetDataRefTypes(d.ref);
     d.writable = XPLMCanWriteDataRef(d.ref) != 0;
-    if (!(d.types & (xplmType_IntArray | xplmType_FloatArray)))
-        LogLineLimited(LogDatarefType, 60000, "dataref %s is no array (types %d); it reads as 0", name, d.types);
+    if (!(d.types & (xplmType_IntArray | xplmType_FloatArray)) && FirstMention(g_noSingleValue, name))
+        LogLine("dataref %s is no array (types %d); it reads as 0", name, d.types);
     return d;
 }
 
@@ -156,7 +162,6 @@ void FindFlightLoopDatarefs() {
     }
     d.com1 = FindDataref("sim/cockpit/radios/com1_freq_hz");
     d.com1Khz = FindOptionalDataref("sim/cockpit2/radios/actuators/com1_frequency_hz_833");
-    d.zuluHour = FindDataref("sim/cockpit2/clock_timer/zulu_time_hours");
     if (!g_sourceLogged) {
         g_sourceLogged = true;
         // 11550 is 11.55; a longer number (a build with more digits) is shown by its first five.

@@ -51,10 +51,12 @@ struct DatarefHandles {
     // "sim/cockpit2/radios/actuators/com1_frequency_hz_833": the exact channel in kHz (132835 is
     // 132.835 MHz); missing in simulators before 11.
     DatarefHandle com1Khz;
-    DatarefHandle zuluHour;   // "sim/cockpit2/clock_timer/zulu_time_hours"
     DatarefHandle latitude;   // degrees
     DatarefHandle longitude;  // degrees
 };
+
+// Looked up anew whenever the feed samples it, so a dataref that appears later is used.
+constexpr const char* kZuluHourDataref = "sim/cockpit2/clock_timer/zulu_time_hours";
 
 // Found and read on the simulator's thread only; other threads use the data feed's samples.
 extern DatarefHandles Datarefs;
@@ -63,8 +65,9 @@ extern DatarefHandles Datarefs;
 void ResetDatarefs();
 
 // The simulator's version and the datarefs of the first flight loop, in their order (on X-Plane 12
-// the weather's replacements instead of the weather datarefs), then the 8.33 kHz COM1 and the UTC
-// hour's. The log names the version and the weather source once per load.
+// the weather's replacements instead of the weather datarefs), then the 8.33 kHz COM1. The UTC
+// hour's is looked up at every sample (kZuluHourDataref). The log names the version and the
+// weather source once per load.
 void FindFlightLoopDatarefs();
 // The weather datarefs of X-Plane 11 (and 10), in the first flight loop's order.
 void FindLegacyWeatherDatarefs(DatarefHandles& handles);

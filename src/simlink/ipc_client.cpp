@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/locks.h"
 #include "base/log.h"
 #include "simlink/fs98_window.h"
 #include "simlink/ipc_reply.h"
@@ -38,18 +39,8 @@ HWND FindServerWindow() {
 
 }  // namespace
 
-IpcSession::IpcSession() {
-    if (!OnSimulatorThread()) {
-        AcquireSRWLockExclusive(&g_sessionLock);
-        return;
-    }
-    while (!TryAcquireSRWLockExclusive(&g_sessionLock)) {
-        // Serve messages other threads send to our windows while we wait.
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_SENDMESSAGE);
-    }
-}
+// Messages other threads send to our windows are served while the simulator's thread waits.
+IpcSession::IpcSession() { AcquireServingMessages(&g_sessionLock); }
 
 IpcSession::~IpcSession() { ReleaseSRWLockExclusive(&g_sessionLock); }
 

@@ -5,6 +5,7 @@
 #include "airport/airport_data.h"
 #include "base/deferred_work.h"
 #include "base/guard.h"
+#include "base/locks.h"
 #include "base/plugin_state.h"
 #include "config/hotkeys.h"
 #include "config/key_chars.h"
@@ -21,11 +22,11 @@ constexpr int kUpFlag = 16;
 
 // 1 at 0x32FE, then the slot with its pressed byte set: one batch. The slot keeps the key code the
 // ATC program registered (for punctuation that is not the key character it matched), so the
-// program finds its own registration with the press flag, as from any other server.
+// program finds its own registration with the press flag, as from any other server. Inside the
+// press's session.
 bool WritePress(int slot, uint8_t registeredKey, uint8_t modifiers) {
     const uint8_t one = 1;
     const uint32_t value = PressedSlotValue(registeredKey, modifiers);
-    IpcSession session;
     uint32_t result;
     bool queued = IpcQueueWrite(IpcOffset::HotkeyPressed, 1, &one, &result);
     queued = IpcQueueWrite(HotkeySlotOffset(slot), 4, &value, &result) || queued;
@@ -44,6 +45,19 @@ constexpr int kPendingPressCapacity = 16;
 SRWLOCK PendingPressLock = SRWLOCK_INIT;
 PendingPress PendingPresses[kPendingPressCapacity];
 int PendingPressHead = 0, PendingPressCount = 0;
+
+// Held by whichever thread reports presses, from taking a press until its report is done: the
+// simulator's thread reporting presses itself (a full queue, the link's stop) first waits for the
+// one the deferred-work thread has in hand, so presses reach the server one at a time and in the
+// pilot's order. Taken before the IPC session, never the other way round.
+SRWLOCK PressReportLock = SRWLOCK_INIT;
+
+struct PressReporting {
+    PressReporting() { AcquireServingMessages(&PressReportLock); }
+    ~PressReporting() { ReleaseSRWLockExclusive(&PressReportLock); }
+    PressReporting(const PressReporting&) = delete;
+    PressReporting& operator=(const PressReporting&) = delete;
+};
 
 bool TakePendingPress(PendingPress* press) {
     AcquireSRWLockExclusive(&PendingPressLock);
@@ -68,25 +82,33 @@ bool AddPendingPress(const PendingPress& press) {
     return added;
 }
 
+// Under PressReportLock.
+void ReportPendingPresses() {
+    PendingPress press;
+    while (TakePendingPress(&press)) LastKeyPressExchanges = press.report(press.keyChar, press.flags);
+}
+
 void ReportPress(uint8_t keyChar, int flags, HotkeyReporter report) {
     const bool handOff = DeferredWork.Running();
     // The emergency key's list is built there from the sample: make it this frame's.
     if (handOff) SampleCom1AndGround();
-    if (!handOff || !AddPendingPress({keyChar, flags, report})) {
-        // The earlier presses first, so the ATC program gets them in the pilot's order.
-        ReportWaitingPresses();
-        LastKeyPressExchanges = report(keyChar, flags);
+    if (handOff && AddPendingPress({keyChar, flags, report})) {
+        // Not taken (the worker is stopping): made here, nothing is lost.
+        if (!DeferredWork.Queue(ReportWaitingPresses)) ReportWaitingPresses();
         return;
     }
-    // Not taken (the worker is stopping): made here, nothing is lost.
-    if (!DeferredWork.Queue(ReportWaitingPresses)) ReportWaitingPresses();
+    // The earlier presses first, the one in hand among them, so the ATC program gets them in
+    // the pilot's order.
+    PressReporting reporting;
+    ReportPendingPresses();
+    LastKeyPressExchanges = report(keyChar, flags);
 }
 
 }  // namespace
 
 void ReportWaitingPresses() {
-    PendingPress press;
-    while (TakePendingPress(&press)) LastKeyPressExchanges = press.report(press.keyChar, press.flags);
+    PressReporting reporting;
+    ReportPendingPresses();
 }
 
 int LastKeyPressExchangeCount() { return LastKeyPressExchanges.load(); }
@@ -109,13 +131,13 @@ void NoteMatchedHotkey(uint8_t keyChar) {
 
 int ReportHotkeyPress(uint8_t keyChar, int flags) {
     uint8_t slots[kHotkeySlotCount * kHotkeySlotBytes] = {};
-    {
-        IpcSession session;
-        uint32_t result;
-        // A failed read matches nothing.
-        if (!IpcQueueRead(IpcOffset::HotkeySlots, sizeof slots, slots, &result)) return 0;
-        if (!IpcProcess(&result)) return 1;
-    }
+    // The slots read and the press written in one session: nothing else reaches the server in
+    // between (a tick's clearing of the slots, another press).
+    IpcSession session;
+    uint32_t result;
+    // A failed read matches nothing.
+    if (!IpcQueueRead(IpcOffset::HotkeySlots, sizeof slots, slots, &result)) return 0;
+    if (!IpcProcess(&result)) return 1;
     const int slot = FirstMatchingSlot(slots, keyChar, flags);
     if (slot < 0) return 1;
     NoteMatchedHotkey(keyChar);

@@ -6,7 +6,8 @@
 // wins, and the press is reported in one batch holding two writes in this order (1 at 0x32FE,
 // then the slot): at most 2 exchanges for one key. While the deferred-work thread runs it makes
 // them, in the order of the presses, and the simulator's thread only serves them in its next
-// message pump; otherwise the sniffer makes them itself.
+// message pump; otherwise the sniffer makes them itself. One press at a time reaches the server,
+// whichever thread reports it, and its slot read and press write are one IPC session.
 #include <atomic>
 #include <cstdint>
 
@@ -20,8 +21,9 @@ void NoteMatchedHotkey(uint8_t keyChar);
 // The watcher with a given reporter: TAB on release toggles the hints; a key among HotkeyKeys
 // is reported on its down events (every event for "0"). HintsKeySniffer uses ReportHotkeyPress.
 void WatchKey(uint8_t simulatorKey, int flags, HotkeyReporter report);
-// Reports, on the calling thread, the presses still waiting for the deferred-work thread (the
-// link's stop makes them before it clears the hot keys, so none reaches a later link).
+// Reports, on the calling thread, the presses still waiting for the deferred-work thread, after
+// the one that thread may have in hand (the link's stop makes them before it clears the hot keys,
+// so none reaches a later link and all keep the pilot's order).
 void ReportWaitingPresses();
 
 // IPC exchanges spent on the last key event (0 when nothing was reported); for tests and

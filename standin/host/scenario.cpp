@@ -295,6 +295,26 @@ void Key(const std::vector<std::string>& w) {
     if (phase != "down") SIM_Key(ch, mods | xplm_UpFlag, (char)code.virtualKey);
 }
 
+// keys KEY[+shift][+ctrl][+alt]...: each key pressed and released in turn within one frame, with
+// no wait for the plug-ins' threads in between or after, as a pilot's fast fingers or a macro.
+void Keys(const std::vector<std::string>& w) {
+    if (w.size() < 2) throw Failure{"usage: keys KEY[+shift][+ctrl][+alt]..."};
+    for (size_t i = 1; i < w.size(); ++i) {
+        std::vector<std::string> key;
+        size_t start = 0;
+        // A key named "+" comes first, so the name ends at the first "+" after its first character.
+        for (size_t plus = w[i].find('+', 1); plus != std::string::npos; plus = w[i].find('+', start + 1)) {
+            key.push_back(w[i].substr(start, plus - start));
+            start = plus + 1;
+        }
+        key.push_back(w[i].substr(start));
+        key.insert(key.begin(), "key");
+        for (size_t k = 2; k < key.size(); ++k)
+            if (key[k] != "shift" && key[k] != "ctrl" && key[k] != "alt") throw Failure{"keys: unknown word " + w[i]};
+        Key(key);
+    }
+}
+
 void Mouse(const std::vector<std::string>& w) {
     if (w[0] == "click") {
         Need(w, 3, "click X Y");
@@ -530,6 +550,8 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
     } else if (c == "key") {
         Key(w);
         SettlePluginThreads();
+    } else if (c == "keys") {
+        Keys(w);
     } else if (c == "click" || c == "mouse") {
         Mouse(w);
     } else if (c == "menu") {

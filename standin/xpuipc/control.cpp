@@ -6,7 +6,8 @@
 //   write OFFSET u8|u16|u32 VALUE  a little-endian integer (decimal, 0x hex, or negative decimal)
 //   write OFFSET text WORDS...     the rest of the line and a terminating NUL
 //   hotkeys                        slots in use with their owners, the count and the 0x32FE byte
-//   presses [clear]                presses delivered to key owners (slot written with byte 3 = 1)
+//   presses [brief] [clear]        presses delivered to key owners (slot written with byte 3 = 1);
+//                                  brief leaves out the owner's and writer's process ids
 //   message                        the message shown, its time left and its window
 //   status                         server window, batch counters, last refusal, faults
 //   counters [closed]              batches and records served, weather batches and writes,
@@ -166,10 +167,18 @@ bool Command(const std::string& line, std::string* out) {
         *out = DescribeHotkeys();
         return true;
     }
-    if (c == "presses" && (w.size() == 1 || (w.size() == 2 && w[1] == "clear"))) {
-        *out = DescribePresses();
-        if (w.size() == 2) ClearPresses();
-        return true;
+    if (c == "presses" && w.size() <= 3) {
+        bool brief = false, clear = false, known = true;
+        for (size_t i = 1; i < w.size(); ++i) {
+            if (w[i] == "brief" && !brief) brief = true;
+            else if (w[i] == "clear" && !clear) clear = true;
+            else known = false;
+        }
+        if (known) {
+            *out = DescribePresses(brief);
+            if (clear) ClearPresses();
+            return true;
+        }
     }
     if (c == "message" && w.size() == 1) {
         *out = DescribeMessage();

@@ -126,14 +126,18 @@ std::string DescribeHotkeys() {
     return out;
 }
 
-std::string DescribePresses() {
+std::string DescribePresses(bool brief) {
     char line[160];
     snprintf(line, sizeof line, "presses %d\n", g_pressTotal);
     std::string out = line;
     for (const Press& p : g_presses) {
-        snprintf(line, sizeof line, "press slot %d key 0x%02X modifiers %u owner %s by %s%s\n", p.slot,
-                 unsigned(p.key), unsigned(p.modifiers), Hex(p.owner).c_str(), Hex(p.by).c_str(),
-                 p.matches ? "" : " (not the registered key)");
+        if (brief)
+            snprintf(line, sizeof line, "press slot %d key 0x%02X modifiers %u%s\n", p.slot, unsigned(p.key),
+                     unsigned(p.modifiers), p.matches ? "" : " (not the registered key)");
+        else
+            snprintf(line, sizeof line, "press slot %d key 0x%02X modifiers %u owner %s by %s%s\n", p.slot,
+                     unsigned(p.key), unsigned(p.modifiers), Hex(p.owner).c_str(), Hex(p.by).c_str(),
+                     p.matches ? "" : " (not the registered key)");
         out += line;
     }
     return out;

@@ -40,7 +40,8 @@ bool TableRead(uint32_t offset, uint32_t size, uint8_t* out);
 bool TableWrite(uint32_t offset, uint32_t size, const uint8_t* data, uint32_t writer);
 
 std::string DescribeHotkeys();
-std::string DescribePresses();
+// brief: without the process ids of owner and writer, which differ from run to run.
+std::string DescribePresses(bool brief = false);
 void ClearPresses();
 
 // ---- request-area walk (batch.cpp)

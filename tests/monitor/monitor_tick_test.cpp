@@ -215,6 +215,7 @@ TEST_F(Monitor, ResetMonitorStateGivesTheImportNoticeAndTheTextSearchBack) {
     void* realExists = reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("shlwapi.dll"), "PathFileExistsA"));
     ASSERT_NE(realExists, nullptr);
     PatchOwnImport("shlwapi.dll", "PathFileExistsA", reinterpret_cast<void*>(&NoFileExists));
+    LinkActive = 1;  // nothing is attached while the link is down
     AttachToAtc();
     WaitForNoScan();
     EXPECT_EQ(AtcAttached.load(), 1);
@@ -232,6 +233,20 @@ TEST_F(Monitor, ResetMonitorStateGivesTheImportNoticeAndTheTextSearchBack) {
     AttachToAtc();
     WaitForNoScan();
     EXPECT_EQ(g_boxes, 2);
+    // An attach handed off before a link stop and made after it imports nothing and leaves the
+    // next link to import again; so does the stop for an attach made before it.
+    LinkActive = 0;
+    AtcAttached = 0;
+    AttachToAtc();
+    EXPECT_EQ(AtcAttached.load(), 0);
+    EXPECT_EQ(g_boxes, 2);
+    LinkActive = 1;
+    AttachToAtc();
+    WaitForNoScan();
+    EXPECT_EQ(AtcAttached.load(), 1);
+    LinkActive = 0;
+    MonitorLinkStopped();
+    EXPECT_EQ(AtcAttached.load(), 0);
     PatchOwnImport("shlwapi.dll", "PathFileExistsA", realExists);
     RemoveConfig();
     DeleteFileA((atc + "QV3.exe").c_str());

@@ -289,6 +289,7 @@ TEST_F(Import, AttachAgainstReadersNeverShowsAHalfImport) {
             ++lists;
         }
     });
+    LinkActive = 1;  // the attach is for a link that is up
     for (int round = 0; round < 60; ++round) {
         point(round % 2 ? second : first);
         AtcAttached = 0;
@@ -297,6 +298,7 @@ TEST_F(Import, AttachAgainstReadersNeverShowsAHalfImport) {
     done = true;
     reader.join();
     drawer.join();
+    ResetPluginState();
     EXPECT_EQ(torn, 0);
     EXPECT_GT(reads, 0);
     EXPECT_GT(lists, 0);

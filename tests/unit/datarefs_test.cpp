@@ -158,6 +158,45 @@ TEST_F(LoggedDatarefs, AMissingDatarefIsNamedOnce) {
     EXPECT_EQ(g_logged[1], "DURarUravud: dataref test/logged-missing-too not found; it reads as 0");
 }
 
+TEST_F(LoggedDatarefs, EachDatarefWithoutASingleValueIsNamedOnce) {
+    const double values[] = {1, 2};
+    SIM_SetDatarefArray("test/array-one", xplmType_FloatArray, values, 2);
+    SIM_SetDatarefArray("test/array-two", xplmType_IntArray, values, 2);
+    SIM_SetDatarefBytes("test/bytes", "ab", 2);
+    for (int i = 0; i < 3; ++i) {
+        FindDataref("test/array-one");
+        FindDataref("test/array-two");
+        FindDataref("test/bytes");
+    }
+    FlushQueuedLog();
+    ASSERT_EQ(g_logged.size(), 3u);
+    EXPECT_EQ(g_logged[0], "DURarUravud: dataref test/array-one has no single value (types 8); it reads as 0");
+    EXPECT_EQ(g_logged[1], "DURarUravud: dataref test/array-two has no single value (types 16); it reads as 0");
+    EXPECT_EQ(g_logged[2], "DURarUravud: dataref test/bytes has no single value (types 32); it reads as 0");
+}
+
+// The UTC hour is looked up at every sample, not once by the first flight loop: before that loop
+// has run (a link started from the menu in the first seconds) and when the simulator publishes
+// the dataref only later, the sample has the hour.
+TEST_F(LoggedDatarefs, TheHourIsLookedUpAtEverySample) {
+    SIM_SetDataref("sim/cockpit2/clock_timer/zulu_time_hours", xplmType_Int, 9);
+    SampleSimulator();
+    EXPECT_EQ(LastWeatherSample().zuluHour, 9);
+    SIM_RemoveDataref("sim/cockpit2/clock_timer/zulu_time_hours");
+    FindFlightLoopDatarefs();
+    SampleSimulator();
+    EXPECT_EQ(LastWeatherSample().zuluHour, 0);
+    SIM_SetDataref("sim/cockpit2/clock_timer/zulu_time_hours", xplmType_Int, 15);
+    SampleSimulator();
+    EXPECT_EQ(LastWeatherSample().zuluHour, 15);
+    // Missing meanwhile: named once however often it was looked up.
+    FlushQueuedLog();
+    int named = 0;
+    for (const std::string& line : g_logged)
+        if (line.find("zulu_time_hours not found") != std::string::npos) ++named;
+    EXPECT_EQ(named, 1);
+}
+
 TEST_F(LoggedDatarefs, ResetForgetsTheHandlesAndWhatWasNamed) {
     SIM_SetDataref("sim/cockpit/radios/com1_freq_hz", xplmType_Int, 12150);
     FindFlightLoopDatarefs();

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -561,6 +562,93 @@ TEST_F(KeyWatch, WaitingPressesAreMadeByTheStopAndOnlyOnce) {
     ServeUntilCompleted(before + 2);
     DeferredWork.Stop();
     EXPECT_EQ(server->Batches() - batches, 2);
+}
+
+// Presses in the order their reports end (as they reach the server); the first report is held
+// (as an exchange waiting for the server) until g_releaseFirst is set.
+std::mutex g_reportedLock;
+std::string g_reported;
+std::atomic<bool> g_firstTaken{false}, g_releaseFirst{false};
+
+int RecordPress(uint8_t keyChar, int) {
+    if (!g_firstTaken.exchange(true))
+        while (!g_releaseFirst) Sleep(1);
+    std::lock_guard<std::mutex> lock(g_reportedLock);
+    g_reported += (char)keyChar;
+    return 2;
+}
+
+class PressOrder : public HintsFixture {
+protected:
+    void SetUp() override {
+        HintsFixture::SetUp();
+        g_reported.clear();
+        g_firstTaken = false;
+        g_releaseFirst = false;
+        ASSERT_TRUE(DeferredWork.Start());
+    }
+    void TearDown() override {
+        g_releaseFirst = true;
+        DeferredWork.Stop();
+        HintsFixture::TearDown();
+    }
+    // The pilot's keys, in order: digits plain, letters with Ctrl and Shift.
+    static void Press(const std::string& keys) {
+        for (char k : keys)
+            WatchKey((uint8_t)k, k >= 'A' && k <= 'Z' ? kDown | kShift | kCtrl : kDown, RecordPress);
+    }
+    // The first press taken by the deferred-work thread and held in its report.
+    static void PressFirstAndHoldIt(char key) {
+        Press(std::string(1, key));
+        for (int i = 0; i < 5000 && !g_firstTaken; ++i) Sleep(1);
+        ASSERT_TRUE(g_firstTaken);
+    }
+    // Lets the held press go on after a while, from another thread: the simulator's thread may be
+    // waiting for it meanwhile.
+    static std::thread ReleaseFirstSoon() {
+        return std::thread([] {
+            Sleep(200);
+            g_releaseFirst = true;
+        });
+    }
+    static std::string Reported() {
+        for (int i = 0; i < 5000; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(g_reportedLock);
+                if (g_releaseFirst && g_reported.size() >= 18) break;
+            }
+            Sleep(1);
+        }
+        std::lock_guard<std::mutex> lock(g_reportedLock);
+        return g_reported;
+    }
+};
+
+// More presses than wait for the deferred-work thread, while it still reports the first: the
+// simulator's thread makes the rest itself, after the one in hand, each once.
+TEST_F(PressOrder, PressesBeyondTheQueueFollowThePressInHand) {
+    PressFirstAndHoldIt('1');
+    std::thread release = ReleaseFirstSoon();
+    Press("234567890ARWVCYND");  // 16 wait, the 17th finds the queue full
+    release.join();
+    EXPECT_EQ(Reported(), "1234567890ARWVCYND");
+    EXPECT_EQ(SIM_OffThreadCalls(), 0);
+}
+
+// The link's stop makes the presses still waiting, after the one in hand.
+TEST_F(PressOrder, TheStopMakesTheWaitingPressesAfterThePressInHand) {
+    PressFirstAndHoldIt('7');
+    Press("9R8");
+    std::thread release = ReleaseFirstSoon();
+    ReportWaitingPresses();
+    release.join();
+    {
+        std::lock_guard<std::mutex> lock(g_reportedLock);
+        EXPECT_EQ(g_reported, "79R8");
+    }
+    ServeUntilCompleted(DeferredWork.Completed() + 1);
+    std::lock_guard<std::mutex> lock(g_reportedLock);
+    EXPECT_EQ(g_reported, "79R8");  // none made twice
 }
 
 TEST_F(KeyWatch, AClosedLinkMatchesNothing) {
