@@ -195,7 +195,7 @@ void XPluginDisable(void) {
 
 void XPluginStop(void) {
     XPLMUnregisterCommandHandler(g_command, Command, 1, nullptr);
-    XPLMUnregisterDataRef(g_arrayRef);
+    XPLMUnregisterDataAccessor(g_arrayRef);
     XPLMDestroyMenu(g_menu);
     Log("stopped");
 }

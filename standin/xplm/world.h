@@ -157,6 +157,8 @@ struct World {
     std::vector<std::unique_ptr<Menu>> menus;
 
     std::map<std::string, std::unique_ptr<DataRef>> datarefs;
+    // Removed from the simulator, by name: orphans whose handles stay valid (data.cpp).
+    std::map<std::string, std::unique_ptr<DataRef>> orphanedDatarefs;
     std::map<std::string, std::unique_ptr<Command>> commands;
 
     std::vector<SimDrawItem> drawing;    // frame being drawn
