@@ -67,8 +67,13 @@ bool Offers(Owned* o, const void* callback, const char* api) {
     return false;
 }
 
-bool CanWrite(Owned* o, const void* callback, const char* api) {
-    if (o->dead) return false;  // an orphan is not writable; the writer could not know
+bool CanWrite(Owned* o, XPLMDataTypeID type, const void* callback, const char* api) {
+    if (o->dead) {
+        // An orphan takes no writes, which the writer could not know; a type outside its set is
+        // a fault all the same.
+        if (!(o->types & type)) Misuse(Format("%s: dataref %s has no such accessor", api, o->name.c_str()));
+        return false;
+    }
     if (!o->writable) {
         Misuse(Format("%s: dataref %s is read-only", api, o->name.c_str()));
         return false;
@@ -156,35 +161,35 @@ bool OwnedGood(XPLMDataRef ref) {
     if (!o || !Offers(o, reinterpret_cast<const void*>(o->cb), api) || o->dead) return fallback; \
     PluginScope scope(o->owner, "dataref");                                                    \
     return o->cb(o->readRefcon, ##__VA_ARGS__)
-#define OWNED_WRITE(api, cb, ...)                                               \
-    Owned* o = Find(ref);                                                       \
-    if (!o || !CanWrite(o, reinterpret_cast<const void*>(o->cb), api)) return;  \
+#define OWNED_WRITE(api, cb, type, ...)                                              \
+    Owned* o = Find(ref);                                                             \
+    if (!o || !CanWrite(o, type, reinterpret_cast<const void*>(o->cb), api)) return;  \
     PluginScope scope(o->owner, "dataref");                                     \
     o->cb(o->writeRefcon, __VA_ARGS__)
 
 int OwnedGeti(XPLMDataRef ref) { OWNED_READ("XPLMGetDatai", geti, 0); }
-void OwnedSeti(XPLMDataRef ref, int value) { OWNED_WRITE("XPLMSetDatai", seti, value); }
+void OwnedSeti(XPLMDataRef ref, int value) { OWNED_WRITE("XPLMSetDatai", seti, xplmType_Int, value); }
 float OwnedGetf(XPLMDataRef ref) { OWNED_READ("XPLMGetDataf", getf, 0.0f); }
-void OwnedSetf(XPLMDataRef ref, float value) { OWNED_WRITE("XPLMSetDataf", setf, value); }
+void OwnedSetf(XPLMDataRef ref, float value) { OWNED_WRITE("XPLMSetDataf", setf, xplmType_Float, value); }
 double OwnedGetd(XPLMDataRef ref) { OWNED_READ("XPLMGetDatad", getd, 0.0); }
-void OwnedSetd(XPLMDataRef ref, double value) { OWNED_WRITE("XPLMSetDatad", setd, value); }
+void OwnedSetd(XPLMDataRef ref, double value) { OWNED_WRITE("XPLMSetDatad", setd, xplmType_Double, value); }
 int OwnedGetvi(XPLMDataRef ref, int* values, int offset, int max) {
     OWNED_READ("XPLMGetDatavi", getvi, 0, values, offset, max);
 }
 void OwnedSetvi(XPLMDataRef ref, int* values, int offset, int count) {
-    OWNED_WRITE("XPLMSetDatavi", setvi, values, offset, count);
+    OWNED_WRITE("XPLMSetDatavi", setvi, xplmType_IntArray, values, offset, count);
 }
 int OwnedGetvf(XPLMDataRef ref, float* values, int offset, int max) {
     OWNED_READ("XPLMGetDatavf", getvf, 0, values, offset, max);
 }
 void OwnedSetvf(XPLMDataRef ref, float* values, int offset, int count) {
-    OWNED_WRITE("XPLMSetDatavf", setvf, values, offset, count);
+    OWNED_WRITE("XPLMSetDatavf", setvf, xplmType_FloatArray, values, offset, count);
 }
 int OwnedGetb(XPLMDataRef ref, void* value, int offset, int max) {
     OWNED_READ("XPLMGetDatab", getb, 0, value, offset, max);
 }
 void OwnedSetb(XPLMDataRef ref, void* value, int offset, int length) {
-    OWNED_WRITE("XPLMSetDatab", setb, value, offset, length);
+    OWNED_WRITE("XPLMSetDatab", setb, xplmType_Data, value, offset, length);
 }
 
 void ResetOwnedData() {

@@ -277,8 +277,13 @@ TEST_F(SdkArea, AnOrphanedArrayHasNoItems) {
     EXPECT_EQ(XPLMGetDatavf(ref, nullptr, 0, 0), 0);
     EXPECT_EQ(XPLMGetDatavf(ref, out, 0, 3), 0);
     EXPECT_EQ(out[0], 0.0f);
-    EXPECT_EQ(XPLMGetDatai(ref), 0);  // still the wrong accessor for this type set
-    EXPECT_EQ(SIM_Misuses(), 1);
+    float levels[1] = {9};
+    XPLMSetDatavf(ref, levels, 0, 1);
+    EXPECT_EQ(g_levels[0], 1.0f);
+    EXPECT_EQ(SIM_Misuses(), 0);
+    EXPECT_EQ(XPLMGetDatai(ref), 0);  // still the wrong accessors for this type set
+    XPLMSetDatai(ref, 1);
+    EXPECT_EQ(SIM_Misuses(), 2);
 }
 
 TEST_F(SdkArea, SharedDataTellsEverySharerAndEndsWithTheLast) {
