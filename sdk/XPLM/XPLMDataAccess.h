@@ -68,7 +68,7 @@ XPLM_API XPLMDataRef XPLMRegisterDataAccessor(const char* inDataName, XPLMDataTy
                                               XPLMGetDatavf_f inReadFloatArray, XPLMSetDatavf_f inWriteFloatArray,
                                               XPLMGetDatab_f inReadData, XPLMSetDatab_f inWriteData,
                                               void* inReadRefcon, void* inWriteRefcon);
-XPLM_API void XPLMUnregisterDataRef(XPLMDataRef inDataRef);
+XPLM_API void XPLMUnregisterDataAccessor(XPLMDataRef inDataRef);
 typedef void (*XPLMDataChanged_f)(void* inRefcon);
 // 1 when the dataref is shared (made or already of this type), 0 when it exists with another type.
 XPLM_API int XPLMShareData(const char* inDataName, XPLMDataTypeID inDataType, XPLMDataChanged_f inNotificationFunc,

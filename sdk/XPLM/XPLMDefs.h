@@ -18,8 +18,13 @@
 extern "C" {
 #endif
 
-// The five functions every plug-in exports.
+// The five functions every plug-in exports, under their C names also when the plug-in is C++:
+// the simulator looks them up by those names.
+#ifdef __cplusplus
+#define PLUGIN_API extern "C" __declspec(dllexport)
+#else
 #define PLUGIN_API __declspec(dllexport)
+#endif
 
 typedef int XPLMPluginID;
 #define XPLM_NO_PLUGIN_ID (-1)

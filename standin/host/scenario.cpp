@@ -160,9 +160,11 @@ void FileCommand(const std::vector<std::string>& w) {
     }
 }
 
-// After a command that ran frames or delivered input, what the plug-ins handed to their own
-// waiting threads (the deferred-work thread) is done before the scenario goes on, so the order
-// of what they report does not depend on thread timing. Within a run of frames they race on.
+// After a command that ran frames or plug-in code on the simulator's thread (input, a menu pick,
+// a message, enabling or disabling), what the plug-ins handed to their own waiting threads (the
+// deferred-work thread) is done before the scenario goes on, so the order of what they report,
+// and of what they write beside the scenario's own file edits, does not depend on thread timing.
+// Within a run of frames they race on.
 void SettlePluginThreads() {
     if (!AwaitPluginSleepers(10000)) Out("plug-in threads still busy after 10 s");
 }
@@ -534,6 +536,7 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
         LoadPlugins();
     } else if (c == "enable" || c == "disable") {
         RunPluginCommand(c, w);
+        SettlePluginThreads();
     } else if (c == "frames") {
         Need(w, 2, "frames N");
         SIM_RunFrames((int)Number(w[1]));
@@ -554,15 +557,18 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
         Keys(w);
     } else if (c == "click" || c == "mouse") {
         Mouse(w);
+        SettlePluginThreads();
     } else if (c == "menu") {
         Need(w, 2, "menu \"Plugins|...|Item\"");
         if (!SIM_PickMenuItem(w[1].c_str())) Out("menu " + Quote(w[1]) + ": no such item");
+        SettlePluginThreads();
     } else if (c == "send") {
         // send MESSAGE [PLUGIN]: a message from the simulator
         if (w.size() != 2 && w.size() != 3) throw Failure{"usage: send MESSAGE [PLUGIN]"};
         int id = -1;
         if (w.size() == 3 && (id = PluginIdByName(w[2])) < 0) throw Failure{"no plug-in " + w[2]};
         SIM_SendMessage(id, (int)Number(w[1]), nullptr);
+        SettlePluginThreads();
     } else if (c == "push" || c == "close") {
         Need(w, 2, "push|close DESCRIPTOR");
         std::string error;

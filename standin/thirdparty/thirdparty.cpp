@@ -134,9 +134,9 @@ int DialogHandler(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, i
 
 }  // namespace
 
-extern "C" {
-
-int XPluginStart(char* outName, char* outSignature, char* outDescription) {
+// The entry points as third parties declare them: no module-definition file, no extern "C" of
+// their own; the SDK's PLUGIN_API exports them under the names the simulator looks for.
+PLUGIN_API int XPluginStart(char* outName, char* outSignature, char* outDescription) {
     strcpy(outName, "ThirdParty");
     strcpy(outSignature, "test.thirdparty");
     strcpy(outDescription, "Uses the SDK as third-party plug-ins do");
@@ -161,7 +161,7 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
     return 1;
 }
 
-int XPluginEnable(void) {
+PLUGIN_API int XPluginEnable(void) {
     XPLMCreateFlightLoop_t params = {sizeof params, xplm_FlightLoop_Phase_AfterFlightModel, Loop, nullptr};
     g_loop = XPLMCreateFlightLoop(&params);
     XPLMScheduleFlightLoop(g_loop, 1.0f, 1);
@@ -185,7 +185,7 @@ int XPluginEnable(void) {
     return 1;
 }
 
-void XPluginDisable(void) {
+PLUGIN_API void XPluginDisable(void) {
     XPDestroyWidget(g_widgets[0], 1);
     XPLMUnregisterDrawCallback(Draw, xplm_Phase_Window, 0, nullptr);
     XPLMDestroyFlightLoop(g_loop);
@@ -193,13 +193,11 @@ void XPluginDisable(void) {
     Log("disabled after %d loop calls, command phases 0x%x", g_loopCalls, g_commandPhases);
 }
 
-void XPluginStop(void) {
+PLUGIN_API void XPluginStop(void) {
     XPLMUnregisterCommandHandler(g_command, Command, 1, nullptr);
-    XPLMUnregisterDataRef(g_arrayRef);
+    XPLMUnregisterDataAccessor(g_arrayRef);
     XPLMDestroyMenu(g_menu);
     Log("stopped");
 }
 
-void XPluginReceiveMessage(XPLMPluginID, int, void*) {}
-
-}  // extern "C"
+PLUGIN_API void XPluginReceiveMessage(XPLMPluginID, int, void*) {}

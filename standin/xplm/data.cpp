@@ -25,8 +25,16 @@ double Normalised(XPLMDataTypeID types, double value) {
 DataRef& Slot(const char* name) {
     auto& slot = W().datarefs[name];
     if (!slot) {
-        slot = std::make_unique<DataRef>();
-        slot->name = name;
+        // Published again under a removed name: the orphan's handle works again.
+        auto orphan = W().orphanedDatarefs.find(name);
+        if (orphan != W().orphanedDatarefs.end()) {
+            slot = std::move(orphan->second);
+            W().orphanedDatarefs.erase(orphan);
+            slot->writable = true;
+        } else {
+            slot = std::make_unique<DataRef>();
+            slot->name = name;
+        }
     }
     return *slot;
 }
@@ -50,16 +58,26 @@ std::string TypeNames(XPLMDataTypeID types) {
 
 }  // namespace
 
+// A removed dataref is orphaned, as one of the simulator's is when the plug-in that published it
+// goes away: a handle kept from before stays valid, is no longer good, reads 0 (0 items) and
+// takes no writes, and that is no fault of the plug-in holding it.
+static bool Orphaned(const DataRef* d) {
+    auto it = W().orphanedDatarefs.find(d->name);
+    return it != W().orphanedDatarefs.end() && it->second.get() == d;
+}
+
 static DataRef* Ref(XPLMDataRef ref, const char* api) {
     // Handles are only ever given out by XPLMFindDataRef; anything else is a plug-in fault.
     for (auto& entry : W().datarefs)
+        if (entry.second.get() == ref) return entry.second.get();
+    for (auto& entry : W().orphanedDatarefs)
         if (entry.second.get() == ref) return entry.second.get();
     if (ref) Misuse(Format("%s: not a dataref handle (%p)", api, ref));
     return nullptr;
 }
 
-// The dataref behind a handle when its type set allows the accessor; a wrong accessor is a
-// plug-in fault the simulator answers with 0.
+// The live dataref behind a handle when its type set allows the accessor; a wrong accessor is a
+// plug-in fault the simulator answers with 0, an orphan answers 0 without one.
 static DataRef* Typed(XPLMDataRef ref, XPLMDataTypeID type, const char* api) {
     DataRef* d = Ref(ref, api);
     if (!d) return nullptr;
@@ -67,7 +85,7 @@ static DataRef* Typed(XPLMDataRef ref, XPLMDataTypeID type, const char* api) {
         Misuse(Format("%s: %s is %s", api, d->name.c_str(), TypeNames(d->types).c_str()));
         return nullptr;
     }
-    return d;
+    return Orphaned(d) ? nullptr : d;
 }
 
 static DataRef* Writable(XPLMDataRef ref, XPLMDataTypeID type, const char* api) {
@@ -180,11 +198,11 @@ SIM_API int SIM_GetDatarefBytes(const char* name, void* bytes, int max) {
 }
 
 SIM_API void SIM_RemoveDataref(const char* name) {
-    // The record stays alive (plug-ins may hold its handle) but the name no longer resolves.
+    // The record stays alive as an orphan (plug-ins may hold its handle) but the name no longer
+    // resolves.
     auto it = W().datarefs.find(name ? name : "");
     if (it == W().datarefs.end()) return;
-    static std::vector<std::unique_ptr<DataRef>> retired;
-    retired.push_back(std::move(it->second));
+    W().orphanedDatarefs[it->first] = std::move(it->second);
     W().datarefs.erase(it);
 }
 
@@ -201,13 +219,14 @@ XPLM_API int XPLMCanWriteDataRef(XPLMDataRef inDataRef) {
     ApiCall("XPLMCanWriteDataRef");
     if (IsOwnedDataRef(inDataRef)) return OwnedWritable(inDataRef) ? 1 : 0;
     DataRef* d = Ref(inDataRef, "XPLMCanWriteDataRef");
-    return d && d->writable ? 1 : 0;
+    return d && d->writable && !Orphaned(d) ? 1 : 0;
 }
 
 XPLM_API int XPLMIsDataRefGood(XPLMDataRef inDataRef) {
     ApiCall("XPLMIsDataRefGood");
     if (IsOwnedDataRef(inDataRef)) return OwnedGood(inDataRef) ? 1 : 0;
-    return Ref(inDataRef, "XPLMIsDataRefGood") ? 1 : 0;
+    DataRef* d = Ref(inDataRef, "XPLMIsDataRefGood");
+    return d && !Orphaned(d) ? 1 : 0;
 }
 
 XPLM_API XPLMDataTypeID XPLMGetDataRefTypes(XPLMDataRef inDataRef) {

@@ -42,7 +42,10 @@ struct Owned {
     std::vector<Sharer> sharers;
 };
 
-// Records are never freed, so a handle kept after unregistering is recognised as stale.
+// Records are never freed. As in the simulator, a dataref whose publisher unregistered it (or
+// whose last sharer left, or whose plug-in went away) is orphaned, not gone: a handle kept from
+// before stays valid, is no longer good, reads 0 (0 items) and takes no writes, and that is no
+// fault of the reader. Registered again under its name, the same record (and handle) lives again.
 std::vector<std::unique_ptr<Owned>> g_owned;
 
 Owned* Find(XPLMDataRef ref) {
@@ -51,10 +54,9 @@ Owned* Find(XPLMDataRef ref) {
     return nullptr;
 }
 
-Owned* Live(XPLMDataRef ref, const char* api) {
-    Owned* o = Find(ref);
-    if (o && !o->dead) return o;
-    Misuse(Format("%s: dataref %s was unregistered", api, o ? o->name.c_str() : "?"));
+Owned* Orphan(const char* name) {
+    for (auto it = g_owned.rbegin(); it != g_owned.rend(); ++it)
+        if ((*it)->dead && (*it)->name == name) return it->get();
     return nullptr;
 }
 
@@ -65,7 +67,13 @@ bool Offers(Owned* o, const void* callback, const char* api) {
     return false;
 }
 
-bool CanWrite(Owned* o, const void* callback, const char* api) {
+bool CanWrite(Owned* o, XPLMDataTypeID type, const void* callback, const char* api) {
+    if (o->dead) {
+        // An orphan takes no writes, which the writer could not know; a type outside its set is
+        // a fault all the same.
+        if (!(o->types & type)) Misuse(Format("%s: dataref %s has no such accessor", api, o->name.c_str()));
+        return false;
+    }
     if (!o->writable) {
         Misuse(Format("%s: dataref %s is read-only", api, o->name.c_str()));
         return false;
@@ -136,52 +144,52 @@ XPLMDataRef FindOwnedDataRef(const char* name) {
 bool IsOwnedDataRef(XPLMDataRef ref) { return ref && Find(ref); }
 
 int OwnedTypes(XPLMDataRef ref) {
-    Owned* o = Live(ref, "XPLMGetDataRefTypes");
+    Owned* o = Find(ref);
     return o ? o->types : xplmType_Unknown;
 }
 bool OwnedWritable(XPLMDataRef ref) {
-    Owned* o = Live(ref, "XPLMCanWriteDataRef");
-    return o && o->writable;
+    Owned* o = Find(ref);
+    return o && !o->dead && o->writable;
 }
 bool OwnedGood(XPLMDataRef ref) {
     Owned* o = Find(ref);
     return o && !o->dead;
 }
 
-#define OWNED_READ(api, cb, fallback, ...)                                          \
-    Owned* o = Live(ref, api);                                                      \
-    if (!o || !Offers(o, reinterpret_cast<const void*>(o->cb), api)) return fallback; \
-    PluginScope scope(o->owner, "dataref");                                         \
+#define OWNED_READ(api, cb, fallback, ...)                                                     \
+    Owned* o = Find(ref);                                                                      \
+    if (!o || !Offers(o, reinterpret_cast<const void*>(o->cb), api) || o->dead) return fallback; \
+    PluginScope scope(o->owner, "dataref");                                                    \
     return o->cb(o->readRefcon, ##__VA_ARGS__)
-#define OWNED_WRITE(api, cb, ...)                                                       \
-    Owned* o = Live(ref, api);                                                          \
-    if (!o || !CanWrite(o, reinterpret_cast<const void*>(o->cb), api)) return;          \
-    PluginScope scope(o->owner, "dataref");                                             \
+#define OWNED_WRITE(api, cb, type, ...)                                              \
+    Owned* o = Find(ref);                                                             \
+    if (!o || !CanWrite(o, type, reinterpret_cast<const void*>(o->cb), api)) return;  \
+    PluginScope scope(o->owner, "dataref");                                     \
     o->cb(o->writeRefcon, __VA_ARGS__)
 
 int OwnedGeti(XPLMDataRef ref) { OWNED_READ("XPLMGetDatai", geti, 0); }
-void OwnedSeti(XPLMDataRef ref, int value) { OWNED_WRITE("XPLMSetDatai", seti, value); }
+void OwnedSeti(XPLMDataRef ref, int value) { OWNED_WRITE("XPLMSetDatai", seti, xplmType_Int, value); }
 float OwnedGetf(XPLMDataRef ref) { OWNED_READ("XPLMGetDataf", getf, 0.0f); }
-void OwnedSetf(XPLMDataRef ref, float value) { OWNED_WRITE("XPLMSetDataf", setf, value); }
+void OwnedSetf(XPLMDataRef ref, float value) { OWNED_WRITE("XPLMSetDataf", setf, xplmType_Float, value); }
 double OwnedGetd(XPLMDataRef ref) { OWNED_READ("XPLMGetDatad", getd, 0.0); }
-void OwnedSetd(XPLMDataRef ref, double value) { OWNED_WRITE("XPLMSetDatad", setd, value); }
+void OwnedSetd(XPLMDataRef ref, double value) { OWNED_WRITE("XPLMSetDatad", setd, xplmType_Double, value); }
 int OwnedGetvi(XPLMDataRef ref, int* values, int offset, int max) {
     OWNED_READ("XPLMGetDatavi", getvi, 0, values, offset, max);
 }
 void OwnedSetvi(XPLMDataRef ref, int* values, int offset, int count) {
-    OWNED_WRITE("XPLMSetDatavi", setvi, values, offset, count);
+    OWNED_WRITE("XPLMSetDatavi", setvi, xplmType_IntArray, values, offset, count);
 }
 int OwnedGetvf(XPLMDataRef ref, float* values, int offset, int max) {
     OWNED_READ("XPLMGetDatavf", getvf, 0, values, offset, max);
 }
 void OwnedSetvf(XPLMDataRef ref, float* values, int offset, int count) {
-    OWNED_WRITE("XPLMSetDatavf", setvf, values, offset, count);
+    OWNED_WRITE("XPLMSetDatavf", setvf, xplmType_FloatArray, values, offset, count);
 }
 int OwnedGetb(XPLMDataRef ref, void* value, int offset, int max) {
     OWNED_READ("XPLMGetDatab", getb, 0, value, offset, max);
 }
 void OwnedSetb(XPLMDataRef ref, void* value, int offset, int length) {
-    OWNED_WRITE("XPLMSetDatab", setb, value, offset, length);
+    OWNED_WRITE("XPLMSetDatab", setb, xplmType_Data, value, offset, length);
 }
 
 void ResetOwnedData() {
@@ -227,7 +235,12 @@ XPLM_API XPLMDataRef XPLMRegisterDataAccessor(const char* inDataName, XPLMDataTy
         Misuse(Format("XPLMRegisterDataAccessor: dataref %s already exists", inDataName));
         return nullptr;
     }
-    auto o = std::make_unique<Owned>();
+    Owned* o = Orphan(inDataName);
+    if (!o) {
+        g_owned.push_back(std::make_unique<Owned>());
+        o = g_owned.back().get();
+    }
+    *o = Owned();
     o->name = inDataName;
     o->types = inDataType;
     o->writable = inIsWritable != 0;
@@ -246,15 +259,14 @@ XPLM_API XPLMDataRef XPLMRegisterDataAccessor(const char* inDataName, XPLMDataTy
     o->setb = inWriteData;
     o->readRefcon = inReadRefcon;
     o->writeRefcon = inWriteRefcon;
-    g_owned.push_back(std::move(o));
-    return g_owned.back().get();
+    return o;
 }
 
-XPLM_API void XPLMUnregisterDataRef(XPLMDataRef inDataRef) {
-    ApiCall("XPLMUnregisterDataRef");
+XPLM_API void XPLMUnregisterDataAccessor(XPLMDataRef inDataRef) {
+    ApiCall("XPLMUnregisterDataAccessor");
     Owned* o = Find(inDataRef);
     if (!o || o->dead || o->shared || o->owner != CurrentPlugin()) {
-        Misuse(Format("XPLMUnregisterDataRef: not a dataref this plug-in registered (%p)", inDataRef));
+        Misuse(Format("XPLMUnregisterDataAccessor: not a dataref this plug-in registered (%p)", inDataRef));
         return;
     }
     o->dead = true;
@@ -275,8 +287,12 @@ XPLM_API int XPLMShareData(const char* inDataName, XPLMDataTypeID inDataType, XP
             Misuse(Format("XPLMShareData: %s with type %d", inDataName, inDataType));
             return 0;
         }
-        auto fresh = std::make_unique<Owned>();
-        o = fresh.get();
+        o = Orphan(inDataName);
+        if (!o) {
+            g_owned.push_back(std::make_unique<Owned>());
+            o = g_owned.back().get();
+        }
+        *o = Owned();
         o->name = inDataName;
         o->types = inDataType;
         o->writable = true;
@@ -289,7 +305,6 @@ XPLM_API int XPLMShareData(const char* inDataName, XPLMDataTypeID inDataType, XP
         if (inDataType == xplmType_IntArray) o->getvi = SGetvi, o->setvi = SSetvi;
         if (inDataType == xplmType_FloatArray) o->getvf = SGetvf, o->setvf = SSetvf;
         if (inDataType == xplmType_Data) o->getb = SGetb, o->setb = SSetb;
-        g_owned.push_back(std::move(fresh));
     }
     o->sharers.push_back({inNotificationFunc, inNotificationRefcon, CurrentPlugin()});
     return 1;
@@ -304,7 +319,7 @@ XPLM_API int XPLMUnshareData(const char* inDataName, XPLMDataTypeID inDataType,
     for (auto it = o->sharers.begin(); it != o->sharers.end(); ++it) {
         if (it->fn != inNotificationFunc || it->refcon != inNotificationRefcon || it->owner != me) continue;
         o->sharers.erase(it);
-        // The last one out takes the dataref with it; handles kept are stale from then on.
+        // The last one out takes the data with it; handles kept are orphans from then on.
         if (o->sharers.empty()) o->dead = true;
         return 1;
     }

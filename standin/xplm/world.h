@@ -163,6 +163,8 @@ struct World {
     int xplaneVersion = 11550;
     std::map<std::string, std::string> datarefStatus;
     std::set<std::pair<int, std::string>> datarefLogged;  // plug-in, name: logged once
+    // Removed from the simulator, by name: orphans whose handles stay valid (data.cpp).
+    std::map<std::string, std::unique_ptr<DataRef>> orphanedDatarefs;
     std::map<std::string, std::unique_ptr<Command>> commands;
 
     std::vector<SimDrawItem> drawing;    // frame being drawn

@@ -169,18 +169,43 @@ TEST_F(Datarefs, ReadOnlyDatarefsIgnoreWritesButTheSimulatorStillChangesThem) {
     EXPECT_EQ(SIM_Misuses(), 2);
 }
 
-TEST_F(Datarefs, UnknownNamesAndNullGiveNothingAndStaleHandlesAreReported) {
+TEST_F(Datarefs, UnknownNamesAndNullGiveNothingAndJunkHandlesAreReported) {
     EXPECT_EQ(XPLMFindDataRef("sim/test/none"), nullptr);
     EXPECT_EQ(XPLMGetDatai(nullptr), 0);  // the SDK checks for NULL
     EXPECT_EQ(XPLMGetDatavf(nullptr, nullptr, 0, 0), 0);
     XPLMSetDatad(nullptr, 1.0);
     EXPECT_EQ(XPLMGetDataRefTypes(nullptr), xplmType_Unknown);
     EXPECT_EQ(SIM_Misuses(), 0);
+    int junk = 0;
+    EXPECT_EQ(XPLMGetDatai(&junk), 0);
+    EXPECT_EQ(SIM_Misuses(), 1);
+}
+
+TEST_F(Datarefs, ARemovedDatarefIsOrphanedUntilItComesBack) {
     SIM_SetDataref("sim/test/int", xplmType_Int, 1);
-    XPLMDataRef stale = XPLMFindDataRef("sim/test/int");
+    SIM_SetDatarefArray("sim/test/array", xplmType_FloatArray, std::vector<double>{1, 2}.data(), 2);
+    XPLMDataRef kept = XPLMFindDataRef("sim/test/int");
+    XPLMDataRef array = XPLMFindDataRef("sim/test/array");
     SIM_RemoveDataref("sim/test/int");
+    SIM_RemoveDataref("sim/test/array");
     EXPECT_EQ(XPLMFindDataRef("sim/test/int"), nullptr);
-    EXPECT_EQ(XPLMGetDatai(stale), 0);
+    // The handle stays valid: not good any more, read as 0 (0 items), not writable.
+    EXPECT_EQ(XPLMIsDataRefGood(kept), 0);
+    EXPECT_EQ(XPLMCanWriteDataRef(kept), 0);
+    EXPECT_EQ(XPLMGetDataRefTypes(kept), xplmType_Int);
+    EXPECT_EQ(XPLMGetDatai(kept), 0);
+    XPLMSetDatai(kept, 5);
+    float items[2] = {};
+    EXPECT_EQ(XPLMGetDatavf(array, nullptr, 0, 0), 0);
+    EXPECT_EQ(XPLMGetDatavf(array, items, 0, 2), 0);
+    EXPECT_EQ(SIM_Misuses(), 0);
+    EXPECT_EQ(XPLMGetDataf(kept), 0.0f);  // the wrong accessor is a fault all the same
+    EXPECT_EQ(SIM_Misuses(), 1);
+    // Published again under its name, the same handle reads the new value.
+    SIM_SetDataref("sim/test/int", xplmType_Int, 7);
+    EXPECT_EQ(XPLMFindDataRef("sim/test/int"), kept);
+    EXPECT_EQ(XPLMIsDataRefGood(kept), 1);
+    EXPECT_EQ(XPLMGetDatai(kept), 7);
     EXPECT_EQ(SIM_Misuses(), 1);
 }
 

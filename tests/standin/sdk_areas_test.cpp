@@ -228,10 +228,25 @@ TEST_F(SdkArea, PublishedDatarefsGoThroughTheirCallbacks) {
                                        nullptr),
               nullptr);
     EXPECT_EQ(SIM_Misuses(), 2);
-    XPLMUnregisterDataRef(ref);
+    // Unregistered, the dataref is orphaned: a handle kept stays valid, is no longer good, reads
+    // 0 and takes no writes, none of which is the reader's fault. Registered again, the same
+    // handle works again.
+    XPLMUnregisterDataAccessor(ref);
     EXPECT_EQ(XPLMFindDataRef("test/owned"), nullptr);
     EXPECT_EQ(XPLMIsDataRefGood(ref), 0);
-    XPLMGetDatai(ref);
+    EXPECT_EQ(XPLMCanWriteDataRef(ref), 0);
+    EXPECT_EQ(XPLMGetDatai(ref), 0);
+    XPLMSetDatai(ref, 5);
+    EXPECT_EQ(g_value, 9);
+    EXPECT_EQ(SIM_Misuses(), 2);
+    EXPECT_EQ(XPLMRegisterDataAccessor("test/owned", xplmType_Int, 1, GetInt, SetInt, nullptr, nullptr, nullptr,
+                                       nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &g_value,
+                                       &g_value),
+              ref);
+    EXPECT_EQ(XPLMIsDataRefGood(ref), 1);
+    EXPECT_EQ(XPLMGetDatai(ref), 9);
+    XPLMUnregisterDataAccessor(ref);
+    XPLMUnregisterDataAccessor(ref);  // a second time: not one of this plug-in's datarefs any more
     EXPECT_EQ(SIM_Misuses(), 3);
 
     XPLMDataRef readOnly = XPLMRegisterDataAccessor("test/ro", xplmType_Int, 0, GetInt, SetInt, nullptr, nullptr,
@@ -241,7 +256,34 @@ TEST_F(SdkArea, PublishedDatarefsGoThroughTheirCallbacks) {
     XPLMSetDatai(readOnly, 1);
     EXPECT_EQ(g_value, 9);
     EXPECT_EQ(SIM_Misuses(), 4);
-    XPLMUnregisterDataRef(readOnly);
+    XPLMUnregisterDataAccessor(readOnly);
+}
+
+float g_levels[3] = {1, 2, 3};
+int GetLevels(void*, float* out, int offset, int max) {
+    if (!out) return 3;
+    int n = 0;
+    for (; n < max && offset + n < 3; ++n) out[n] = g_levels[offset + n];
+    return n;
+}
+
+TEST_F(SdkArea, AnOrphanedArrayHasNoItems) {
+    XPLMDataRef ref = XPLMRegisterDataAccessor("test/levels", xplmType_FloatArray, 0, nullptr, nullptr, nullptr,
+                                               nullptr, nullptr, nullptr, nullptr, nullptr, GetLevels, nullptr,
+                                               nullptr, nullptr, nullptr, nullptr);
+    float out[3] = {};
+    EXPECT_EQ(XPLMGetDatavf(ref, nullptr, 0, 0), 3);
+    XPLMUnregisterDataAccessor(ref);
+    EXPECT_EQ(XPLMGetDatavf(ref, nullptr, 0, 0), 0);
+    EXPECT_EQ(XPLMGetDatavf(ref, out, 0, 3), 0);
+    EXPECT_EQ(out[0], 0.0f);
+    float levels[1] = {9};
+    XPLMSetDatavf(ref, levels, 0, 1);
+    EXPECT_EQ(g_levels[0], 1.0f);
+    EXPECT_EQ(SIM_Misuses(), 0);
+    EXPECT_EQ(XPLMGetDatai(ref), 0);  // still the wrong accessors for this type set
+    XPLMSetDatai(ref, 1);
+    EXPECT_EQ(SIM_Misuses(), 2);
 }
 
 TEST_F(SdkArea, SharedDataTellsEverySharerAndEndsWithTheLast) {
@@ -258,6 +300,15 @@ TEST_F(SdkArea, SharedDataTellsEverySharerAndEndsWithTheLast) {
     EXPECT_NE(XPLMFindDataRef("test/shared"), nullptr);
     EXPECT_EQ(XPLMUnshareData("test/shared", xplmType_Float, Changed, (void*)10), 1);
     EXPECT_EQ(XPLMFindDataRef("test/shared"), nullptr);
+    // The handle outlives the data: orphaned, it reads 0 until someone shares the name again.
+    EXPECT_EQ(XPLMIsDataRefGood(ref), 0);
+    EXPECT_EQ(XPLMGetDataf(ref), 0.0f);
+    XPLMSetDataf(ref, 1.0f);
+    EXPECT_EQ(g_notified, 11);
+    EXPECT_EQ(XPLMShareData("test/shared", xplmType_Float, nullptr, nullptr), 1);
+    EXPECT_EQ(XPLMFindDataRef("test/shared"), ref);
+    EXPECT_EQ(XPLMIsDataRefGood(ref), 1);
+    EXPECT_EQ(XPLMUnshareData("test/shared", xplmType_Float, nullptr, nullptr), 1);
     SIM_SetDataref("sim/own", xplmType_Int, 1);
     EXPECT_EQ(XPLMShareData("sim/own", xplmType_Int, nullptr, nullptr), 0);  // the simulator's own
     EXPECT_EQ(SIM_Misuses(), 0);
