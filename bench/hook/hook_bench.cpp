@@ -28,6 +28,7 @@ double NsPerCall(IntFn fn, int calls) {
       std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
   static volatile int keep;
   keep = sink;
+  (void)keep;
   return ns / calls;
 }
 

@@ -70,7 +70,7 @@ int main() {
         return 1;
     }
     LinkActive = 1;
-    AtcTextSource = g_source;
+    UseAtcTextSource(g_source);
     void* target = reinterpret_cast<void*>(draw);
     const Pair shortText = BestPair(target, draw, g_short);
     const Pair longText = BestPair(target, draw, g_long);
@@ -79,7 +79,7 @@ int main() {
     const double longDirect = longText.direct, longHooked = longText.hooked;
     const double atcHooked = atcText.hooked;
     LinkActive = 0;
-    AtcTextSource = nullptr;
+    UseAtcTextSource(nullptr);
     RemoveHooks();
 
     Metric("draw_short_direct_ns", shortDirect, "ns");

@@ -5,16 +5,55 @@ namespace {
 constexpr ScreenRect kServerStrip = {1, 748, 1024, 728};
 }  // namespace
 
-XPLMWindowID AtcTextWindow = nullptr;
-int AtcTextWindowFound = 0;
-ScreenRect AtcTextRect = kServerStrip;
-int HideAtcText = 0;
+namespace {
+XPLMWindowID g_window = nullptr;
+bool g_found = false;
+ScreenRect g_rect = kServerStrip;
+bool g_hidden = false;
+}  // namespace
+
+XPLMWindowID AtcTextWindow() { return g_window; }
+bool AtcTextWindowFound() { return g_found; }
+ScreenRect AtcTextRect() { return g_rect; }
+bool HideAtcText() { return g_hidden; }
+
+void CatchAtcStrip(XPLMWindowID window, const ScreenRect& rect) {
+    g_found = true;
+    g_window = window;
+    g_rect = rect;
+    MoveAtcStrip();
+}
+
+void AtcStripDestroyed(XPLMWindowID window) {
+    if (window && window == g_window) g_window = nullptr;
+}
+
+void ForgetAtcStrip() { g_window = nullptr; }
+
+void SetAtcStripRect(const ScreenRect& rect) { g_rect = rect; }
+
+void MoveAtcStrip() {
+    if (g_window) XPLMSetWindowGeometry(g_window, g_rect.left, g_rect.top, g_rect.right, g_rect.bottom);
+}
+
+void ReturnAtcStripToServer(int width, int height) {
+    if (g_window) XPLMSetWindowGeometry(g_window, 1, height - 20, width, height - 40);
+}
+
+void ShowAtcStrip(bool visible) {
+    if (g_window) XPLMSetWindowIsVisible(g_window, visible ? 1 : 0);
+}
+
+void SetHideAtcText(bool hide) {
+    g_hidden = hide;
+    ShowAtcStrip(!hide);
+}
 
 void ResetAtcTextState() {
-    AtcTextWindow = nullptr;
-    AtcTextWindowFound = 0;
-    AtcTextRect = kServerStrip;
-    HideAtcText = 0;
+    g_window = nullptr;
+    g_found = false;
+    g_rect = kServerStrip;
+    g_hidden = false;
 }
 
 bool CornerBox(int windowPosition, int w, int h, int boxWidth, int boxHeight, ScreenRect* out) {

@@ -1,6 +1,6 @@
 // Where the IPC server keeps the ATC program's message text: the two fixed places in the server's
 // module, else a scan of its image on a thread of its own.
-#include "bridge/monitor.h"
+#include "bridge/atc_text_source.h"
 
 #include <psapi.h>
 
@@ -16,8 +16,27 @@
 #include "config/options.h"
 #include "simlink/ipc_server.h"
 
-std::atomic<int> AtcTextScanRunning{0};
-std::atomic<const char*> AtcTextSource{nullptr};
+namespace {
+std::atomic<int> g_scanRunning{0};
+std::atomic<const char*> g_source{nullptr};
+}  // namespace
+
+const std::atomic<const char*>& AtcTextSource = g_source;
+const std::atomic<int>& AtcTextScanRunning = g_scanRunning;
+
+void UseAtcTextSource(const char* source) { g_source = source; }
+
+void ForgetAtcTextSourceIn(const void* base, size_t size) {
+    const char* start = static_cast<const char*>(base);
+    const char* source = g_source.load();
+    // Only that one: a source found meanwhile elsewhere stays.
+    if (source && source >= start && source < start + size) g_source.compare_exchange_strong(source, nullptr);
+}
+
+void ForgetAtcTextSource() {
+    g_scanRunning = 0;
+    g_source = nullptr;
+}
 
 namespace {
 
@@ -132,8 +151,8 @@ namespace {
 // AtcTextScanRunning from the start of a scan thread to its end, however it ends (the starter
 // sets it already, so that no second scan starts meanwhile).
 struct ScanRunning {
-    ScanRunning() { AtcTextScanRunning = 1; }
-    ~ScanRunning() { AtcTextScanRunning = 0; }
+    ScanRunning() { g_scanRunning = 1; }
+    ~ScanRunning() { g_scanRunning = 0; }
 };
 
 }  // namespace
@@ -151,23 +170,23 @@ DWORD WINAPI AtcTextScan(LPVOID) {
         MODULEINFO info = {};
         if (GetModuleInformation(GetCurrentProcess(), module, &info, sizeof info)) {
             const char* found = ScanForAtcText(info.lpBaseOfDll, info.SizeOfImage);
-            if (found) AtcTextSource = found;
+            if (found) g_source = found;
         }
         return (DWORD)0;
     });
 }
 
 void ResetAtcTextSource() {
-    AtcTextSource = nullptr;
-    AtcTextScanRunning = 0;
+    g_source = nullptr;
+    g_scanRunning = 0;
 }
 
 namespace {
 
 void StartAtcTextScan() {
-    if (AtcTextSource.load() || AtcTextScanRunning.exchange(1) == 1) return;
+    if (g_source.load() || g_scanRunning.exchange(1) == 1) return;
     // The plug-in's stop waits for it to end: it never runs on in an unloaded library.
-    if (!StartBackgroundThread(AtcTextScan, THREAD_PRIORITY_HIGHEST)) AtcTextScanRunning = 0;
+    if (!StartBackgroundThread(AtcTextScan, THREAD_PRIORITY_HIGHEST)) g_scanRunning = 0;
 }
 
 }  // namespace
@@ -175,7 +194,7 @@ void StartAtcTextScan() {
 void LookForAtcTextSource() {
     if (AtcTextSource.load()) return;
     ServerModule keepLoaded;  // until the address is published
-    AtcTextSource = FindAtcTextSource();
+    g_source = FindAtcTextSource();
     if (AtcTextSource.load() || AtcTextScanRunning.load()) return;
     // Creating a thread took the simulator's thread up to a millisecond and more: from there the
     // deferred-work thread starts the scan (a start dropped by a stop leaves nothing behind).

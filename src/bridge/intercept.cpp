@@ -105,9 +105,7 @@ using UnregisterDllNotificationFn = LONG(NTAPI*)(PVOID cookie);
 
 VOID CALLBACK ModuleUnloaded(ULONG reason, const DllNotificationData* data, PVOID) {
     if (reason != kDllUnloaded || !data) return;
-    const char* base = static_cast<const char*>(data->dllBase);
-    const char* source = AtcTextSource.load();
-    if (source && source >= base && source < base + data->sizeOfImage) AtcTextSource = nullptr;
+    ForgetAtcTextSourceIn(data->dllBase, data->sizeOfImage);
 }
 
 }  // namespace
@@ -194,17 +192,14 @@ XPLMWindowID CreateWindowDetour(int left, int top, int right, int bottom, int is
     // Only the server's strip, by its geometry, every time; never one of our own windows.
     if (window && left == 1 && top == height - 20 && right == width && bottom == height - 40 &&
         !CreatedByThisPlugin(draw)) {
-        AtcTextWindowFound = 1;
-        AtcTextWindow = window;
-        AtcTextRect = StripCornerRect(PluginOptions.WindowPosition, width, height);
-        XPLMSetWindowGeometry(window, AtcTextRect.left, AtcTextRect.top, AtcTextRect.right, AtcTextRect.bottom);
+        CatchAtcStrip(window, StripCornerRect(PluginOptions.WindowPosition, width, height));
     }
-    if (HideAtcText == 1 && AtcTextWindow) XPLMSetWindowIsVisible(AtcTextWindow, 0);
+    if (HideAtcText()) ShowAtcStrip(false);
     return window;
 }
 
 void DestroyWindowDetour(XPLMWindowID window) {
-    if (window && window == AtcTextWindow) AtcTextWindow = nullptr;
+    AtcStripDestroyed(window);
     RealDestroyWindow(window);
 }
 

@@ -128,8 +128,7 @@ void RunMonitorTick() {
     }
     if (connected && !linked) {
         CloseAtcProgram();
-        AtcTextScanRunning = 0;
-        AtcTextSource = nullptr;
+        ForgetAtcTextSource();
         AtcAttached = 0;
     }
     if (!connected) {

@@ -58,10 +58,9 @@ void PlaceAtcText() {
     int width = 0, height = 0;
     XPLMGetScreenSize(&width, &height);
     ScreenRect rect;
-    if (CornerRect(PluginOptions.WindowPosition, width, height, &rect)) AtcTextRect = rect;
-    if (!AtcTextWindow) return;
-    XPLMSetWindowGeometry(AtcTextWindow, AtcTextRect.left, AtcTextRect.top, AtcTextRect.right, AtcTextRect.bottom);
-    XPLMSetWindowIsVisible(AtcTextWindow, 1);
+    if (CornerRect(PluginOptions.WindowPosition, width, height, &rect)) SetAtcStripRect(rect);
+    MoveAtcStrip();
+    ShowAtcStrip(true);
 }
 
 }  // namespace
@@ -134,7 +133,7 @@ void XPluginDisable(void) {
         // A start that failed after installing the hooks left them in place; our replacements
         // must not outlive the plug-in.
         if (HooksInstalled()) RemoveHooks();
-        AtcTextWindow = nullptr;  // unwatched from here on
+        ForgetAtcStrip();
         // Last: the link's stop may have handed it work. Option writes it had not made yet are
         // made here, so the file holds them before the library can go.
         DeferredWork.Stop();
@@ -146,12 +145,10 @@ void XPluginReceiveMessage(XPLMPluginID from, int message, void* param) {
     GuardedVoid("XPluginReceiveMessage", [&] {
         switch (message) {
             case MsgHideAtcText:
-                HideAtcText = 1;
-                if (AtcTextWindow) XPLMSetWindowIsVisible(AtcTextWindow, 0);
+                SetHideAtcText(true);
                 break;
             case MsgShowAtcText:
-                HideAtcText = 0;
-                if (AtcTextWindow) XPLMSetWindowIsVisible(AtcTextWindow, 1);
+                SetHideAtcText(false);
                 break;
             case MsgPlaceAtcText:
                 PlaceAtcText();

@@ -100,7 +100,7 @@ void UndoRefusedStart() {
     }
     DestroyFs98MainWindow();
     RemoveHooks();
-    AtcTextWindow = nullptr;  // unwatched from here on
+    ForgetAtcStrip();
 }
 
 void PrepareServer() {
@@ -222,9 +222,7 @@ bool StartLink() {
         }
         PrepareServer();
         XPLMRegisterKeySniffer(HintsKeySniffer, 1, nullptr);
-        if (AtcTextWindow)
-            XPLMSetWindowGeometry(AtcTextWindow, AtcTextRect.left, AtcTextRect.top, AtcTextRect.right,
-                                  AtcTextRect.bottom);
+        MoveAtcStrip();
         LinkActive = 1;
         FindPositionDatarefs();
         UpdateSimulatorData();
@@ -257,14 +255,14 @@ bool StopLink() {
                 IpcSession session;
                 IpcClose();
             }
-            if (AtcTextWindow) {
+            if (AtcTextWindow()) {
                 int width = 0, height = 0;
                 XPLMGetScreenSize(&width, &height);
-                XPLMSetWindowGeometry(AtcTextWindow, 1, height - 20, width, height - 40);
+                ReturnAtcStripToServer(width, height);
             }
             // With the hooks off we no longer see the strip destroyed: the handle may die any
             // time now. The next link catches the strip again when the server creates it.
-            AtcTextWindow = nullptr;
+            ForgetAtcStrip();
             DestroyFs98MainWindow();
             CloseAboutWindow();
             CloseSettingsWindow();

@@ -107,11 +107,10 @@ void ChooseCorner(int corner) {
     XPLMGetScreenSize(&width, &height);
     for (XPWidgetID button : g_settings.corners) XPSetWidgetProperty(button, xpProperty_ButtonState, 0);
     XPSetWidgetProperty(g_settings.corners[corner], xpProperty_ButtonState, 1);
-    CornerRect(corner + 1, width, height, &AtcTextRect);
+    ScreenRect rect;
+    if (CornerRect(corner + 1, width, height, &rect)) SetAtcStripRect(rect);
     PluginOptions.WindowPosition = corner + 1;
-    if (AtcTextWindow)
-        XPLMSetWindowGeometry(AtcTextWindow, AtcTextRect.left, AtcTextRect.top, AtcTextRect.right,
-                              AtcTextRect.bottom);
+    MoveAtcStrip();
 }
 
 // COM's start-up alone took the simulator's thread 5 to 6 ms under Wine, so the button hands

@@ -118,7 +118,7 @@ TEST_F(Monitor, AProgramConnectedWhileTheLinkIsDownIsClosedAndTheSourceForgotten
     static const char text[128] = "Loaded FP EDDF-EDDM";
     // Not connected: the source outlives the disconnection, nothing is closed.
     EnableWindow(button, FALSE);
-    AtcTextSource = text;
+    UseAtcTextSource(text);
     AtcAttached = 1;
     Tick();
     Pump();
@@ -128,7 +128,7 @@ TEST_F(Monitor, AProgramConnectedWhileTheLinkIsDownIsClosedAndTheSourceForgotten
 
     EnableWindow(button, TRUE);
     AtcAttached = 1;
-    AtcTextScanRunning = 1;
+    const_cast<std::atomic<int>&>(AtcTextScanRunning) = 1;  // forged: a scan still running
     Tick();
     Pump();
     EXPECT_EQ(g_closes, 1);
@@ -224,7 +224,7 @@ TEST_F(Monitor, ResetMonitorStateGivesTheImportNoticeAndTheTextSearchBack) {
     AttachToAtc();  // the notice was given while the program stayed
     WaitForNoScan();
     EXPECT_EQ(g_boxes, 1);
-    AtcTextScanRunning = 1;  // as a scan that never ended would leave it
+    const_cast<std::atomic<int>&>(AtcTextScanRunning) = 1;  // as a scan that never ended would leave it
 
     ResetMonitorState();
     EXPECT_EQ(AtcAttached.load(), 0);

@@ -63,7 +63,7 @@ protected:
     void SetMessage(const char* text) {
         memset(source, 0, sizeof source);
         memcpy(source, text, strnlen(text, sizeof source));
-        AtcTextSource = source;
+        UseAtcTextSource(source);
     }
 
     std::vector<Drawn> DrawFrame(std::vector<std::string> texts) {
@@ -105,30 +105,30 @@ TEST_F(Intercepts, TheServersStripIsCaughtByItsGeometryAndMovedToTheCorner) {
     PluginOptions.WindowPosition = 3;
     // Another plug-in's window at left 0 in the same strip is not the server's.
     XPLMWindowID other = XPLMCreateWindow(0, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(AtcTextWindowFound, 0);
-    EXPECT_EQ(AtcTextWindow, nullptr);
+    EXPECT_EQ(AtcTextWindowFound(), 0);
+    EXPECT_EQ(AtcTextWindow(), nullptr);
     ExpectGeometry(other, 0, 1060, 1920, 1040);
 
     XPLMWindowID strip = XPLMCreateWindow(1, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(AtcTextWindowFound, 1);
-    EXPECT_EQ(AtcTextWindow, strip);
+    EXPECT_EQ(AtcTextWindowFound(), 1);
+    EXPECT_EQ(AtcTextWindow(), strip);
     ExpectGeometry(strip, 1630, 160, 1920, 0);
-    EXPECT_EQ(AtcTextRect.left, 1630);
-    EXPECT_EQ(AtcTextRect.bottom, 0);
+    EXPECT_EQ(AtcTextRect().left, 1630);
+    EXPECT_EQ(AtcTextRect().bottom, 0);
 
     // Later windows are taken only when they pass the same test.
     XPLMWindowID later = XPLMCreateWindow(10, 500, 300, 400, 1, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(AtcTextWindow, strip);
+    EXPECT_EQ(AtcTextWindow(), strip);
     ExpectGeometry(later, 10, 500, 300, 400);
 
     // Destroyed: forgotten, while the recognition stays.
     XPLMDestroyWindow(strip);
-    EXPECT_EQ(AtcTextWindow, nullptr);
-    EXPECT_EQ(AtcTextWindowFound, 1);
+    EXPECT_EQ(AtcTextWindow(), nullptr);
+    EXPECT_EQ(AtcTextWindowFound(), 1);
 
     PluginOptions.WindowPosition = 0;  // any other value is the top left corner
     XPLMWindowID again = XPLMCreateWindow(1, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(AtcTextWindow, again);
+    EXPECT_EQ(AtcTextWindow(), again);
     ExpectGeometry(again, 0, 1080, 290, 920);
     XPLMDestroyWindow(again);
     XPLMDestroyWindow(later);
@@ -137,14 +137,14 @@ TEST_F(Intercepts, TheServersStripIsCaughtByItsGeometryAndMovedToTheCorner) {
 
 TEST_F(Intercepts, OurOwnWindowsAreNeverTakenForTheStrip) {
     XPLMWindowID ours = XPLMCreateWindow(1, 1060, 1920, 1040, 1, DrawTexts, nullptr, nullptr, nullptr);
-    EXPECT_EQ(AtcTextWindowFound, 0);
-    EXPECT_EQ(AtcTextWindow, nullptr);
+    EXPECT_EQ(AtcTextWindowFound(), 0);
+    EXPECT_EQ(AtcTextWindow(), nullptr);
     ExpectGeometry(ours, 1, 1060, 1920, 1040);
     XPLMDestroyWindow(ours);
 }
 
 TEST_F(Intercepts, WhileHiddenANewStripIsMovedAndMadeInvisible) {
-    HideAtcText = 1;
+    SetHideAtcText(true);
     PluginOptions.WindowPosition = 2;
     XPLMWindowID strip = XPLMCreateWindow(1, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
     ExpectGeometry(strip, 1630, 1080, 1920, 920);
@@ -159,20 +159,20 @@ TEST_F(Intercepts, WhileHiddenANewStripIsMovedAndMadeInvisible) {
 }
 
 TEST_F(Intercepts, ResetTextStateForgetsTheStripAndShowsTheNextOne) {
-    HideAtcText = 1;
+    SetHideAtcText(true);
     PluginOptions.WindowPosition = 3;
     XPLMWindowID strip = XPLMCreateWindow(1, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_EQ(AtcTextWindow, strip);
+    ASSERT_EQ(AtcTextWindow(), strip);
     ASSERT_EQ(XPLMGetWindowIsVisible(strip), 0);
     ResetAtcTextState();
-    EXPECT_EQ(AtcTextWindow, nullptr);
-    EXPECT_EQ(AtcTextWindowFound, 0);
+    EXPECT_EQ(AtcTextWindow(), nullptr);
+    EXPECT_EQ(AtcTextWindowFound(), 0);
     // The server's own place on the screen the simulator starts with, until the strip is caught.
-    EXPECT_EQ((std::vector<int>{AtcTextRect.left, AtcTextRect.top, AtcTextRect.right, AtcTextRect.bottom}),
+    EXPECT_EQ((std::vector<int>{AtcTextRect().left, AtcTextRect().top, AtcTextRect().right, AtcTextRect().bottom}),
               (std::vector<int>{1, 748, 1024, 728}));
     // Not hidden any more: a window made now leaves the next strip visible.
     XPLMWindowID next = XPLMCreateWindow(1, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(AtcTextWindow, next);
+    EXPECT_EQ(AtcTextWindow(), next);
     EXPECT_EQ(XPLMGetWindowIsVisible(next), 1);
     XPLMDestroyWindow(next);
     XPLMDestroyWindow(strip);
@@ -263,7 +263,7 @@ TEST_F(Intercepts, OtherTextsPassUnchanged) {
 
     // With the link down every string passes, even with the hooks in place.
     LinkActive = 0;
-    AtcTextSource = nullptr;
+    UseAtcTextSource(nullptr);
     drawn = DrawFrame({"Loaded FP EDDF", std::string(20, 'x')});
     ASSERT_EQ(drawn.size(), 2u);
     EXPECT_EQ(drawn[0].text, "Loaded FP EDDF");
@@ -301,14 +301,14 @@ TEST(InterceptUnload, AnUnloadedServerModuleTakesTheSourceWithIt) {
     ASSERT_NE(module, nullptr);
     const char* inside = reinterpret_cast<const char*>(module) + 0x200;
     char elsewhere[8];
-    AtcTextSource = elsewhere;
+    UseAtcTextSource(elsewhere);
     FreeLibrary(LoadLibraryA("msimg32.dll"));  // still loaded: nothing changes
     EXPECT_EQ(AtcTextSource.load(), elsewhere);
-    AtcTextSource = inside;
+    UseAtcTextSource(inside);
     FreeLibrary(module);
     EXPECT_EQ(AtcTextSource.load(), nullptr);
     StopWatchingServerUnload();
-    AtcTextSource = nullptr;
+    UseAtcTextSource(nullptr);
 }
 
 }  // namespace

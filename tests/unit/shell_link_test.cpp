@@ -79,7 +79,7 @@ TEST_F(LinkEnd, DisableAfterAStartThatFailedWithTheHooksInRestoresTheSimulatorsF
     int left = 0, top = 0, right = 0, bottom = 0;
     XPLMGetWindowGeometry(strip, &left, &top, &right, &bottom);
     EXPECT_EQ((std::vector<int>{left, top, right, bottom}), (std::vector<int>{1, 748, 1024, 728}));
-    EXPECT_EQ(AtcTextWindowFound, 0);
+    EXPECT_EQ(AtcTextWindowFound(), 0);
     XPLMDestroyWindow(strip);
 }
 

@@ -30,8 +30,9 @@ protected:
         // The server's strip as it is created, before anyone moved it.
         window = XPLMCreateWindow(1, 780, 1280, 760, 1, nullptr, nullptr, nullptr, nullptr);
         ResetAtcTextState();
-        AtcTextWindow = window;
-        AtcTextRect = {5, 6, 7, 8};
+        // Caught with a rectangle of its own, and put back where the server made it.
+        CatchAtcStrip(window, {5, 6, 7, 8});
+        XPLMSetWindowGeometry(window, 1, 780, 1280, 760);
         ResetOptions();
     }
     void TearDown() override { ResetAtcTextState(); }
@@ -69,33 +70,33 @@ TEST_F(AtcTextMessages, PlaceWithNoCornerKeepsThePreviousRectangle) {
 
 TEST_F(AtcTextMessages, HideAndShowFollowTheFlagAndPlacingLeavesItAlone) {
     XPluginReceiveMessage(0, MsgHideAtcText, nullptr);
-    EXPECT_EQ(HideAtcText, 1);
+    EXPECT_EQ(HideAtcText(), 1);
     EXPECT_EQ(Window().visible, 0);
     XPluginReceiveMessage(0, MsgPlaceAtcText, nullptr);
-    EXPECT_EQ(HideAtcText, 1);
+    EXPECT_EQ(HideAtcText(), 1);
     EXPECT_EQ(Window().visible, 1);
     XPluginReceiveMessage(0, MsgShowAtcText, nullptr);
-    EXPECT_EQ(HideAtcText, 0);
+    EXPECT_EQ(HideAtcText(), 0);
     EXPECT_EQ(Window().visible, 1);
 }
 
 TEST_F(AtcTextMessages, WithoutAWindowOnlyTheFlagAndRectangleChange) {
-    AtcTextWindow = nullptr;
+    ForgetAtcStrip();
     XPluginReceiveMessage(0, MsgHideAtcText, nullptr);
-    EXPECT_EQ(HideAtcText, 1);
+    EXPECT_EQ(HideAtcText(), 1);
     PluginOptions.WindowPosition = 2;
     XPluginReceiveMessage(0, MsgPlaceAtcText, nullptr);
-    EXPECT_EQ(AtcTextRect.left, 1100);
-    EXPECT_EQ(AtcTextRect.bottom, 630);
+    EXPECT_EQ(AtcTextRect().left, 1100);
+    EXPECT_EQ(AtcTextRect().bottom, 630);
     // The strip itself was not touched.
     EXPECT_EQ(Window(), (Geometry{1, 780, 1280, 760, 1}));
 }
 
 TEST_F(AtcTextMessages, OtherMessagesChangeNothing) {
     for (int message : {0x1111110, 0x1111115, 102, 0}) XPluginReceiveMessage(0, message, nullptr);
-    EXPECT_EQ(HideAtcText, 0);
+    EXPECT_EQ(HideAtcText(), 0);
     EXPECT_EQ(Window(), (Geometry{1, 780, 1280, 760, 1}));
-    EXPECT_EQ(AtcTextRect.left, 5);
+    EXPECT_EQ(AtcTextRect().left, 5);
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ protected:
         ResetOptions();
         ResetSettingsWindows();
         ResetAtcTextState();
-        AtcTextRect = {1, 2, 3, 4};
+        SetAtcStripRect({1, 2, 3, 4});
         SIM_SetDataref(kKillAtc, xplmType_Float, 0.0);
         ResetDatarefs();
         Datarefs.killAtc = FindDataref(kKillAtc);
@@ -135,15 +135,15 @@ TEST_F(SettingsWindows, NoCornerIsMarkedForPositionsOutsideOneToFour) {
 
 TEST_F(SettingsWindows, BottomRightOnFullHdPlacesTheAtcTextInMemoryOnly) {
     XPLMWindowID strip = XPLMCreateWindow(1, 1060, 1920, 1040, 1, nullptr, nullptr, nullptr, nullptr);
-    AtcTextWindow = strip;
+    CatchAtcStrip(strip, AtcTextRect());
     PluginOptions.WindowPosition = 1;
     OpenSettings();
     ASSERT_TRUE(widgets::Click(" Bot R"));
     EXPECT_EQ(PluginOptions.WindowPosition, 3);
-    EXPECT_EQ(AtcTextRect.left, 1740);
-    EXPECT_EQ(AtcTextRect.top, 170);
-    EXPECT_EQ(AtcTextRect.right, 1920);
-    EXPECT_EQ(AtcTextRect.bottom, 0);
+    EXPECT_EQ(AtcTextRect().left, 1740);
+    EXPECT_EQ(AtcTextRect().top, 170);
+    EXPECT_EQ(AtcTextRect().right, 1920);
+    EXPECT_EQ(AtcTextRect().bottom, 0);
     int l = 0, t = 0, r = 0, b = 0;
     XPLMGetWindowGeometry(strip, &l, &t, &r, &b);
     EXPECT_EQ((std::vector<int>{l, t, r, b}), (std::vector<int>{1740, 170, 1920, 0}));
@@ -159,12 +159,12 @@ TEST_F(SettingsWindows, EveryCornerIs180By170FlushWithItsCorner) {
     for (int i : {1, 2, 3, 0}) {
         ASSERT_TRUE(widgets::Click(corners[i]));
         EXPECT_EQ(PluginOptions.WindowPosition, i + 1);
-        EXPECT_EQ((std::vector<int>{AtcTextRect.left, AtcTextRect.top, AtcTextRect.right, AtcTextRect.bottom}),
+        EXPECT_EQ((std::vector<int>{AtcTextRect().left, AtcTextRect().top, AtcTextRect().right, AtcTextRect().bottom}),
                   (std::vector<int>{expected[i].left, expected[i].top, expected[i].right, expected[i].bottom}))
             << corners[i];
     }
     // Without a strip only the rectangle and the position change.
-    EXPECT_EQ(AtcTextWindow, nullptr);
+    EXPECT_EQ(AtcTextWindow(), nullptr);
 }
 
 TEST_F(SettingsWindows, OtherOptionsShowsTheSecondPageForGood) {
@@ -208,7 +208,7 @@ TEST_F(SettingsWindows, CheckBoxesToggleTheirOptionAndKeyOnly) {
     EXPECT_EQ(KillAtc(), 0.0);
     EXPECT_EQ(Config(), "[OPTIONS]\r\nShowFrequencies=0\r\nAutoStart=1\r\nDisableNativeAtc=1\r\n");
     EXPECT_EQ(PluginOptions.WindowPosition, 1);
-    EXPECT_EQ(AtcTextRect.left, 1);  // no corner logic ran
+    EXPECT_EQ(AtcTextRect().left, 1);  // no corner logic ran
 }
 
 TEST_F(SettingsWindows, ColourButtonsChooseTheirColour) {
@@ -248,7 +248,7 @@ TEST_F(SettingsWindows, UnknownMessagesAndButtonsAreNotConsumed) {
     EXPECT_EQ(SettingsWindowCallback(xpMsg_ButtonStateChanged, SettingsWindow, 12345, 1), 0);
     EXPECT_EQ(SettingsWindowCallback(xpMsg_MouseDown, SettingsWindow, 0, 0), 0);
     EXPECT_EQ(PluginOptions.WindowPosition, 1);
-    EXPECT_EQ(AtcTextRect.left, 1);
+    EXPECT_EQ(AtcTextRect().left, 1);
     EXPECT_TRUE(outside::Calls.empty());
 }
 

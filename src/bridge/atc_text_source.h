@@ -1,0 +1,40 @@
+#pragma once
+// Where the IPC server keeps the ATC program's current message text: the two fixed places in the
+// server's module, else a scan of its image on a thread of its own (atc_text_source.cpp, the
+// only writer of what is declared here).
+#include <windows.h>
+
+#include <atomic>
+
+// The 128 bytes of the message, or null while unknown. Read on every drawn string by the string
+// interception with one atomic load (acquire), so it stays a variable; other files see it
+// read-only and change it through the calls below.
+// thread: read anywhere; written by the tick, the scan thread, the module-unload notice.
+extern const std::atomic<const char*>& AtcTextSource;
+// 1 while a scan thread runs (or is being started).
+extern const std::atomic<int>& AtcTextScanRunning;
+
+// thread: any. The source is known to be this (null forgets it).
+void UseAtcTextSource(const char* source);
+// thread: any. Forgets the source when it lies in [base, base + size) (a module going away).
+void ForgetAtcTextSourceIn(const void* base, size_t size);
+// thread: any. The program is gone: the source and the scan's running flag are forgotten.
+void ForgetAtcTextSource();
+// Forgets the source and the scan's running flag. Only while no scan thread runs.
+void ResetAtcTextSource();
+
+// thread: the simulator's or the tick's. The two fixed places, else null.
+const char* FindAtcTextSource();
+// thread: the simulator's or the tick's. Unless the source is known: the two fixed places, else a
+// scan thread when none runs.
+void LookForAtcTextSource();
+// The scan thread's body.
+DWORD WINAPI AtcTextScan(LPVOID);
+// thread: any. The lowest address in [image, image + size) whose 128 bytes are readable and hold
+// an ATC message (IsAtcTextAtStart), or null. Searches copies of the readable regions.
+const char* ScanForAtcText(const void* image, size_t size);
+
+// Does a 128-byte window of text hold an ATC message? start: at its start or "ComFreq"
+// anywhere; second: any of the second candidate's phrases anywhere.
+bool IsAtcTextAtStart(const char* text128);
+bool IsAtcTextAnywhere(const char* text128);
