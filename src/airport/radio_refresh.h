@@ -19,4 +19,5 @@ void ResetRadioRefreshState();
 // The argument is the address of a COM1 frequency (LastCom1Frequency). One look-up at a time
 // (a second caller returns at once). Gives 1 when a look-up ran and the table has frequencies:
 // the caller then rebuilds the option list.
+// thread: the tick's, the deferred-work thread (no simulator call; the position is sampled).
 DWORD WINAPI RefreshAirportRadios(LPVOID lastCom1Frequency);

@@ -8,6 +8,7 @@ void RememberSimulatorThread();
 bool OnSimulatorThread();
 // False until the plug-in's start remembered the simulator's thread.
 bool SimulatorThreadKnown();
+// thread: any, both; off the simulator's thread the line waits in the queue.
 void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // At most one line per kind every intervalMs; the next one says how many were left out.
 void LogLineLimited(int kind, unsigned intervalMs, const char* format, ...) __attribute__((format(printf, 3, 4)));

@@ -25,9 +25,11 @@ void ResetMonitorState();
 void MonitorLinkStopped();
 
 // Timer-pool callback, every 4 s.
+// thread: the timer pool's.
 VOID CALLBACK MonitorTick(PVOID parameter, BOOLEAN timerFired);
 // Once per connection: the ATC program's hotkeys, the text source, the option list. Only while
 // the link is up; otherwise it leaves AtcAttached clear and does nothing.
+// thread: the tick's, or the deferred-work thread for the hints panel.
 void AttachToAtc();
 // The timer that runs MonitorTick (kept in monitor.cpp, touched on the simulator's thread only).
 bool CreateMonitorTimer();

@@ -15,11 +15,12 @@ extern std::atomic<int> EmergencyMode;
 // cleared on worker threads while the simulator's thread draws it. It is published whole: a list
 // is built apart and copied in under a lock, and readers copy it out (CurrentOptionList) under the
 // same lock, so nobody sees a half-built list.
+// thread: any, each of these three.
 void ClearOptionList();
 void PublishOptionList(const OptionList& list);
 OptionList CurrentOptionList();
-// Rebuilds the list for the current COM1, ground state, EmergencyMode, radios and hotkeys. Any
-// thread: on the simulator's thread it reads the two datarefs, elsewhere the values that the
+// Rebuilds the list for the current COM1, ground state, EmergencyMode, radios and hotkeys.
+// thread: any; on the simulator's thread it reads the two datarefs, elsewhere the values that the
 // simulator's thread samples every second.
 void BuildOptionList();
 // A radio refresh (RefreshAirportRadios) that rebuilds the list when it found frequencies; a

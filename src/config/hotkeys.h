@@ -25,6 +25,7 @@ struct AtcKeys {
 // hotkeys.cpp). The attach step writes it on the timer thread while the simulator's thread draws
 // and watches keys with it, so it changes only whole, under a lock: build an AtcKeys aside and
 // PublishAtcKeys it; read it through CurrentAtcKeys (a copy).
+// thread: any, each of these four.
 AtcKeys CurrentAtcKeys();
 void PublishAtcKeys(const AtcKeys& keys);
 // The route alone, for the text redraw.
@@ -39,6 +40,7 @@ void ResetAtcKeys();
 // stays); 0 when the program cannot be located, 1 otherwise (also when the ini is missing, which
 // leaves the table as it was). With tellPilot false the notices about a missing ini or disabled
 // keys are not shown.
+// thread: the tick's or the deferred-work thread (files only; a notice box is a system call).
 int ReadAtcHotkeys(AtcKeys* keys, bool tellPilot = true);
 // Reads the route from a briefing file into route; 0 when it cannot be opened. Empties route
 // first.

@@ -45,6 +45,7 @@ bool SiblingAutostartEnabled();
 // Single keys of section OPTIONS. Writes (these and ChooseColour's) go to the file on the
 // deferred-work thread when it runs, else at once; every read of the file here flushes them
 // first, and so must any other reader or direct writer of the file.
+// thread: any; the writes are queued for the deferred-work thread.
 int ReadOptionInt(const char* key, int fallback);
 void WriteOptionInt(const char* key, int value);   // signed decimal
 void WriteOptionFlag(const char* key, int on);     // "1" or "0"

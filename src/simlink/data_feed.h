@@ -21,9 +21,11 @@ void SampleSimulator();
 // COM1 and the on-ground state alone, taken now: work handed to another thread at once (a key
 // press) then sees the state of this frame, not of the last sample up to a second ago.
 void SampleCom1AndGround();
+// thread: any (a copy under the sample's lock).
 WeatherSample LastWeatherSample();
 // A flight loop that keeps the sample current for the worker threads, once a second.
 float SampleFlightLoop(float sinceLastCall, float sinceLastFlightLoop, int counter, void* refcon);
 
 // Writes the whole weather record, one exchange per block, when the link is up.
+// thread: the tick's (from the last sample) or the simulator's (link start, sampling first).
 void UpdateSimulatorData();

@@ -14,6 +14,8 @@
 // Reports a press of key character k with the event's flags when a slot matches; gives the
 // number of IPC exchanges made.
 using HotkeyReporter = int (*)(uint8_t keyChar, int flags);
+// thread: the deferred-work thread, or the simulator's when that thread does not run, its queue
+// is full or the link stops.
 int ReportHotkeyPress(uint8_t keyChar, int flags);
 // What a matched press does beside the report: the emergency key turns on the emergency answers.
 void NoteMatchedHotkey(uint8_t keyChar);
@@ -24,6 +26,7 @@ void WatchKey(uint8_t simulatorKey, int flags, HotkeyReporter report);
 // Reports, on the calling thread, the presses still waiting for the deferred-work thread, after
 // the one that thread may have in hand (the link's stop makes them before it clears the hot keys,
 // so none reaches a later link and all keep the pilot's order).
+// thread: the simulator's.
 void ReportWaitingPresses();
 
 // IPC exchanges spent on the last key event (0 when nothing was reported); for tests and
