@@ -16,7 +16,13 @@
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_server.h"
 
-std::atomic<int> OnGround{0};
+namespace {
+std::atomic<int> g_onGround{0};
+}  // namespace
+
+const std::atomic<int>& OnGround = g_onGround;
+
+void NoteGroundState(bool onGround) { g_onGround = onGround ? 1 : 0; }
 std::atomic<int> AtcAttached{0};
 
 namespace {
@@ -119,7 +125,7 @@ void RunMonitorTick() {
                 const int khz = SampledCom1Khz.load();
                 const bool channelMoved = khz != LastTickCom1Khz;
                 if (ground != OnGround.load() || channelMoved) {
-                    OnGround = ground;
+                    g_onGround = ground;
                     if (FrequencyTableHasEntry()) BuildOptionList();
                 }
             }
@@ -139,7 +145,7 @@ void RunMonitorTick() {
             ClearHotkeyTable();
             if (!NotConnectedNoticeShown.exchange(1)) SendNotConnectedNotice();
         }
-        EmergencyMode = 0;
+        SetEmergencyMode(false);
     }
 }
 
@@ -167,7 +173,7 @@ void MonitorLinkStopped() {
 
 void ResetMonitorState() {
     DeleteMonitorTimer();
-    OnGround = 0;
+    g_onGround = 0;
     AtcAttached = 0;
     NotConnectedNoticeShown = 0;
     ImportNoticeGiven = 0;

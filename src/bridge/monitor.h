@@ -9,8 +9,11 @@
 
 // The connection's bookkeeping (monitor.cpp). Atomics: the timer's tick writes them while the
 // simulator's thread (link start, the hints panel) reads and writes them too.
-// The ground state the option list was last built for; set by link start, followed by the tick.
-extern std::atomic<int> OnGround;
+// The ground state the option list was last built for; set by link start (NoteGroundState),
+// followed by the tick. Other files read it here; only monitor.cpp writes it.
+extern const std::atomic<int>& OnGround;
+// thread: the simulator's (link start).
+void NoteGroundState(bool onGround);
 // 1 once the ATC program's keys and text source were taken for the current connection.
 extern std::atomic<int> AtcAttached;
 // Everything of the monitor back to its values at load: a timer left over is deleted first

@@ -11,7 +11,13 @@
 #include "simlink/data_feed.h"
 #include "simlink/datarefs.h"
 
-std::atomic<int> EmergencyMode{0};
+namespace {
+std::atomic<int> g_emergencyMode{0};
+}  // namespace
+
+const std::atomic<int>& EmergencyMode = g_emergencyMode;
+
+void SetEmergencyMode(bool on) { g_emergencyMode = on ? 1 : 0; }
 
 namespace {
 
@@ -38,7 +44,7 @@ void PublishOptionList(const OptionList& list) {
 
 void ResetOptionList() {
     ClearOptionList();
-    EmergencyMode = 0;
+    g_emergencyMode = 0;
 }
 
 OptionList CurrentOptionList() {
@@ -64,7 +70,7 @@ void BuildOptionList() {
         in.com1Khz = SampledCom1Khz.load();
         in.onGround = SampledOnGround.load() != 0;
     }
-    if (in.onGround) EmergencyMode = 0;
+    if (in.onGround) g_emergencyMode = 0;
     in.emergency = EmergencyMode.load() != 0;
     in.frequencies = table;
     const AtcKeys keys = CurrentAtcKeys();

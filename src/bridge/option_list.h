@@ -9,7 +9,10 @@
 
 // 1 while the option list is the emergency answer list. Atomic: the key watcher sets it on the
 // simulator's thread, the tick and link stop clear it, the list's rebuild on any thread reads it.
-extern std::atomic<int> EmergencyMode;
+// Kept in option_list.cpp; other files read it here and change it through SetEmergencyMode.
+extern const std::atomic<int>& EmergencyMode;
+// thread: any.
+void SetEmergencyMode(bool on);
 
 // The published list (OptionListText and OptionCount, kept in option_list.cpp) is rebuilt and
 // cleared on worker threads while the simulator's thread draws it. It is published whole: a list

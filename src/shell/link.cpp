@@ -227,7 +227,7 @@ bool StartLink() {
         FindPositionDatarefs();
         UpdateSimulatorData();
         if (PluginOptions.DisableReminder == 0 && !AtcProgramConnected()) ShowMessage(LinkMessage::RelocationReminder);
-        OnGround = ReadDataref(Datarefs.onGround) > 0 ? 1 : 0;
+        NoteGroundState(ReadDataref(Datarefs.onGround) > 0);
         if (HintsWindow) XPLMSetWindowIsVisible(HintsWindow, PluginOptions.EnableKeyboardHints ? 1 : 0);
         if (PluginOptions.DisableNativeAtc) SwitchOffNativeAtc();
         // A link started again from the menu gets the same monitoring as the first one. Before
@@ -273,7 +273,7 @@ bool StopLink() {
                 XPLMDestroyWindow(HintsWindow);
                 HintsWindow = nullptr;
             }
-            EmergencyMode = 0;
+            SetEmergencyMode(false);
             WriteDataref(Datarefs.killAtc, 0.0);
         }
         if (AtcProgramConnected()) {

@@ -125,7 +125,7 @@ void NoteMatchedHotkey(uint8_t keyChar) {
     // by the rebuild it starts).
     const int emergencyKey = CurrentAtcKeys().emergencyKey;
     if (emergencyKey == 0 || keyChar != (uint8_t)emergencyKey) return;
-    EmergencyMode = 1;
+    SetEmergencyMode(true);
     if (FrequencyTableHasEntry()) BuildOptionList();
 }
 
