@@ -149,7 +149,7 @@ int main() {
     SampledCom1 = 11990;  // tuned to the tower in the air: the landing list, the longest
     SampledOnGround = 0;
     BuildOptionList();
-    HintsWindow = XPLMCreateWindow(0, 768, 220, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick, nullptr);
+    UseHintsWindow(XPLMCreateWindow(0, 768, 220, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick, nullptr));
     SIM_RunFrames(1);
     const std::vector<Call> frame = RecordedFrame();
     printf("hints_bench: %d options, %zu drawing calls a frame\n", CurrentOptionList().count, frame.size());

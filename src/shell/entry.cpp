@@ -49,7 +49,7 @@ void CopyIdentity(char* out, const char* text) {
 void BuildPluginMenu() {
     XPLMMenuID plugins = XPLMFindPluginsMenu();
     PluginMenuEntry = XPLMAppendMenuItem(plugins, "QVE to X-Plane", nullptr, 1);
-    PluginMenu = XPLMCreateMenu("QVE to X-Plane", plugins, PluginMenuEntry, MenuHandler, nullptr);
+    UsePluginMenu(XPLMCreateMenu("QVE to X-Plane", plugins, PluginMenuEntry, MenuHandler, nullptr));
     for (int i = 0; i < MenuItemCount; ++i)
         XPLMAppendMenuItem(PluginMenu, kMenuItems[i], reinterpret_cast<void*>(static_cast<intptr_t>(i)), 1);
 }

@@ -81,8 +81,8 @@ void CreateHintsWindow() {
         left = 0;
         top = 768;
     }
-    HintsWindow = XPLMCreateWindow(left, top, left + 220, top - 250, 0, DrawHints, HintsKeyHandler, HintsMouseClick,
-                                   nullptr);
+    UseHintsWindow(XPLMCreateWindow(left, top, left + 220, top - 250, 0, DrawHints, HintsKeyHandler,
+                                    HintsMouseClick, nullptr));
     if (HintsWindow) {
         if (PluginOptions.EnableKeyboardHints) XPLMSetWindowIsVisible(HintsWindow, 1);
     } else {
@@ -94,10 +94,7 @@ void CreateHintsWindow() {
 // procedure and the hints window's callbacks live in this library, which may be unloaded once
 // the plug-in is disabled.
 void UndoRefusedStart() {
-    if (HintsWindow) {
-        XPLMDestroyWindow(HintsWindow);
-        HintsWindow = nullptr;
-    }
+    DestroyHintsWindow();
     DestroyFs98MainWindow();
     RemoveHooks();
     ForgetAtcStrip();
@@ -268,11 +265,8 @@ bool StopLink() {
             CloseSettingsWindow();
             CloseMessageWindow();
             SaveWindowOptions();
-            if (HintsWindow) {
-                XPLMSetWindowIsVisible(HintsWindow, 0);
-                XPLMDestroyWindow(HintsWindow);
-                HintsWindow = nullptr;
-            }
+            if (HintsWindow) XPLMSetWindowIsVisible(HintsWindow, 0);
+            DestroyHintsWindow();
             SetEmergencyMode(false);
             WriteDataref(Datarefs.killAtc, 0.0);
         }

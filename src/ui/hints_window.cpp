@@ -16,7 +16,19 @@
 #include "simlink/datarefs.h"
 #include "ui/plugin_menu.h"
 
-XPLMWindowID HintsWindow = nullptr;
+namespace {
+XPLMWindowID g_hintsWindow = nullptr;
+}  // namespace
+
+XPLMWindowID const& HintsWindow = g_hintsWindow;
+
+void UseHintsWindow(XPLMWindowID window) { g_hintsWindow = window; }
+
+void DestroyHintsWindow() {
+    if (!g_hintsWindow) return;
+    XPLMDestroyWindow(g_hintsWindow);
+    g_hintsWindow = nullptr;
+}
 
 namespace {
 
@@ -150,7 +162,7 @@ int HintsMouseClick(XPLMWindowID window, int x, int y, XPLMMouseStatus status, v
 }
 
 void ResetHintsWindowState() {
-    HintsWindow = nullptr;
+    g_hintsWindow = nullptr;
     g_panelRefreshRunning = 0;
     g_panelRefreshEnded = 0;
     g_mouseHeld = 0;

@@ -10,7 +10,12 @@
 #include "ui/hints_text.h"
 
 // Made and destroyed by link start and stop, used by the panel's callbacks: simulator's thread only.
-extern XPLMWindowID HintsWindow;
+// Kept in hints_window.cpp; other files read it here and hand it over or end it by the calls below.
+extern XPLMWindowID const& HintsWindow;
+// The panel's window as link start made it (null when it could not be made).
+void UseHintsWindow(XPLMWindowID window);
+// Destroys the panel's window when there is one, and forgets it.
+void DestroyHintsWindow();
 // The panel's state as at load: no window (a live one is left to the simulator), no refresh of
 // its own running or remembered, the mouse button up. Only while no panel refresh runs.
 void ResetHintsWindowState();

@@ -1,5 +1,11 @@
 #include "ui/plugin_menu.h"
 
-XPLMMenuID PluginMenu = nullptr;
+namespace {
+XPLMMenuID g_pluginMenu = nullptr;
+}  // namespace
 
-void ResetPluginMenu() { PluginMenu = nullptr; }
+XPLMMenuID const& PluginMenu = g_pluginMenu;
+
+void UsePluginMenu(XPLMMenuID menu) { g_pluginMenu = menu; }
+
+void ResetPluginMenu() { g_pluginMenu = nullptr; }

@@ -315,7 +315,7 @@ TEST_F(Import, ThePanelHandsItsImportToTheDeferredWorkThread) {
     ResetMonitorState();
     PluginOptions.EnableKeyboardHints = 1;
     PluginOptions.ShowFrequencies = 0;
-    HintsWindow = XPLMCreateWindow(100, 768, 320, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick, nullptr);
+    UseHintsWindow(XPLMCreateWindow(100, 768, 320, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick, nullptr));
     LinkActive = 1;
     ASSERT_TRUE(DeferredWork.Start());
     const long before = DeferredWork.Completed();
@@ -328,7 +328,7 @@ TEST_F(Import, ThePanelHandsItsImportToTheDeferredWorkThread) {
     EXPECT_NE(g_boxThread, 0u);
     EXPECT_NE(g_boxThread, GetCurrentThreadId());
     XPLMDestroyWindow(HintsWindow);
-    HintsWindow = nullptr;
+    UseHintsWindow(nullptr);
     ResetPluginState();
     ResetMonitorState();
     ResetOptions();

@@ -86,12 +86,12 @@ protected:
         ResetGroups();
         PluginOptions.EnableKeyboardHints = 1;
         PluginOptions.ShowFrequencies = 1;
-        PluginMenu = XPLMCreateMenu("QVE to X-Plane", XPLMFindPluginsMenu(),
+        UsePluginMenu(XPLMCreateMenu("QVE to X-Plane", XPLMFindPluginsMenu(),
                                     XPLMAppendMenuItem(XPLMFindPluginsMenu(), "QVE to X-Plane", nullptr, 1), nullptr,
-                                    nullptr);
+                                    nullptr));
         for (int i = 0; i < MenuItemCount; ++i) XPLMAppendMenuItem(PluginMenu, "item", nullptr, 1);
-        HintsWindow = XPLMCreateWindow(100, 768, 320, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick,
-                                       nullptr);
+        UseHintsWindow(XPLMCreateWindow(100, 768, 320, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick,
+                                       nullptr));
         LinkActive = 1;
         AtcAttached = 1;
         DefaultHotkeys();
@@ -295,7 +295,7 @@ TEST_F(HintsMouse, AResetForgetsAButtonLeftHeld) {
     SIM_Mouse(150, 700, xplm_MouseDown);  // never released: the next press would count as a release
     ResetHintsWindowState();
     EXPECT_EQ(HintsWindow, nullptr);
-    HintsWindow = window;  // as the next link start makes it
+    UseHintsWindow(window);  // as the next link start makes it
     SIM_Mouse(311, 759, xplm_MouseDown);
     EXPECT_EQ(PluginOptions.EnableKeyboardHints, 0);
     EXPECT_FALSE(Visible());
@@ -475,7 +475,7 @@ TEST_F(KeyWatch, TabTogglesOnReleaseOnly) {
     EXPECT_TRUE(Visible());
     EXPECT_EQ(CheckMark(), xplm_Menu_Checked);
     // Without a window only the option and the check mark change.
-    HintsWindow = nullptr;
+    UseHintsWindow(nullptr);
     ToggleKeyboardHints();
     EXPECT_EQ(PluginOptions.EnableKeyboardHints, 0);
     EXPECT_EQ(CheckMark(), xplm_Menu_Unchecked);

@@ -178,7 +178,7 @@ TEST_F(Menu, HintsItemWithoutAWindowChangesOnlyTheOptionAndTheCheckMark) {
 }
 
 TEST_F(Menu, HintsItemShowsAndHidesAnExistingWindow) {
-    HintsWindow = XPLMCreateWindow(0, 768, 220, 518, 0, nullptr, nullptr, nullptr, nullptr);
+    UseHintsWindow(XPLMCreateWindow(0, 768, 220, 518, 0, nullptr, nullptr, nullptr, nullptr));
     Pick(MenuKeyboardHints);
     EXPECT_EQ(XPLMGetWindowIsVisible(HintsWindow), 1);
     EXPECT_EQ(HintsCheck(), xplm_Menu_Checked);
