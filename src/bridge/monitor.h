@@ -50,7 +50,7 @@ bool IsAtcTextAtStart(const char* text128);
 bool IsAtcTextAnywhere(const char* text128);
 
 // The timer that runs MonitorTick (kept in monitor.cpp, touched on the simulator's thread only).
-bool CreateMonitorTimer();
+[[nodiscard]] bool CreateMonitorTimer();
 // Deletes MonitorTimer and waits for a tick still running, serving messages sent to the
 // simulator's thread meanwhile (a tick may be waiting for the IPC server's window). Always
 // leaves MonitorTimer null.

@@ -116,7 +116,8 @@ void XPluginStop(void) {
 
 int XPluginEnable(void) {
     return Guarded("XPluginEnable", 1, [] {
-        if (FirstFlightLoopHasRun()) StartLink();
+        // A refused start has logged why; the pilot may start the link again from the menu.
+        if (FirstFlightLoopHasRun()) (void)StartLink();
         else ScheduleFirstFlightLoop();
         return 1;
     });
@@ -124,7 +125,7 @@ int XPluginEnable(void) {
 
 void XPluginDisable(void) {
     GuardedVoid("XPluginDisable", [] {
-        StopLink();
+        (void)StopLink();  // always true; the menu is gone with the plug-in's disable
         // The timer and the flight loops outlive a link that never came up; nothing of ours
         // may run once the simulator has disabled (and may next unload) the plug-in.
         DeleteMonitorTimer();
@@ -133,7 +134,7 @@ void XPluginDisable(void) {
         ForgetFirstFlightLoop();
         // A start that failed after installing the hooks left them in place; our replacements
         // must not outlive the plug-in.
-        if (HooksInstalled()) RemoveHooks();
+        if (HooksInstalled()) (void)RemoveHooks();  // what must stay armed stays, as in a stop
         AtcTextWindow = nullptr;  // unwatched from here on
         // Last: the link's stop may have handed it work. Option writes it had not made yet are
         // made here, so the file holds them before the library can go.

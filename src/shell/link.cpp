@@ -99,7 +99,7 @@ void UndoRefusedStart() {
         HintsWindow = nullptr;
     }
     DestroyFs98MainWindow();
-    RemoveHooks();
+    (void)RemoveHooks();  // a hook it must keep stays armed; HooksInstalled tells the disable
     AtcTextWindow = nullptr;  // unwatched from here on
 }
 
@@ -206,7 +206,13 @@ bool StartLink() {
             CloseAtcProgram();
             return false;
         }
-        InstallHooks();
+        // The link goes on without what could not be intercepted (each is logged as it failed):
+        // hot keys and the data feed need no interception.
+        if (!InstallHooks()) {
+            static bool told = false;
+            if (!told) LogLine("the link runs without the interceptions that failed; the ATC text may stay unseen");
+            told = true;
+        }
         CreateFs98MainWindow();
         CreateHintsWindow();
         uint32_t result = 0;
@@ -252,7 +258,7 @@ bool StopLink() {
             ClearServerHotkeys();
             LinkActive = 0;
             MonitorLinkStopped();
-            RemoveHooks();
+            (void)RemoveHooks();  // as in UndoRefusedStart
             {
                 IpcSession session;
                 IpcClose();
