@@ -116,7 +116,7 @@ void XPluginStop(void) {
 
 int XPluginEnable(void) {
     return Guarded("XPluginEnable", 1, [] {
-        // A refused start has logged why; the pilot may start the link again from the menu.
+        // A refused start has logged why; the menu is left as the disable left it.
         if (FirstFlightLoopHasRun()) (void)StartLink();
         else ScheduleFirstFlightLoop();
         return 1;
@@ -125,7 +125,7 @@ int XPluginEnable(void) {
 
 void XPluginDisable(void) {
     GuardedVoid("XPluginDisable", [] {
-        (void)StopLink();  // always true; the menu is gone with the plug-in's disable
+        (void)StopLink();  // always true: what fails inside is caught and logged there
         // The timer and the flight loops outlive a link that never came up; nothing of ours
         // may run once the simulator has disabled (and may next unload) the plug-in.
         DeleteMonitorTimer();
