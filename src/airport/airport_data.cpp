@@ -8,6 +8,7 @@
 
 #include "XPLMDataAccess.h"
 #include "base/checks.h"
+#include "base/locks.h"
 #include "base/log.h"
 #include "config/options.h"
 
@@ -64,6 +65,7 @@ void CopyFrequencyTable(FrequencyEntry out[kFrequencyTableSize]) {
 }
 
 void ResetFrequencyTable() {
+    if (!DURAR_CHECK(BackgroundWorkRunning(), ==, 0)) return;  // its state is in use
     AcquireSRWLockExclusive(&FrequencyTableLock);
     memset(FrequencyTable, 0, sizeof FrequencyTable);
     ReleaseSRWLockExclusive(&FrequencyTableLock);

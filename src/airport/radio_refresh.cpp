@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "airport/airport_data.h"
+#include "base/checks.h"
 #include "base/guard.h"
 #include "base/locks.h"
 
@@ -46,6 +47,7 @@ void CopyLastAirportIdent(char out[6]) {
 }
 
 void ResetRadioRefreshState() {
+    if (!DURAR_CHECK(BackgroundWorkRunning(), ==, 0)) return;  // its state is in use
     LastCom1Frequency = 0;
     memset(LastAirportIdent, 0, sizeof LastAirportIdent);
     LastRadioRefreshTime = 0;

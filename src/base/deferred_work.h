@@ -33,7 +33,7 @@ public:
     bool Running() const { return thread_ != nullptr; }
     // True when the job is pending after the call (queued now or before); false when the worker
     // is not running or stopping, or every slot holds another job.
-    bool Queue(DeferredJob job);
+    [[nodiscard]] bool Queue(DeferredJob job);
     // Jobs run to their end so far (for tests and figures).
     long Completed() const { return completed_.load(); }
 

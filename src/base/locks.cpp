@@ -144,6 +144,13 @@ BackgroundWork::~BackgroundWork() {
     if (BackgroundWorkCountedOut) BackgroundWorkCountedOut();
 }
 
+int BackgroundWorkRunning() {
+    AcquireSRWLockShared(&g_workLock);
+    const int running = g_running;
+    ReleaseSRWLockShared(&g_workLock);
+    return running;
+}
+
 bool BackgroundWork::Rest(DWORD ms) const {
     AcquireSRWLockExclusive(&g_workLock);
     const DWORD start = GetTickCount();

@@ -18,7 +18,7 @@ void CreatePluginLocks();
 // Waits up to timeoutMs for background work and the background threads to end; deletes the
 // locks when they did and gives true. When work is still running the locks are left in place
 // (never deleted under a user).
-bool DeletePluginLocks(unsigned timeoutMs);
+[[nodiscard]] bool DeletePluginLocks(unsigned timeoutMs);
 bool PluginLocksAlive();
 
 // Starts routine (given a null parameter) on a thread of its own, at the given priority, that
@@ -26,7 +26,7 @@ bool PluginLocksAlive();
 // and gives it back as it exits (FreeLibraryAndExitThread), so even a thread outlasting that wait
 // never runs in an unloaded library. False when the thread cannot be made or the plug-in is
 // stopping.
-bool StartBackgroundThread(LPTHREAD_START_ROUTINE routine, int priority);
+[[nodiscard]] bool StartBackgroundThread(LPTHREAD_START_ROUTINE routine, int priority);
 
 class BackgroundWork {
 public:
@@ -42,6 +42,10 @@ public:
 private:
     bool admitted_;
 };
+
+// Runs of background work (BackgroundWork guards) going on now: a reset of the state that work
+// uses may only run while there are none.
+int BackgroundWorkRunning();
 
 // Test equipment, null in the product: called by a BackgroundWork guard's end after the work has
 // been counted out, so a test can hold a thread there.

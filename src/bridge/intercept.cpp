@@ -164,7 +164,7 @@ bool InstallHooks() {
 
 bool RemoveHooks() {
     // All disarmed under one freeze; one that fails is tried again alone below, and kept.
-    if (HooksInstalled()) HookDisarm(nullptr);
+    if (HooksInstalled()) (void)HookDisarm(nullptr);  // the loop below finds which failed
     for (Interception* hook : kRemoveOrder) {
         if (!hook->added) continue;
         const HookStatus disarmed = HookDisarm(hook->target);
@@ -172,7 +172,7 @@ bool RemoveHooks() {
         if (HookDelete(hook->target) != HookOk) return true;  // the rest stay as they are
         hook->added = false;
     }
-    HookShutdown();
+    (void)HookShutdown();  // fails only with a hook still armed: the engine is kept for it
     return true;
 }
 

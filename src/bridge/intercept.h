@@ -4,10 +4,10 @@
 #include "XPLMGraphics.h"
 
 // Puts the interceptions in place; false when the engine could not start or a hook could not
-// be armed (the functions after it stay as they are). The caller does not use the result.
-bool InstallHooks();
+// be armed (the functions after it stay as they are; each failure is logged).
+[[nodiscard]] bool InstallHooks();
 // Takes them out again, in the order that stops the string redraw first.
-bool RemoveHooks();
+[[nodiscard]] bool RemoveHooks();
 // Some interception is still in place (a start that failed after InstallHooks leaves them).
 bool HooksInstalled();
 

@@ -4,6 +4,7 @@
 // link healed, and the hints' option list kept up with the radios and the ground state.
 #include "airport/airport_data.h"
 #include "airport/radio_refresh.h"
+#include "base/checks.h"
 #include "base/guard.h"
 #include "base/locks.h"
 #include "base/log.h"
@@ -65,10 +66,13 @@ void HealIpcLink() {
 }
 
 void SendNotConnectedNotice() {
+    // Once per absence of the program, even when an exchange failed (that is logged where it
+    // failed): a notice sent on every tick while the server does not answer would hold each
+    // tick for the exchange's time-outs.
     char text[128] = "QV3 not connected to XPlane";
-    IpcWrite(IpcOffset::MessageText, sizeof text, text);
+    (void)IpcWrite(IpcOffset::MessageText, sizeof text, text);
     const uint16_t seconds = 5;
-    IpcWrite(IpcOffset::MessageTime, 2, &seconds);
+    (void)IpcWrite(IpcOffset::MessageTime, 2, &seconds);
 }
 
 }  // namespace
@@ -173,6 +177,8 @@ void MonitorLinkStopped() {
 
 void ResetMonitorState() {
     DeleteMonitorTimer();
+    // No tick runs any more; a scan or refresh still running would go on with the state below.
+    if (!DURAR_CHECK(BackgroundWorkRunning(), ==, 0)) return;
     g_onGround = 0;
     AtcAttached = 0;
     NotConnectedNoticeShown = 0;

@@ -35,7 +35,7 @@ VOID CALLBACK MonitorTick(PVOID parameter, BOOLEAN timerFired);
 // thread: the tick's, or the deferred-work thread for the hints panel.
 void AttachToAtc();
 // The timer that runs MonitorTick (kept in monitor.cpp, touched on the simulator's thread only).
-bool CreateMonitorTimer();
+[[nodiscard]] bool CreateMonitorTimer();
 // Deletes MonitorTimer and waits for a tick still running, serving messages sent to the
 // simulator's thread meanwhile (a tick may be waiting for the IPC server's window). Always
 // leaves MonitorTimer null.

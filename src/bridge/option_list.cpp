@@ -4,7 +4,9 @@
 
 #include "airport/airport_data.h"
 #include "airport/radio_refresh.h"
+#include "base/checks.h"
 #include "base/deferred_work.h"
+#include "base/locks.h"
 #include "base/log.h"
 #include "base/plugin_state.h"
 #include "config/hotkeys.h"
@@ -35,14 +37,24 @@ void ClearOptionList() {
 }
 
 void PublishOptionList(const OptionList& list) {
+    // A list built whole: its text ends inside it, and each entry counted ends with its "*" (the
+    // panel's height comes from the count, its lines from the text). A list that is not is
+    // published as far as its text goes.
+    const size_t length = strnlen(list.text, sizeof list.text);
+    int entries = 0;
+    for (size_t i = 0; i < length; ++i) entries += list.text[i] == '*';
+    int count = list.count;
+    if (!DURAR_CHECK(length, <, sizeof list.text) || !DURAR_CHECK(count, >=, 0) || !DURAR_CHECK(count, <=, entries))
+        count = entries;
     AcquireSRWLockExclusive(&OptionListLock);
     memcpy(OptionListText, list.text, sizeof OptionListText);
     OptionListText[kOptionListSize - 1] = 0;
-    OptionCount = list.count;
+    OptionCount = count;
     ReleaseSRWLockExclusive(&OptionListLock);
 }
 
 void ResetOptionList() {
+    if (!DURAR_CHECK(BackgroundWorkRunning(), ==, 0)) return;  // its state is in use
     ClearOptionList();
     g_emergencyMode = 0;
 }

@@ -32,4 +32,4 @@ DWORD WINAPI RefreshRadiosAndOptions(LPVOID lastCom1Frequency);
 // The list empty and EmergencyMode off, as at load. Only while no worker runs.
 void ResetOptionList();
 // The same on the deferred-work thread for LastCom1Frequency; false when it is not running.
-bool QueueRadioRefresh();
+[[nodiscard]] bool QueueRadioRefresh();

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/checks.h"
+#include "base/locks.h"
 #include "config/atc_locate.h"
 #include "config/profile_section.h"
 
@@ -50,6 +52,10 @@ AtcKeys CurrentAtcKeys() {
 }
 
 void PublishAtcKeys(const AtcKeys& keys) {
+    // An import built whole ends its key list and its route inside them; one that does not is
+    // cut at their ends below, and said once.
+    (void)DURAR_CHECK(strnlen(keys.keys, sizeof keys.keys), <, sizeof keys.keys);
+    (void)DURAR_CHECK(strnlen(keys.route, sizeof keys.route), <, sizeof keys.route);
     AcquireSRWLockExclusive(&g_publishedLock);
     memcpy(HotkeyTable, keys.table, sizeof HotkeyTable);
     EmergencyKey = keys.emergencyKey;
@@ -73,7 +79,10 @@ void ClearHotkeyTable() {
     ReleaseSRWLockExclusive(&g_publishedLock);
 }
 
-void ResetAtcKeys() { PublishAtcKeys(AtcKeys()); }
+void ResetAtcKeys() {
+    if (!DURAR_CHECK(BackgroundWorkRunning(), ==, 0)) return;  // its state is in use
+    PublishAtcKeys(AtcKeys());
+}
 
 int ReadBriefing(const char* path, char route[kRouteTextSize]) {
     memset(route, 0, kRouteTextSize);

@@ -8,6 +8,7 @@
 
 #include "base/checks.h"
 #include "base/deferred_work.h"
+#include "base/locks.h"
 #include "config/colour_text.h"
 #include "config/profile_section.h"
 
@@ -127,6 +128,7 @@ void FlushOptionWrites() {
 }
 
 void ResetOptions() {
+    if (!DURAR_CHECK(BackgroundWorkRunning(), ==, 0)) return;  // a tick reads them meanwhile
     FlushOptionWrites();  // the file is left as the writes made it
     PluginOptions = OptionRecord();
     LastChosenColour = RGB(0, 0, 0);

@@ -34,5 +34,5 @@ struct EngineLockGuard {
 
 // Record array in the private heap.
 HookRecord* FindRecord(uintptr_t target);
-bool AppendRecord(const HookRecord& r);   // false when the array cannot grow
+[[nodiscard]] bool AppendRecord(const HookRecord& r);   // false when the array cannot grow
 void RemoveRecord(HookRecord* r);         // moves the last record into its place, may shrink

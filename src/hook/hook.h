@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-enum HookStatus : int32_t {
+enum [[nodiscard]] HookStatus : int32_t {
   HookOk = 0,
   HookAlreadyInitialized = 1,
   HookNotInitialized = 2,

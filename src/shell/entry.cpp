@@ -115,7 +115,8 @@ void XPluginStop(void) {
 
 int XPluginEnable(void) {
     return Guarded("XPluginEnable", 1, [] {
-        if (FirstFlightLoopHasRun()) StartLink();
+        // A refused start has logged why; the menu is left as the disable left it.
+        if (FirstFlightLoopHasRun()) (void)StartLink();
         else ScheduleFirstFlightLoop();
         return 1;
     });
@@ -123,7 +124,7 @@ int XPluginEnable(void) {
 
 void XPluginDisable(void) {
     GuardedVoid("XPluginDisable", [] {
-        StopLink();
+        (void)StopLink();  // always true: what fails inside is caught and logged there
         // The timer and the flight loops outlive a link that never came up; nothing of ours
         // may run once the simulator has disabled (and may next unload) the plug-in.
         DeleteMonitorTimer();
@@ -132,7 +133,7 @@ void XPluginDisable(void) {
         ForgetFirstFlightLoop();
         // A start that failed after installing the hooks left them in place; our replacements
         // must not outlive the plug-in.
-        if (HooksInstalled()) RemoveHooks();
+        if (HooksInstalled()) (void)RemoveHooks();  // what must stay armed stays, as in a stop
         ForgetAtcStrip();
         // Last: the link's stop may have handed it work. Option writes it had not made yet are
         // made here, so the file holds them before the library can go.

@@ -96,7 +96,7 @@ void CreateHintsWindow() {
 void UndoRefusedStart() {
     DestroyHintsWindow();
     DestroyFs98MainWindow();
-    RemoveHooks();
+    (void)RemoveHooks();  // a hook it must keep stays armed; HooksInstalled tells the disable
     ForgetAtcStrip();
 }
 
@@ -203,7 +203,13 @@ bool StartLink() {
             CloseAtcProgram();
             return false;
         }
-        InstallHooks();
+        // The link goes on without what could not be intercepted (each is logged as it failed):
+        // hot keys and the data feed need no interception.
+        if (!InstallHooks()) {
+            static bool told = false;
+            if (!told) LogLine("the link runs without the interceptions that failed; the ATC text may stay unseen");
+            told = true;
+        }
         CreateFs98MainWindow();
         CreateHintsWindow();
         uint32_t result = 0;
@@ -247,7 +253,7 @@ bool StopLink() {
             ClearServerHotkeys();
             LinkActive = 0;
             MonitorLinkStopped();
-            RemoveHooks();
+            (void)RemoveHooks();  // as in UndoRefusedStart
             {
                 IpcSession session;
                 IpcClose();

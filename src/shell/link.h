@@ -21,8 +21,8 @@ void ForgetFirstFlightLoop();
 void ResetLinkState();
 
 // Link start and stop, and the first flight loop.
-bool StartLink();
-bool StopLink();
+[[nodiscard]] bool StartLink();
+[[nodiscard]] bool StopLink();
 float FirstFlightLoop(float sinceLastCall, float sinceLastFlightLoop, int counter, void* refcon);
 // Registers the first flight loop to run 8 s from now, unless it is already waiting.
 void ScheduleFirstFlightLoop();

@@ -6,6 +6,7 @@
 #include "XPLMDataAccess.h"
 #include "base/checks.h"
 #include "base/guard.h"
+#include "base/locks.h"
 #include "base/log.h"
 #include "base/plugin_state.h"
 #include "simlink/aircraft_position.h"
@@ -46,12 +47,12 @@ void SampleXp12Weather(const DatarefHandles& d, WeatherSample& s) {
 template <size_t N>
 void Queue(uint32_t offset, const std::array<uint8_t, N>& block) {
     uint32_t result;
-    IpcQueueWrite(offset, (uint32_t)N, block.data(), &result);
+    (void)IpcQueueWrite(offset, (uint32_t)N, block.data(), &result);  // skipped, as said above
 }
 
 void QueueWord(uint32_t offset, uint32_t value) {
     uint32_t result;
-    IpcQueueWrite(offset, 4, &value, &result);
+    (void)IpcQueueWrite(offset, 4, &value, &result);  // skipped, as said above
 }
 
 }  // namespace
@@ -99,6 +100,7 @@ void SampleSimulator() {
 }
 
 void ResetDataFeed() {
+    if (!DURAR_CHECK(BackgroundWorkRunning(), ==, 0)) return;  // its state is in use
     SampledCom1 = 0;
     SampledCom1Khz = 0;
     SampledOnGround = 0;
@@ -133,8 +135,15 @@ void UpdateSimulatorData() {
     uint32_t result;
     // An ATC program that opened since the last feed left its library version where its next
     // open looks for the marker: put the marker back, so a reconnecting program gets in.
-    IpcQueueIdentityMarker(&result);
-    IpcProcess(&result);
+    // Without room for it the record still goes; the marker rides along with the next feed.
+    (void)IpcQueueIdentityMarker(&result);
+    // A failed exchange is logged where it failed, and the next feed (a second later, or the
+    // next tick) sends the whole record again. Any other refusal says the link is not what the
+    // feed took it for: said once, as it would repeat every second.
+    if (!IpcProcess(&result) && result != IpcSendFailed && result != IpcTimedOut) {
+        static std::atomic<bool> logged{false};
+        if (!logged.exchange(true)) LogLine("the simulator's data was not sent to the IPC server (code %u)", result);
+    }
 }
 
 float SampleFlightLoop(float, float, int, void*) {

@@ -1,8 +1,10 @@
 #include "simlink/ipc_client.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
+#include "base/checks.h"
 #include "base/locks.h"
 #include "base/log.h"
 #include "simlink/fs98_window.h"
@@ -13,6 +15,8 @@ IpcLinkState IpcLink;
 namespace {
 
 SRWLOCK g_sessionLock = SRWLOCK_INIT;
+// The thread holding the session, 0 when none does.
+std::atomic<DWORD> g_sessionOwner{0};
 
 constexpr int kSendTries = 9;
 constexpr UINT kSendTimeoutMs = 2000;
@@ -28,6 +32,29 @@ void Put32(uint8_t* at, uint32_t value) { memcpy(at, &value, 4); }
 
 size_t Used() { return (size_t)(IpcLink.next - IpcLink.view); }
 
+// The batch being built is dropped.
+void StartBatch() {
+    IpcLink.next = IpcLink.view;
+    IpcLink.pendingReadCount = 0;
+}
+
+bool SessionHeldHere(uint32_t* result) {
+    if (DURAR_CHECK(g_sessionOwner.load(), ==, GetCurrentThreadId())) return true;
+    return Fail(result, IpcNotHeld);
+}
+
+// Queue calls and the exchange: the session held here, the link open and the batch's end inside
+// the request area (an end outside it would have the next record written past the area).
+bool BatchReady(uint32_t* result) {
+    if (!SessionHeldHere(result)) return false;
+    if (!IpcLink.view) return Fail(result, IpcNotOpen);
+    if (!DURAR_CHECK(IpcLink.next, >=, IpcLink.view) || !DURAR_CHECK(Used(), <=, kIpcRequestArea)) {
+        StartBatch();  // the batch is lost either way; the link goes on
+        return Fail(result, IpcDoesNotFit);
+    }
+    return true;
+}
+
 HWND FindServerWindow() {
     HWND server = FindWindowExA(nullptr, nullptr, "UIPCMAIN", nullptr);
     // Our own hidden "FS98MAIN" window serves nothing: taking it would open a link that only
@@ -40,11 +67,18 @@ HWND FindServerWindow() {
 }  // namespace
 
 // Messages other threads send to our windows are served while the simulator's thread waits.
-IpcSession::IpcSession() { AcquireServingMessages(&g_sessionLock); }
+IpcSession::IpcSession() {
+    AcquireServingMessages(&g_sessionLock);
+    g_sessionOwner = GetCurrentThreadId();
+}
 
-IpcSession::~IpcSession() { ReleaseSRWLockExclusive(&g_sessionLock); }
+IpcSession::~IpcSession() {
+    g_sessionOwner = 0;
+    ReleaseSRWLockExclusive(&g_sessionLock);
+}
 
 bool IpcOpen(uint32_t* result) {
+    if (!SessionHeldHere(result)) return false;
     if (IpcLink.view) return Fail(result, IpcAlreadyOpen);
     IpcLink.serverVersion = 0;
     IpcLink.simulatorCode = 0;
@@ -76,7 +110,7 @@ bool IpcOpen(uint32_t* result) {
         IpcClose();
         return Fail(result, IpcNoView);
     }
-    IpcLink.next = IpcLink.view;
+    StartBatch();
 
     for (int pass = 0; pass < kHandshakePasses; ++pass) {
         if (IpcLink.serverVersion != 0 && IpcLink.simulatorCode != 0) break;
@@ -116,6 +150,7 @@ void IpcClose() {
         IpcLink.view = nullptr;
     }
     IpcLink.next = nullptr;
+    IpcLink.pendingReadCount = 0;
     if (IpcLink.mapping) {
         CloseHandle(IpcLink.mapping);
         IpcLink.mapping = nullptr;
@@ -123,23 +158,24 @@ void IpcClose() {
 }
 
 bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t* result) {
-    if (!IpcLink.view) return Fail(result, IpcNotOpen);
+    if (!BatchReady(result)) return false;
     if ((uint64_t)Used() + size + 20 > kIpcRequestArea) return Fail(result, IpcDoesNotFit);
+    // A read past the list would have its data land nowhere, or in another read's buffer.
+    if (!DURAR_CHECK(IpcLink.pendingReadCount, <, kIpcMaxReads)) return Fail(result, IpcDoesNotFit);
     uint8_t* record = IpcLink.next;
     Put32(record, 1);
     Put32(record + 4, offset);
     Put32(record + 8, size);
     Put32(record + 12, (uint32_t)(uintptr_t)destination);
     memset(record + 16, 0, size);
-    IpcLink.pendingRead = destination;
-    IpcLink.pendingReadSize = size;
+    IpcLink.pendingReads[IpcLink.pendingReadCount++] = IpcReadTarget{destination, size};
     IpcLink.next = record + 16 + size;
     *result = IpcOk;
     return true;
 }
 
 bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t* result) {
-    if (!IpcLink.view) return Fail(result, IpcNotOpen);
+    if (!BatchReady(result)) return false;
     if ((uint64_t)Used() + size + 16 > kIpcRequestArea) return Fail(result, IpcDoesNotFit);
     uint8_t* record = IpcLink.next;
     Put32(record, 2);
@@ -152,10 +188,14 @@ bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t*
 }
 
 bool IpcProcess(uint32_t* result) {
-    if (!IpcLink.view) return Fail(result, IpcNotOpen);
+    if (!BatchReady(result)) return false;
     if (IpcLink.next == IpcLink.view) return Fail(result, IpcNothingQueued);
     Put32(IpcLink.next, 0);
-    IpcLink.next = IpcLink.view;
+    // The reads this exchange answers; the batch is over whatever the exchange gives.
+    IpcReadTarget reads[kIpcMaxReads];
+    const uint32_t readCount = IpcLink.pendingReadCount;
+    memcpy(reads, IpcLink.pendingReads, sizeof reads);
+    StartBatch();
 
     bool sent = false;
     for (int attempt = 0; attempt < kSendTries && !sent; ++attempt) {
@@ -176,8 +216,7 @@ bool IpcProcess(uint32_t* result) {
 
     // The server's reply lies in the same area; the walk keeps within the request area,
     // whatever sizes a misbehaving server left in it.
-    WalkIpcReply(IpcLink.view, kIpcRequestArea, IpcLink.pendingRead, IpcLink.pendingReadSize);
-    IpcLink.next = IpcLink.view;
+    WalkIpcReply(IpcLink.view, kIpcRequestArea, reads, readCount);
     *result = IpcOk;
     return true;
 }
@@ -185,6 +224,7 @@ bool IpcProcess(uint32_t* result) {
 bool IpcServerGone() { return IpcLink.view && !IsWindow(IpcLink.serverWindow); }
 
 bool IpcReattach(uint32_t* result) {
+    if (!SessionHeldHere(result)) return false;
     if (!IpcLink.view) return Fail(result, IpcNotOpen);
     if (IsWindow(IpcLink.serverWindow)) {
         *result = IpcOk;
@@ -193,7 +233,7 @@ bool IpcReattach(uint32_t* result) {
     HWND server = FindServerWindow();
     if (!server) return Fail(result, IpcNoServerWindow);
     IpcLink.serverWindow = server;
-    IpcLink.next = IpcLink.view;
+    StartBatch();
     // What the open learnt of the server, learnt again from the new window.
     uint32_t version = 0;
     uint16_t code = 0;
@@ -209,13 +249,18 @@ bool IpcQueueIdentityMarker(uint32_t* result) {
     return IpcQueueWrite(IpcOffset::ClientVersion, 2, &kIdentityMarker, result);
 }
 
+// The session is not re-entrant: a thread that holds it would wait for itself.
+static bool SessionFree() { return DURAR_CHECK(g_sessionOwner.load(), !=, GetCurrentThreadId()); }
+
 bool IpcRead(uint32_t offset, uint32_t size, void* destination) {
+    if (!SessionFree()) return false;
     IpcSession session;
     uint32_t result;
     return IpcQueueRead(offset, size, destination, &result) && IpcProcess(&result);
 }
 
 bool IpcWrite(uint32_t offset, uint32_t size, const void* source) {
+    if (!SessionFree()) return false;
     IpcSession session;
     uint32_t result;
     return IpcQueueWrite(offset, size, source, &result) && IpcProcess(&result);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "simlink/ipc_offsets.h"
+#include "simlink/ipc_reply.h"
 
 enum IpcResult : uint32_t {
     IpcOk = 0,
@@ -19,10 +20,15 @@ enum IpcResult : uint32_t {
     IpcTimedOut = 11,
     IpcSendFailed = 12,
     IpcDoesNotFit = 15,
+    // Ours, not the protocol's: the calling thread does not hold the IpcSession the call needs
+    // (or holds it where it would take it again).
+    IpcNotHeld = 16,
 };
 
 constexpr uint32_t kIpcAreaSize = 0x8000;
 constexpr uint32_t kIpcRequestArea = 0x7F00;
+// Reads one batch may carry; another is refused with IpcDoesNotFit (and a logged check).
+constexpr uint32_t kIpcMaxReads = 8;
 
 struct IpcLinkState {
     HWND serverWindow = nullptr;
@@ -31,8 +37,10 @@ struct IpcLinkState {
     HANDLE mapping = nullptr;
     uint8_t* view = nullptr;
     uint8_t* next = nullptr;
-    void* pendingRead = nullptr;
-    uint32_t pendingReadSize = 0;  // what the caller's buffer holds; a reply never writes more
+    // The batch's reads in their order, each with what its caller's buffer holds: a reply
+    // never writes more.
+    IpcReadTarget pendingReads[kIpcMaxReads] = {};
+    uint32_t pendingReadCount = 0;
     int32_t openCounter = 0;
     uint32_t serverVersion = 0;
     uint32_t simulatorCode = 0;
@@ -41,19 +49,20 @@ struct IpcLinkState {
 extern IpcLinkState IpcLink;
 
 // The protocol's primitives. They are not re-entrant: hold an IpcSession around each batch
-// (queue calls and their IpcProcess) and around open and close.
-bool IpcOpen(uint32_t* result);
+// (queue calls and their IpcProcess) and around open and close. Open, the queue calls, process
+// and reattach refuse with IpcNotHeld (and a logged check) when this thread does not hold it.
+[[nodiscard]] bool IpcOpen(uint32_t* result);
 void IpcClose();
-bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t* result);
-bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t* result);
-bool IpcProcess(uint32_t* result);
+[[nodiscard]] bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t* result);
+[[nodiscard]] bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t* result);
+[[nodiscard]] bool IpcProcess(uint32_t* result);
 
 // The link is open but its server window is gone (the server plug-in was disabled, say).
 bool IpcServerGone();
 // Takes the server's window found now in place of a gone one, keeping the open area, and reads
 // the server version and simulator code again. Code 2 when there is no server window yet, 9
 // when the link is not open; true at once when the window still lives.
-bool IpcReattach(uint32_t* result);
+[[nodiscard]] bool IpcReattach(uint32_t* result);
 
 // Exclusive use of the link by one thread. On the simulator's thread the wait keeps serving
 // messages sent to its windows: a worker thread holding the link may be waiting for exactly
@@ -67,8 +76,9 @@ public:
 };
 
 // Queues the marker's write into the batch being built (no exchange of its own).
-bool IpcQueueIdentityMarker(uint32_t* result);
+[[nodiscard]] bool IpcQueueIdentityMarker(uint32_t* result);
 
-// One request in a batch of its own, under the session lock; true when it was served.
-bool IpcRead(uint32_t offset, uint32_t size, void* destination);
-bool IpcWrite(uint32_t offset, uint32_t size, const void* source);
+// One request in a batch of its own, under the session lock; true when it was served. False
+// (and a logged check) when this thread holds the session already: taking it again would hang.
+[[nodiscard]] bool IpcRead(uint32_t offset, uint32_t size, void* destination);
+[[nodiscard]] bool IpcWrite(uint32_t offset, uint32_t size, const void* source);

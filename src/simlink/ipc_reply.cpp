@@ -10,8 +10,9 @@ uint32_t Get32(const uint8_t* at) {
 }
 }  // namespace
 
-int WalkIpcReply(uint8_t* area, size_t areaSize, void* destination, uint32_t destinationSize) {
+int WalkIpcReply(uint8_t* area, size_t areaSize, const IpcReadTarget* targets, size_t targetCount) {
     int copied = 0;
+    size_t reads = 0;
     size_t at = 0;
     while (areaSize - at >= 4) {
         uint8_t* record = area + at;
@@ -23,8 +24,10 @@ int WalkIpcReply(uint8_t* area, size_t areaSize, void* destination, uint32_t des
             const uint32_t size = Get32(record + 8);
             const uint32_t tag = Get32(record + 12);
             if (size > left - 16) break;
-            if (size && tag && destination) {
-                memcpy(destination, record + 16, size < destinationSize ? size : destinationSize);
+            const IpcReadTarget* target = reads < targetCount ? &targets[reads] : nullptr;
+            ++reads;
+            if (size && tag && target && target->destination) {
+                memcpy(target->destination, record + 16, size < target->size ? size : target->size);
                 ++copied;
             }
             at += 16 + (size_t)size;

@@ -68,7 +68,7 @@ void StartRadioRefresh() {
     if (timeGetTime() - g_panelRefreshEnded.load() < kPanelRefreshRestMs) return;
     LastCom1Frequency = 0;
     // Queued once while pending; when it cannot be queued, the next frame tries again.
-    DeferredWork.Queue(PanelRadioRefresh);
+    (void)DeferredWork.Queue(PanelRadioRefresh);
 }
 
 // The entries of the list, each without its "*"; text after the last "*" is not drawn.

@@ -74,4 +74,20 @@ TEST_F(StateReset, ResetAtcKeysLeavesNoKeyRouteOrEmergencyKey) {
     EXPECT_EQ(EmergencyMode.load(), 0);
 }
 
+TEST_F(StateReset, AListCountingMoreEntriesThanItsTextHoldsIsPublishedAsItsTextGoes) {
+    // The panel's height comes from the count: a count past the entries would draw rows of
+    // nothing below the list.
+    OptionList list;
+    snprintf(list.text, sizeof list.text, "Request taxi\tS A*Contact tower\t B*");
+    list.count = 5;
+    PublishOptionList(list);
+    EXPECT_EQ(CurrentOptionList().count, 2);
+    list.count = -1;
+    PublishOptionList(list);
+    EXPECT_EQ(CurrentOptionList().count, 2);
+    list.count = 1;  // fewer is a list cut short on purpose: kept
+    PublishOptionList(list);
+    EXPECT_EQ(CurrentOptionList().count, 1);
+}
+
 }  // namespace

@@ -22,6 +22,11 @@ struct FakeServer {
 };
 FakeServer* g_server = nullptr;
 
+bool OpenUnderSession(uint32_t* code) {
+    IpcSession session;
+    return IpcOpen(code);
+}
+
 uint32_t Get32(const uint8_t* p) {
     uint32_t v;
     memcpy(&v, p, 4);
@@ -87,6 +92,7 @@ protected:
     }
     void Open() {
         uint32_t code = 99;
+        IpcSession session;
         ASSERT_TRUE(IpcOpen(&code));
         ASSERT_EQ(code, IpcOk);
     }
@@ -100,7 +106,10 @@ TEST_F(IpcClient, OpenHandshakesAndRefusesASecondOpen) {
     EXPECT_EQ(server.table[0x330A] | server.table[0x330B] << 8, 2002);
     EXPECT_EQ(server.messages, 3);  // the values were there on the first pass
     uint32_t code = 0;
-    EXPECT_FALSE(IpcOpen(&code));
+    {
+        IpcSession session;
+        EXPECT_FALSE(IpcOpen(&code));
+    }
     EXPECT_EQ(code, IpcAlreadyOpen);
     uint16_t value = 0;
     EXPECT_TRUE(IpcRead(0x3308, 2, &value));
@@ -117,7 +126,7 @@ TEST_F(IpcClient, NoServerWindowFailsWithCodeTwo) {
     DestroyWindow(server.window);
     server.window = nullptr;
     uint32_t code = 0;
-    EXPECT_FALSE(IpcOpen(&code));
+    EXPECT_FALSE(OpenUnderSession(&code));
     EXPECT_EQ(code, IpcNoServerWindow);
     EXPECT_EQ(IpcLink.view, nullptr);
 }
@@ -129,7 +138,7 @@ TEST_F(IpcClient, OurOwnFs98mainWindowIsNoServer) {
     HWND own = MakeWindow("FS98MAIN");
     Fs98MainWindow = own;
     uint32_t code = 0;
-    EXPECT_FALSE(IpcOpen(&code));
+    EXPECT_FALSE(OpenUnderSession(&code));
     EXPECT_EQ(code, IpcNoServerWindow);
     EXPECT_EQ(IpcLink.view, nullptr);
     Fs98MainWindow = nullptr;
@@ -186,6 +195,71 @@ TEST_F(IpcClient, TheRequestAreaLimitIsExact) {
     EXPECT_EQ(code, IpcNothingQueued);
     EXPECT_TRUE(IpcQueueWrite(0, 0x7F00 - 16, big, &code));
     EXPECT_FALSE(IpcQueueWrite(0, 0, big, &code));
+}
+
+TEST_F(IpcClient, ABatchCarriesSeveralReadsEachIntoItsOwnBuffer) {
+    Open();
+    server.table[0x5000] = 0x5A;
+    uint32_t version = 0, code = 0;
+    uint16_t simulator = 0;
+    uint8_t tail[3] = {0xEE, 0xEE, 0xEE};
+    const uint8_t written = 0x77;
+    {
+        IpcSession session;
+        ASSERT_TRUE(IpcQueueRead(0x3304, 4, &version, &code));
+        ASSERT_TRUE(IpcQueueWrite(0x5001, 1, &written, &code));
+        ASSERT_TRUE(IpcQueueRead(0x3308, 2, &simulator, &code));
+        ASSERT_TRUE(IpcQueueRead(0x5000, 2, tail, &code));
+        ASSERT_TRUE(IpcProcess(&code));
+    }
+    EXPECT_EQ(version, 0x11u);
+    EXPECT_EQ(simulator, 8);
+    EXPECT_EQ(tail[0], 0x5A);
+    EXPECT_EQ(tail[1], 0x77);  // the write before it in the batch was served first
+    EXPECT_EQ(tail[2], 0xEE);  // its own size, not another read's
+
+    // One read more than a batch carries is refused and leaves the batch as it was.
+    uint32_t values[kIpcMaxReads + 1] = {};
+    {
+        IpcSession session;
+        for (uint32_t n = 0; n < kIpcMaxReads; ++n) ASSERT_TRUE(IpcQueueRead(0x3304, 4, &values[n], &code));
+        EXPECT_FALSE(IpcQueueRead(0x3304, 4, &values[kIpcMaxReads], &code));
+        EXPECT_EQ(code, IpcDoesNotFit);
+        ASSERT_TRUE(IpcProcess(&code));
+    }
+    for (uint32_t n = 0; n < kIpcMaxReads; ++n) EXPECT_EQ(values[n], 0x11u) << n;
+    EXPECT_EQ(values[kIpcMaxReads], 0u);
+}
+
+TEST_F(IpcClient, CallsWithoutTheSessionAreRefusedAndNothingIsSent) {
+    Open();
+    const int messages = server.messages;
+    uint32_t value = 0, code = 0;
+    EXPECT_FALSE(IpcQueueRead(0x3304, 4, &value, &code));
+    EXPECT_EQ(code, IpcNotHeld);
+    EXPECT_FALSE(IpcProcess(&code));
+    EXPECT_EQ(code, IpcNotHeld);
+    {
+        IpcSession session;
+        ASSERT_TRUE(IpcQueueRead(0x3304, 4, &value, &code));
+        // Another thread meanwhile: its queue call would land in this thread's batch.
+        std::thread other([&] {
+            uint32_t otherCode = 0;
+            const uint32_t one = 1;
+            EXPECT_FALSE(IpcQueueWrite(0x5000, 4, &one, &otherCode));
+            EXPECT_EQ(otherCode, IpcNotHeld);
+        });
+        other.join();
+        // A one-request call under a session already held would wait for itself.
+        EXPECT_FALSE(IpcRead(0x3308, 2, &value));
+        EXPECT_FALSE(IpcWrite(0x5000, 4, &value));
+        EXPECT_EQ(server.messages, messages);
+        ASSERT_TRUE(IpcProcess(&code));
+    }
+    EXPECT_EQ(value, 0x11u);
+    EXPECT_EQ(server.table[0x5000], 0);
+    EXPECT_EQ(server.messages, messages + 1);
+    EXPECT_TRUE(IpcRead(0x3308, 2, &value));  // free again
 }
 
 TEST_F(IpcClient, NothingQueuedSendsNothing) {
@@ -301,7 +375,7 @@ TEST_F(IpcClient, ATakenAreaNameFailsAndLeavesNothingBehind) {
     snprintf(name, sizeof name, "FsasmLib:IPC:%lX:%X", GetCurrentProcessId(), (unsigned)IpcLink.openCounter + 1);
     HANDLE squatter = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 0x8000, name);
     uint32_t code = 0;
-    EXPECT_FALSE(IpcOpen(&code));
+    EXPECT_FALSE(OpenUnderSession(&code));
     EXPECT_EQ(code, IpcNoMapping);
     EXPECT_EQ(GlobalFindAtomA(name), 0);
     EXPECT_EQ(IpcLink.mapping, nullptr);
@@ -386,7 +460,7 @@ TEST_F(IpcClient, ASilentServerCostsNineTimedOutTries) {
         uint32_t value = 0;
         IpcSession session;
         uint32_t c = 0;
-        if (IpcQueueRead(0x3304, 4, &value, &c)) IpcProcess(&c);
+        if (IpcQueueRead(0x3304, 4, &value, &c)) (void)IpcProcess(&c);  // its code is in c
         code = c;
         elapsed = GetTickCount() - start;
         done = 1;

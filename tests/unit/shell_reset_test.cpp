@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "base/locks.h"
 #include "base/plugin_state.h"
 #include "common/sim_control.h"
 #include "config/options.h"
 #include "shell/link.h"
 #include "shell/message_window.h"
+#include "log_capture.h"
 #include "widget_test_support.h"
 
 namespace {
@@ -65,6 +67,32 @@ TEST(ShellReset, AMessageWindowOfAPastWorldIsNotDestroyedInTheNext) {
     EXPECT_FALSE(MessageWindowIsOpen());
     EXPECT_EQ(widgets::Count(), 0);
     EXPECT_EQ(SIM_Misuses(), 0) << SIM_FirstMisuse();
+}
+
+class ShellResetLog : public LogCapture {};
+
+TEST_F(ShellResetLog, AResetWhileBackgroundWorkRunsLeavesTheStateAsItIsAndSaysSo) {
+    const bool created = !PluginLocksAlive();
+    if (created) CreatePluginLocks();
+    ResetLinkState();
+    LinkActive = 1;
+    Is64BitProcess = 1;
+    {
+        BackgroundWork work;  // a tick or a refresh in the middle of its run, reading the state
+        ASSERT_TRUE(work.Admitted());
+        ResetLinkState();
+        EXPECT_EQ(LinkActive.load(), 1);
+        EXPECT_EQ(Is64BitProcess, 1);
+    }
+    bool said = false;
+    for (const std::string& line : g_logged) said = said || line.find("check failed at plugin_state.cpp") != std::string::npos;
+    EXPECT_TRUE(said);
+    ResetLinkState();  // once the work is over
+    EXPECT_EQ(LinkActive.load(), 0);
+    EXPECT_EQ(Is64BitProcess, 0);
+    if (created) {
+        EXPECT_TRUE(DeletePluginLocks(1000));
+    }
 }
 
 }  // namespace
