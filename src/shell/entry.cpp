@@ -115,7 +115,7 @@ void XPluginStop(void) {
 
 int XPluginEnable(void) {
     return Guarded("XPluginEnable", 1, [] {
-        // A refused start has logged why; the menu is left as the disable left it.
+        // A refused start has logged why; the menu is left as the disable left it (offering Enable).
         if (FirstFlightLoopHasRun()) (void)StartLink();
         else ScheduleFirstFlightLoop();
         return 1;
@@ -125,6 +125,9 @@ int XPluginEnable(void) {
 void XPluginDisable(void) {
     GuardedVoid("XPluginDisable", [] {
         (void)StopLink();  // always true: what fails inside is caught and logged there
+        // The menu outlives the disable: it must offer the start again when the plug-in comes
+        // back, whether the link was up or a start was refused.
+        MenuAfterLinkStopped();
         // The timer and the flight loops outlive a link that never came up; nothing of ours
         // may run once the simulator has disabled (and may next unload) the plug-in.
         DeleteMonitorTimer();
