@@ -35,6 +35,30 @@ bool FirstMention(LoggedNames& logged, const char* name) {
     return true;
 }
 
+// The handle of a dataref that exists, with its types and writability.
+DatarefHandle HandleOf(XPLMDataRef ref) {
+    DatarefHandle d;
+    d.ref = ref;
+    d.types = XPLMGetDataRefTypes(ref);
+    d.writable = XPLMCanWriteDataRef(ref) != 0;
+    return d;
+}
+
+// A dataref looked up (the caller checked the thread, so the log names the caller); when it is
+// missing or has none of the wanted types, it is named once in the log, however often it is
+// looked up.
+DatarefHandle FindNamedOnce(const char* name, int wanted, const char* lacking) {
+    XPLMDataRef ref = XPLMFindDataRef(name);
+    if (!ref) {
+        if (FirstMention(g_missing, name)) LogLine("dataref %s not found; it reads as 0", name);
+        return DatarefHandle();
+    }
+    const DatarefHandle d = HandleOf(ref);
+    if (!(d.types & wanted) && FirstMention(g_noSingleValue, name))
+        LogLine("dataref %s %s (types %d); it reads as 0", name, lacking, d.types);
+    return d;
+}
+
 }  // namespace
 
 void ResetDatarefs() {
@@ -45,19 +69,8 @@ void ResetDatarefs() {
 }
 
 DatarefHandle FindDataref(const char* name) {
-    DatarefHandle d;
-    if (!name || !CHECK_SIMULATOR_THREAD()) return d;
-    d.ref = XPLMFindDataRef(name);
-    if (!d.ref) {
-        if (FirstMention(g_missing, name)) LogLine("dataref %s not found; it reads as 0", name);
-        return d;
-    }
-    d.types = XPLMGetDataRefTypes(d.ref);
-    d.writable = XPLMCanWriteDataRef(d.ref) != 0;
-    // Each one named once, however often it is looked up.
-    if (!(d.types & (xplmType_Int | xplmType_Float | xplmType_Double)) && FirstMention(g_noSingleValue, name))
-        LogLine("dataref %s has no single value (types %d); it reads as 0", name, d.types);
-    return d;
+    if (!name || !CHECK_SIMULATOR_THREAD()) return DatarefHandle();
+    return FindNamedOnce(name, xplmType_Int | xplmType_Float | xplmType_Double, "has no single value");
 }
 
 double ReadDataref(const DatarefHandle& d) {
@@ -97,18 +110,8 @@ namespace {
 
 // An array dataref: only an int or float array is read item by item.
 DatarefHandle FindArrayDataref(const char* name) {
-    DatarefHandle d;
-    if (!CHECK_SIMULATOR_THREAD()) return d;
-    d.ref = XPLMFindDataRef(name);
-    if (!d.ref) {
-        if (FirstMention(g_missing, name)) LogLine("dataref %s not found; it reads as 0", name);
-        return d;
-    }
-    d.types = XPLMGetDataRefTypes(d.ref);
-    d.writable = XPLMCanWriteDataRef(d.ref) != 0;
-    if (!(d.types & (xplmType_IntArray | xplmType_FloatArray)) && FirstMention(g_noSingleValue, name))
-        LogLine("dataref %s is no array (types %d); it reads as 0", name, d.types);
-    return d;
+    if (!CHECK_SIMULATOR_THREAD()) return DatarefHandle();
+    return FindNamedOnce(name, xplmType_IntArray | xplmType_FloatArray, "is no array");
 }
 
 // X-Plane 12's weather: for each field of the record the dataref whose description in 12's list
@@ -135,13 +138,9 @@ void FindXp12WeatherDatarefs(DatarefHandles& d) {
 
 // A dataref the plug-in uses when the simulator has it and does without otherwise: no log line.
 DatarefHandle FindOptionalDataref(const char* name) {
-    DatarefHandle d;
-    if (!CHECK_SIMULATOR_THREAD()) return d;
-    d.ref = XPLMFindDataRef(name);
-    if (!d.ref) return d;
-    d.types = XPLMGetDataRefTypes(d.ref);
-    d.writable = XPLMCanWriteDataRef(d.ref) != 0;
-    return d;
+    if (!CHECK_SIMULATOR_THREAD()) return DatarefHandle();
+    XPLMDataRef ref = XPLMFindDataRef(name);
+    return ref ? HandleOf(ref) : DatarefHandle();
 }
 
 }  // namespace
