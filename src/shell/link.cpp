@@ -170,6 +170,9 @@ float FirstFlightLoop(float, float, int, void*) {
         SampleSimulator();
         XPLMRegisterFlightLoopCallback(SampleFlightLoop, 1.0f, nullptr);
         LoadOptions();
+        // A link the pilot started before this loop ran without the options: with "Disable
+        // native ATC" on, it is silenced now, as a start would have done.
+        if (LinkActive.load() == 1 && PluginOptions.DisableNativeAtc) SwitchOffNativeAtc();
         if (PluginOptions.AutoStart) {
             if (SiblingAutostartEnabled()) {
                 std::string path = SimulatorPath("\\Resources\\Plugins\\DURarURavud\\DURarURavud.cfg");
