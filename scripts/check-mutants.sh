@@ -14,6 +14,9 @@ mutants=(
   "src/bridge/monitor.cpp|        NotConnectedNoticeShown = 0;|0,/^        NotConnectedNoticeShown = 0;/s##        /* notice flag kept */#|^scenario_atc_not_connected_notice\$"
   "src/shell/link.cpp|            MonitorLinkStopped();|s#^            MonitorLinkStopped();#            /* attach kept */#|^scenario_link_restart_keys\$"
   "src/ui/key_watcher.cpp|    IpcSession session;|s#^    IpcSession session;#    /* no session */#|^scenario_key_press_stress\$"
+  "src/simlink/datarefs.cpp|    return simulatorVersion >= 12000 ? WeatherSource::Xp12 : WeatherSource::Legacy;|s#>= 12000#> 12000#|^unit_simlink_tests\$"
+  "src/simlink/data_feed.cpp|    return std::isfinite(qnh) && qnh > 0.0 ? qnh : ReadDataref(d.barometer);|s#qnh > 0.0 ? qnh#qnh < 0.0 ? qnh#|^unit_simlink_tests\$"
+  "src/shell/link.cpp|        RestoreNativeAtc();|s#RestoreNativeAtc();#/* switches kept */#|^scenario_native_atc_xp12\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do

@@ -28,6 +28,7 @@
 #include "simlink/fs98_window.h"
 #include "simlink/ipc_client.h"
 #include "simlink/ipc_server.h"
+#include "simlink/native_atc.h"
 #include "ui/hints_window.h"
 #include "ui/key_watcher.h"
 #include "ui/plugin_menu.h"
@@ -105,16 +106,19 @@ void PrepareServer() {
     ClearServerHotkeys();
 }
 
-// "Disable native ATC" needs the simulator's private kill_atc dataref, which no published list
-// promises: where it is missing or cannot be written, the log says so at the link's start.
+// "Disable native ATC": the simulator's private kill_atc, which no published list promises, and
+// X-Plane 12's published switches for its own ATC (ATIS, auto-tune, the COM receivers), each where
+// it exists. Where neither can be written, the log says so at the link's start.
 void SwitchOffNativeAtc() {
     const DatarefHandle& killAtc = Datarefs.killAtc;
-    if (!killAtc)
+    const int held = QuietNativeAtc();
+    if (killAtc.writable) WriteDataref(killAtc, 1.0);
+    else if (held > 0)
+        LogLine("DisableNativeAtc: no writable kill_atc; %d of the simulator's published ATC switches are held", held);
+    else if (!killAtc)
         LogLine("DisableNativeAtc: sim/private/controls/perf/kill_atc is missing; the simulator's own ATC stays on");
-    else if (!killAtc.writable)
-        LogLine("DisableNativeAtc: sim/private/controls/perf/kill_atc is read-only; the simulator's own ATC stays on");
     else
-        WriteDataref(killAtc, 1.0);
+        LogLine("DisableNativeAtc: sim/private/controls/perf/kill_atc is read-only; the simulator's own ATC stays on");
 }
 
 void SaveWindowOptions() {
@@ -166,6 +170,9 @@ float FirstFlightLoop(float, float, int, void*) {
         SampleSimulator();
         XPLMRegisterFlightLoopCallback(SampleFlightLoop, 1.0f, nullptr);
         LoadOptions();
+        // A link the pilot started before this loop ran without the options: with "Disable
+        // native ATC" on, it is silenced now, as a start would have done.
+        if (LinkActive.load() == 1 && PluginOptions.DisableNativeAtc) SwitchOffNativeAtc();
         if (PluginOptions.AutoStart) {
             if (SiblingAutostartEnabled()) {
                 std::string path = SimulatorPath("\\Resources\\Plugins\\DURarURavud\\DURarURavud.cfg");
@@ -276,6 +283,8 @@ bool StopLink() {
             SetEmergencyMode(false);
             WriteDataref(Datarefs.killAtc, 0.0);
         }
+        // Whatever ended the link (the pilot, a disable, the quit), 12's switches go back as found.
+        RestoreNativeAtc();
         if (AtcProgramConnected()) {
             HWND form = FindAtcMainForm(6);
             if (form) PostMessageA(form, WM_CLOSE, 0, 0);

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <cmath>
+
 #include "XPLMDataAccess.h"
 #include "base/checks.h"
 #include "base/guard.h"
@@ -25,12 +27,20 @@ WeatherSample g_sample;
 
 float Read(const DatarefHandle& dataref) { return (float)ReadDataref(dataref); }
 
+// The pressure the ATC program reads out as the altimeter setting: the aircraft's QNH where the
+// simulator has it (12.1 on) and it holds a pressure, else the sea-level pressure. At a high, cold
+// field the two differ by tens of hectopascals.
+double Xp12Pressure(const DatarefHandles& d) {
+    const double qnh = d.qnh ? ReadDataref(d.qnh) : 0.0;
+    return std::isfinite(qnh) && qnh > 0.0 ? qnh : ReadDataref(d.barometer);
+}
+
 // X-Plane 12's weather into the sample, in the units of 11's datarefs, in the record's order.
 void SampleXp12Weather(const DatarefHandles& d, WeatherSample& s) {
     s.windSpeed = KnotsFromMetresPerSecond(ReadDatarefItem(d.windSpeed, 0));
     s.windDirection = Read(d.windDirection);
     s.shearSpeed = KnotsFromMetresPerSecond(ReadDatarefItem(d.shearSpeed, 0));
-    s.barometer = InchesOfMercuryFromPascals(ReadDataref(d.barometer));
+    s.barometer = InchesOfMercuryFromPascals(Xp12Pressure(d));
     s.visibility = MetresFromStatuteMiles(ReadDataref(d.visibility));
     s.temperature = Read(d.temperature);
     s.dewPoint = (float)ReadDatarefItem(d.dewPoint, 0);

@@ -6,6 +6,7 @@
 #include "XPLMUtilities.h"
 #include "base/checks.h"
 #include "base/log.h"
+#include "simlink/native_atc.h"
 
 DatarefHandles Datarefs;
 
@@ -62,6 +63,7 @@ DatarefHandle FindNamedOnce(const char* name, int wanted, const char* lacking) {
 }  // namespace
 
 void ResetDatarefs() {
+    ForgetNativeAtc();  // its handles go now; what it took was given back at the link's stop
     Datarefs = DatarefHandles();
     memset(&g_missing, 0, sizeof g_missing);
     memset(&g_noSingleValue, 0, sizeof g_noSingleValue);
@@ -108,6 +110,13 @@ WeatherSource WeatherSourceOf(int simulatorVersion) {
 
 namespace {
 
+// A dataref the plug-in uses when the simulator has it and does without otherwise: no log line.
+DatarefHandle FindOptionalDataref(const char* name) {
+    if (!CHECK_SIMULATOR_THREAD()) return DatarefHandle();
+    XPLMDataRef ref = XPLMFindDataRef(name);
+    return ref ? HandleOf(ref) : DatarefHandle();
+}
+
 // An array dataref: only an int or float array is read item by item.
 DatarefHandle FindArrayDataref(const char* name) {
     if (!CHECK_SIMULATOR_THREAD()) return DatarefHandle();
@@ -123,6 +132,8 @@ void FindXp12WeatherDatarefs(DatarefHandles& d) {
     d.windSpeed = FindArrayDataref("sim/weather/region/wind_speed_msc");
     d.shearSpeed = FindArrayDataref("sim/weather/region/shear_speed_msc");
     d.barometer = FindDataref("sim/weather/region/sealevel_pressure_pas");
+    // The region's "qnh_pas" is described as a base elevation, not a pressure: never read here.
+    d.qnh = FindOptionalDataref("sim/weather/aircraft/qnh_pas");
     d.visibility = FindDataref("sim/weather/region/visibility_reported_sm");
     d.temperature = FindDataref("sim/weather/aircraft/temperature_ambient_deg_c");
     d.dewPoint = FindArrayDataref("sim/weather/region/dewpoint_deg_c");
@@ -136,13 +147,6 @@ void FindXp12WeatherDatarefs(DatarefHandles& d) {
     }
 }
 
-// A dataref the plug-in uses when the simulator has it and does without otherwise: no log line.
-DatarefHandle FindOptionalDataref(const char* name) {
-    if (!CHECK_SIMULATOR_THREAD()) return DatarefHandle();
-    XPLMDataRef ref = XPLMFindDataRef(name);
-    return ref ? HandleOf(ref) : DatarefHandle();
-}
-
 }  // namespace
 
 void FindFlightLoopDatarefs() {
@@ -154,6 +158,10 @@ void FindFlightLoopDatarefs() {
     d.weatherSource = WeatherSourceOf(xplane);
     d.onGround = FindDataref("sim/flightmodel/failures/onground_any");
     d.killAtc = FindDataref("sim/private/controls/perf/kill_atc");
+    d.atisEnabled = FindOptionalDataref("sim/atc/atis_enabled");
+    d.overrideAutotune = FindOptionalDataref("sim/operation/override/override_autotune");
+    d.com1RxOverride = FindOptionalDataref("sim/atc/com1_rx_override");
+    d.com2RxOverride = FindOptionalDataref("sim/atc/com2_rx_override");
     if (d.weatherSource == WeatherSource::Xp12) {
         FindXp12WeatherDatarefs(d);
     } else {

@@ -35,12 +35,20 @@ struct DatarefHandles {
     WeatherSource weatherSource = WeatherSource::Legacy;
     DatarefHandle onGround;  // "sim/flightmodel/failures/onground_any", > 0 on the ground
     DatarefHandle killAtc;   // "sim/private/controls/perf/kill_atc"
+    // X-Plane 12's published switches for its own ATC (see native_atc.h); each may be missing.
+    DatarefHandle atisEnabled;       // "sim/atc/atis_enabled"
+    DatarefHandle overrideAutotune;  // "sim/operation/override/override_autotune"
+    DatarefHandle com1RxOverride;    // "sim/atc/com1_rx_override"
+    DatarefHandle com2RxOverride;    // "sim/atc/com2_rx_override"
     // Legacy: the names of the first flight loop's list, in its units. X-Plane 12: the dataref of
     // the same meaning; the unit in brackets where it differs, converted by the data feed.
     DatarefHandle windDirection;     // degrees true, at the aircraft
     DatarefHandle windSpeed;         // knots [12: m/s, layer 0 of 13]
     DatarefHandle shearSpeed;        // knots [12: m/s, layer 0 of 13]
     DatarefHandle barometer;         // inHg at sea level [12: pascals]
+    // 12.1 on: the aircraft's QNH in pascals, which the record carries instead of the sea-level
+    // pressure (at a high, cold field the two differ by tens of hectopascals). Missing on 12.0.
+    DatarefHandle qnh;
     DatarefHandle visibility;        // metres [12: statute miles]
     DatarefHandle temperature;       // degrees Celsius, at the aircraft
     DatarefHandle dewPoint;          // degrees Celsius, at sea level [12: layer 0 of 13]

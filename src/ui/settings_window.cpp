@@ -13,9 +13,11 @@
 #include "base/com_scope.h"
 #include "base/deferred_work.h"
 #include "base/guard.h"
+#include "base/plugin_state.h"
 #include "bridge/atc_text.h"
 #include "config/options.h"
 #include "simlink/datarefs.h"
+#include "simlink/native_atc.h"
 
 XPWidgetID SettingsWindow = nullptr;
 int SettingsWindowOpen = 0;
@@ -97,7 +99,12 @@ void ToggleCheckBox(int box) {
     int* option = OptionOf(box);
     *option = *option ? 0 : 1;
     XPSetWidgetProperty(g_settings.checkBoxes[box], xpProperty_ButtonState, *option);
-    if (box == CheckDisableNativeAtc) WriteDataref(Datarefs.killAtc, *option ? 1.0 : 0.0);
+    if (box == CheckDisableNativeAtc) {
+        WriteDataref(Datarefs.killAtc, *option ? 1.0 : 0.0);
+        // 12's switches are held only while the link runs; turned off, they go back as found.
+        if (!*option) RestoreNativeAtc();
+        else if (LinkActive.load() == 1) (void)QuietNativeAtc();
+    }
     WriteOptionFlag(kCheckBoxKeys[box], *option);
 }
 

@@ -1,8 +1,9 @@
-# The same weather flown on X-Plane 11.55 (weather_xp11.scn) and 12.1 (weather_xp12.scn) must leave
-# the same bytes in the weather area 0xCC00-0xCF85: runs both scenarios and compares the areas they
-# show, line by line. Each scenario's whole output is checked against its .out by its own test.
+# The same weather flown on X-Plane 11.55 (weather_xp11.scn), 12.1 (weather_xp12.scn) and 12.0
+# (weather_xp120.scn) must leave the same bytes in the weather area 0xCC00-0xCF85: runs the
+# scenarios and compares each 12 area with 11's, line by line. Each scenario's whole output is
+# checked against its .out by its own test.
 #   cmake -DRUN=wine-run -DHOST=X-Plane.exe -DSCENARIOS=dir -DRUNS=dir -P same_weather.cmake
-foreach(version xp11 xp12)
+foreach(version xp11 xp12 xp120)
   set(output "${RUNS}/same_weather_${version}.out")
   file(REMOVE "${output}")
   execute_process(COMMAND "${RUN}" "${HOST}" --instance "${RUNS}/same_weather_${version}"
@@ -30,15 +31,17 @@ foreach(version xp11 xp12)
   endif()
 endforeach()
 set(differences 0)
-foreach(index RANGE 57)
-  list(GET area_xp11 ${index} eleven)
-  list(GET area_xp12 ${index} twelve)
-  if(NOT eleven STREQUAL twelve)
-    message(SEND_ERROR "11.55: ${eleven}\n12.1:  ${twelve}")
-    math(EXPR differences "${differences} + 1")
-  endif()
+foreach(version xp12 xp120)
+  foreach(index RANGE 57)
+    list(GET area_xp11 ${index} eleven)
+    list(GET area_${version} ${index} twelve)
+    if(NOT eleven STREQUAL twelve)
+      message(SEND_ERROR "11.55: ${eleven}\n${version}: ${twelve}")
+      math(EXPR differences "${differences} + 1")
+    endif()
+  endforeach()
 endforeach()
 if(differences GREATER 0)
   message(FATAL_ERROR "the weather areas differ in ${differences} lines")
 endif()
-message(STATUS "the weather areas of 11.55 and 12.1 are the same (58 lines)")
+message(STATUS "the weather areas of 11.55, 12.1 and 12.0 are the same (58 lines)")

@@ -26,12 +26,15 @@ struct Received {
     bool operator==(const Received& o) const { return to == o.to && from == o.from && message == o.message; }
 };
 std::vector<Received> g_received;
+// Set: the next testers started take this signature instead of one of their own.
+const char* g_sharedSignature = nullptr;
 }  // namespace
 
 extern "C" {
 __declspec(dllexport) int XPluginStart(char* name, char* signature, char* description) {
     snprintf(name, 256, "Tester %d", XPLMGetMyID());
-    snprintf(signature, 256, "test.tester.%d", XPLMGetMyID());
+    if (g_sharedSignature) snprintf(signature, 256, "%s", g_sharedSignature);
+    else snprintf(signature, 256, "test.tester.%d", XPLMGetMyID());
     snprintf(description, 256, "stand-in test");
     return 1;
 }
@@ -303,6 +306,24 @@ TEST_F(StandIn, ABroadcastReachesEveryEnabledPluginTheSenderToo) {
     RunAs(a, [] { XPLMSendMessageToPlugin(XPLM_NO_PLUGIN_ID, 0x8000001, nullptr); });
     RunAs(b, [a] { XPLMSendMessageToPlugin(a, 0x2, nullptr); });
     EXPECT_EQ(g_received, (std::vector<Received>{{a, a, 0x8000001}, {b, a, 0x8000001}, {a, b, 0x2}}));
+}
+
+// Signatures "should be unique for all plug-ins" is all the SDK says; nothing public tells of the
+// simulator refusing a second one. Both load and run; the search answers the first loaded.
+TEST_F(StandIn, TwoPluginsWithOneSignatureBothRunAndTheFirstLoadedIsFound) {
+    g_sharedSignature = "test.same";
+    int first = LoadTester("C:\\sim\\first\\win.xpl");
+    int second = LoadTester("C:\\sim\\second\\win.xpl");
+    g_sharedSignature = nullptr;
+    ASSERT_GT(first, 0);
+    ASSERT_GT(second, 0);
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(XPLMIsPluginEnabled(second));
+    EXPECT_EQ(XPLMFindPluginBySignature("test.same"), first);
+    RunAs(second, [first] { EXPECT_EQ(XPLMFindPluginBySignature("test.same"), first); });
+    // A disabled first one is still loaded: the search still answers it.
+    SIM_DisablePlugin(first);
+    EXPECT_EQ(XPLMFindPluginBySignature("test.same"), first);
 }
 
 // ---- menus

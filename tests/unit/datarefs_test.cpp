@@ -279,4 +279,72 @@ TEST_F(LoggedDatarefs, ASampleFromAWorkerKeepsTheLastOne) {
     EXPECT_EQ(g_logged[1], "DURarUravud: SampleAircraftPosition ran off the simulator's thread");
 }
 
+// X-Plane 12's weather as the simulator versions publish it (the stand-in's lists of 12.0 and 12.1).
+class Xp12Weather : public TypedDatarefs {
+protected:
+    void Publish(int version) {
+        char error[256] = "";
+        ASSERT_EQ(SIM_SetSimulatorVersion(version, error, sizeof error), 1) << error;
+    }
+    // Hectopascals as the record carries them (sixteenths).
+    static int RecordHectopascals() {
+        const auto block = PressureBlock(LastWeatherSample());
+        return (block[0] | block[1] << 8) / 16;
+    }
+    // A high, cold field: the sea-level pressure reads 1032 hPa where the field's QNH is 1013.
+    // The region's "qnh_pas" (a base elevation) and the pressure at the aircraft differ from both.
+    static void HighColdField() {
+        SIM_SetDataref("sim/weather/region/sealevel_pressure_pas", xplmType_Float, 103250.0);
+        SIM_SetDataref("sim/weather/aircraft/qnh_pas", xplmType_Float, 101320.76);
+        SIM_SetDataref("sim/weather/region/qnh_pas", xplmType_Float, 2380.0);
+        SIM_SetDataref("sim/weather/aircraft/barometer_current_pas", xplmType_Float, 75400.0);
+    }
+};
+
+TEST_F(Xp12Weather, TheRecordCarriesTheQnhNotTheSeaLevelPressure) {
+    Publish(12100);
+    HighColdField();
+    FindFlightLoopDatarefs();
+    SampleSimulator();
+    EXPECT_EQ(RecordHectopascals(), 1013);
+    EXPECT_NEAR(LastWeatherSample().barometer, 29.92, 0.001);
+}
+
+TEST_F(Xp12Weather, WithoutAQnhTheSeaLevelPressureIsUsed) {
+    // 12.0 publishes no aircraft QNH; a QNH that reads nothing yet is no pressure either.
+    Publish(12000);
+    EXPECT_EQ(XPLMFindDataRef("sim/weather/aircraft/qnh_pas"), nullptr);
+    SIM_SetDataref("sim/weather/region/sealevel_pressure_pas", xplmType_Float, 101320.76);
+    FindFlightLoopDatarefs();
+    SampleSimulator();
+    EXPECT_EQ(RecordHectopascals(), 1013);
+
+    ResetDatarefs();
+    Publish(12100);
+    SIM_SetDataref("sim/weather/aircraft/qnh_pas", xplmType_Float, 0.0);
+    SIM_SetDataref("sim/weather/region/sealevel_pressure_pas", xplmType_Float, 99000.0);
+    FindFlightLoopDatarefs();
+    SampleSimulator();
+    EXPECT_EQ(RecordHectopascals(), 990);
+    SIM_SetDataref("sim/weather/aircraft/qnh_pas", xplmType_Float, std::nan(""));
+    SampleSimulator();
+    EXPECT_EQ(RecordHectopascals(), 990);
+}
+
+TEST_F(Xp12Weather, TwelvePointZeroIsTwelve) {
+    EXPECT_EQ(WeatherSourceOf(11550), WeatherSource::Legacy);
+    EXPECT_EQ(WeatherSourceOf(11999), WeatherSource::Legacy);
+    EXPECT_EQ(WeatherSourceOf(12000), WeatherSource::Xp12);
+    EXPECT_EQ(WeatherSourceOf(12100), WeatherSource::Xp12);
+    // 12.0 serves 11's wind speed name in metres per second: read as knots it would be 10 kt low.
+    Publish(12000);
+    SIM_SetDataref("sim/weather/wind_speed_kt[0]", xplmType_Float, 10.288889);
+    double layers[13] = {10.288889, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    SIM_SetDatarefArray("sim/weather/region/wind_speed_msc", xplmType_FloatArray, layers, 13);
+    FindFlightLoopDatarefs();
+    EXPECT_EQ(Datarefs.weatherSource, WeatherSource::Xp12);
+    SampleSimulator();
+    EXPECT_NEAR(LastWeatherSample().windSpeed, 20.0, 0.001);
+}
+
 }  // namespace
