@@ -14,6 +14,11 @@ mutants=(
   "src/bridge/monitor.cpp|        NotConnectedNoticeShown = 0;|0,/^        NotConnectedNoticeShown = 0;/s##        /* notice flag kept */#|^scenario_atc_not_connected_notice\$"
   "src/shell/link.cpp|            MonitorLinkStopped();|s#^            MonitorLinkStopped();#            /* attach kept */#|^scenario_link_restart_keys\$"
   "src/ui/key_watcher.cpp|    IpcSession session;|s#^    IpcSession session;#    /* no session */#|^scenario_key_press_stress\$"
+  "src/shell/link.cpp|    (void)RemoveHooks();  // a hook it must keep|s#(void)RemoveHooks();  // a hook it must keep#/* hooks kept */ // a hook it must keep#|^scenario_link_refused_open\$"
+  "src/hook/function_body.cpp|2 * ((codes + 1) & ~1u)|s#2 \* ((codes + 1) & ~1u)#2 * codes#|^hook_decoder\$"
+  "src/hook/engine.cpp|  if (arm) HoldDetourModule(*r);|s#  if (arm) HoldDetourModule(\*r);#  /* no reference */#|^unload_tests\$"
+  "src/hook/trampoline.cpp|return !b.src.shadowStack && |s#return !b.src.shadowStack && #return #|^hook_msvc_shapes\$"
+  "src/hook/freeze.cpp|if (!FreezeSetContext(h, &ctx)) allMoved = false;|s#if (!FreezeSetContext(h, &ctx)) allMoved = false;#FreezeSetContext(h, \&ctx);#|^hook_engine\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do

@@ -53,7 +53,9 @@ bool MapForScope(const HookRecord* scope, bool arming, ThreadPlace* place) {
 
 }  // namespace
 
-void FreezeThreads(ThreadList* list, const HookRecord* scope, bool arming) {
+SetThreadContextFn FreezeSetContext = &SetThreadContext;
+
+bool FreezeThreads(ThreadList* list, const HookRecord* scope, bool arming) {
   list->threads = nullptr;
   list->count = list->capacity = 0;
   ++Engine.freezes;
@@ -69,6 +71,7 @@ void FreezeThreads(ThreadList* list, const HookRecord* scope, bool arming) {
       t.handle = nullptr;
     }
   }
+  bool allMoved = true;
   for (uint32_t i = 0; i < list->count; ++i) {
     const HANDLE h = list->threads[i].handle;
     if (!h) continue;
@@ -81,9 +84,11 @@ void FreezeThreads(ThreadList* list, const HookRecord* scope, bool arming) {
     if (MapForScope(scope, arming, &place)) {
       ctx.Rip = place.ip;
       ctx.Rsp = place.sp;
-      SetThreadContext(h, &ctx);
+      // Refused, for one, where shadow stacks check the instruction pointers a context sets.
+      if (!FreezeSetContext(h, &ctx)) allMoved = false;
     }
   }
+  return allMoved;
 }
 
 void ThawThreads(ThreadList* list) {

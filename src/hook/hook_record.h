@@ -11,6 +11,10 @@ constexpr unsigned kPatchSize = 5;
 
 struct HookRecord {
   uintptr_t target;
+  uintptr_t detour;
+  // A counted reference to the module holding the detour while the hook is armed (0 when none is
+  // held, or the detour lies in no module).
+  uintptr_t detourModule;
   uintptr_t relay;
   uintptr_t trampoline;
   uint8_t savedBytes[8];
