@@ -19,6 +19,7 @@ mutants=(
   "src/hook/engine.cpp|  if (arm) HoldDetourModule(*r);|s#  if (arm) HoldDetourModule(\*r);#  /* no reference */#|^unload_tests\$"
   "src/hook/trampoline.cpp|return !b.src.shadowStack && |s#return !b.src.shadowStack && #return #|^hook_msvc_shapes\$"
   "src/hook/freeze.cpp|if (!FreezeSetContext(h, &ctx)) allMoved = false;|s#if (!FreezeSetContext(h, &ctx)) allMoved = false;#FreezeSetContext(h, \&ctx);#|^hook_engine\$"
+  "src/hook/hook_entry_stub.S|        cmp eax, 1|s#cmp eax, 1#cmp eax, 7#|^hook_engine\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do
