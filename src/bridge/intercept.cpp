@@ -31,11 +31,11 @@ DrawStringFn RealDrawString = nullptr;
 RegisterHotKeyFn RealRegisterHotKey = nullptr;
 UnregisterHotKeyFn RealUnregisterHotKey = nullptr;
 
-HookEntryChoice CreateWindowFilter(HookEntryArgs* args);
-HookEntryChoice DestroyWindowFilter(HookEntryArgs* args);
-HookEntryChoice DrawStringFilter(HookEntryArgs* args);
-HookEntryChoice RegisterHotKeyFilter(HookEntryArgs* args);
-HookEntryChoice UnregisterHotKeyFilter(HookEntryArgs* args);
+HookEntryChoice CreateWindowFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs*);
+HookEntryChoice DestroyWindowFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs*);
+HookEntryChoice DrawStringFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs*);
+HookEntryChoice RegisterHotKeyFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs*);
+HookEntryChoice UnregisterHotKeyFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs*);
 
 // Each interception enters through a hook entry whose filter passes the calls we leave as they
 // are straight on: the simulator sees them come from their own caller, as unhooked.
@@ -286,20 +286,26 @@ inline bool DrawnAsAtcBlock(int x, int y, const char* text, int* wordWrapWidth, 
 
 // Runs for every string any plug-in draws: the usual way through is a few loads and compares,
 // with no allocation, lock or system call. The block's strings are drawn from here.
-HookEntryChoice DrawStringFilter(HookEntryArgs* args) {
-    const auto* text = reinterpret_cast<const char*>(args->reg[3]);
+HookEntryChoice DrawStringFilter(uint64_t, uint64_t x, uint64_t y, uint64_t textArgument, HookEntryArgs* args) {
+    const auto* text = reinterpret_cast<const char*>(textArgument);
     if (LinkActive.load(std::memory_order_relaxed) != 1 || !text) return HookEntryPassOn;
+    const char* source = AtcTextSource.load(std::memory_order_acquire);
+    size_t length = 0;
+    if (source) {
+        length = DrawnTextLength(text, kAtcMessageMaxLength);
+        if (length < kAtcMessageMinLength || length > kAtcMessageMaxLength) return HookEntryPassOn;
+    }
     int* wordWrapWidth = reinterpret_cast<int*>(HookEntryStackArgument(args, 4));
     const auto font = static_cast<XPLMFontID>(static_cast<int>(HookEntryStackArgument(args, 5)));
-    return DrawnAsAtcBlock(static_cast<int>(args->reg[1]), static_cast<int>(args->reg[2]), text, wordWrapWidth, font)
-               ? HookEntryDone
-               : HookEntryPassOn;
+    const bool drawn = source ? DrawIfAtcMessage(source, int(x), int(y), text, length, wordWrapWidth, font)
+                              : DrawPleaseWaitIfMarked(int(x), int(y), text, wordWrapWidth, font);
+    return drawn ? HookEntryDone : HookEntryPassOn;
 }
 
 // Another plug-in's window passes on unless it is the server's strip, which the detour catches
 // and moves after its creation. While the strip is to stay hidden it is hidden before every
 // creation, as the detour does after it.
-HookEntryChoice CreateWindowFilter(HookEntryArgs* args) {
+HookEntryChoice CreateWindowFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs* args) {
     if (static_cast<int>(args->reg[0]) != 1 && !HideAtcText()) return HookEntryPassOn;
     if (!CHECK_SIMULATOR_THREAD()) return HookEntryDetour;  // as before: the detour decides
     int width = 0, height = 0;
@@ -313,18 +319,20 @@ HookEntryChoice CreateWindowFilter(HookEntryArgs* args) {
     return HookEntryPassOn;
 }
 
-HookEntryChoice DestroyWindowFilter(HookEntryArgs* args) {
-    const auto window = reinterpret_cast<XPLMWindowID>(args->reg[0]);
+HookEntryChoice DestroyWindowFilter(uint64_t windowArgument, uint64_t, uint64_t, uint64_t, HookEntryArgs*) {
+    const auto window = reinterpret_cast<XPLMWindowID>(windowArgument);
     return window && window == AtcTextWindow() ? HookEntryDetour : HookEntryPassOn;
 }
 
 // The key code reaches the simulator as 0 to 255 whatever the rest of the register holds.
-HookEntryChoice RegisterHotKeyFilter(HookEntryArgs* args) {
+HookEntryChoice RegisterHotKeyFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs* args) {
     args->reg[0] = static_cast<unsigned char>(args->reg[0]);
     return HookEntryPassOn;
 }
 
-HookEntryChoice UnregisterHotKeyFilter(HookEntryArgs*) { return HookEntryPassOn; }
+HookEntryChoice UnregisterHotKeyFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs*) {
+    return HookEntryPassOn;
+}
 
 }  // namespace
 

@@ -5,15 +5,21 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
-// The first four arguments as the caller passed them, on the entry's stack: the filter may change
-// them for the call it passes on or the detour it chooses.
+// The first four arguments as the caller passed them, in the caller's home space: the filter may
+// change them for the call it passes on or the detour it chooses.
 struct HookEntryArgs {
   uint64_t reg[4];  // rcx, rdx, r8, r9
 };
 
-// Argument `index` (0-based, 4 and up) of the call, from the caller's stack.
-uint64_t HookEntryStackArgument(const HookEntryArgs* args, unsigned index);
+// Argument `index` (0-based) of the call: from 4 on, from the caller's stack after its home space.
+inline uint64_t HookEntryStackArgument(const HookEntryArgs* args, unsigned index) {
+  if (index < 4) return args->reg[index];
+  uint64_t value;
+  std::memcpy(&value, reinterpret_cast<const char*>(args) + sizeof(HookEntryArgs) + 8 * (index - 4), 8);
+  return value;
+}
 
 enum HookEntryChoice : int {
   HookEntryDetour = 0,  // the detour runs, returning to the caller itself
@@ -21,7 +27,9 @@ enum HookEntryChoice : int {
   HookEntryDone = 2,    // the filter did what the call asked: back to the caller, for targets
                         // that return nothing
 };
-using HookEntryFilter = HookEntryChoice (*)(HookEntryArgs* args);
+// Gets the first four arguments in their registers too, as a function of the target's own
+// signature would.
+using HookEntryFilter = HookEntryChoice (*)(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs* args);
 
 constexpr unsigned kHookEntries = 8;
 

@@ -1,4 +1,4 @@
-// The hook entries: each saves the four argument registers, asks its filter, and jumps on with
+// The hook entries: each keeps the four argument registers, asks its filter, and jumps on with
 // the caller's return address still on top of the stack. Unwind data describes the frame that
 // exists while the filter runs.
         .intel_syntax noprefix
@@ -8,31 +8,28 @@
         .p2align 4, 0xCC
         .seh_proc HookEntryStub\n
 HookEntryStub\n:
-        push r9
-        .seh_pushreg r9
-        push r8
-        .seh_pushreg r8
-        push rdx
-        .seh_pushreg rdx
-        push rcx
-        .seh_pushreg rcx
+        // The argument registers go to the caller's home space, where the filter can change them.
+        mov qword ptr [rsp + 8], rcx
+        mov qword ptr [rsp + 16], rdx
+        mov qword ptr [rsp + 24], r8
+        mov qword ptr [rsp + 32], r9
         sub rsp, 40
         .seh_stackalloc 40
         .seh_endprologue
-        lea rcx, [rsp + 40]
+        lea rax, [rsp + 48]
+        mov qword ptr [rsp + 32], rax
         call qword ptr [rip + HookEntryTable + 24 * \n]
-        mov r11, qword ptr [rip + HookEntryTable + 24 * \n + 8]
-        cmp eax, 1
-        cmove r11, qword ptr [rip + HookEntryTable + 24 * \n + 16]
-        lea r10, [rip + HookEntryReturn]
-        cmp eax, 2
-        cmove r11, r10
+        mov rcx, qword ptr [rsp + 48]
+        mov rdx, qword ptr [rsp + 56]
+        mov r8, qword ptr [rsp + 64]
+        mov r9, qword ptr [rsp + 72]
         add rsp, 40
-        pop rcx
-        pop rdx
-        pop r8
-        pop r9
-        jmp r11
+        cmp eax, 1
+        jne 1f
+        jmp qword ptr [rip + HookEntryTable + 24 * \n + 16]
+1:      ja 2f
+        jmp qword ptr [rip + HookEntryTable + 24 * \n + 8]
+2:      ret
         .seh_endproc
         .endm
 
@@ -44,9 +41,6 @@ HookEntryStub\n:
         HOOK_ENTRY 5
         HOOK_ENTRY 6
         HOOK_ENTRY 7
-
-HookEntryReturn:
-        ret
 
         .section .rdata, "dr"
         .p2align 3

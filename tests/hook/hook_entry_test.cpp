@@ -19,6 +19,7 @@ using CallFn = uint64_t (*)();
 HookEntryChoice gChoice = HookEntryPassOn;
 uint64_t gFifth = 0, gSixth = 0;
 int gFilterCalls = 0;
+bool gRegistersSeen = false;
 bool gWalkReachedCaller = false;
 void* gCaller = nullptr;
 Fn gTrampoline = nullptr;
@@ -29,8 +30,9 @@ bool InFunction(void* pc, void* function) {
   return f && base + f->BeginAddress == reinterpret_cast<DWORD64>(function);
 }
 
-HookEntryChoice Filter(HookEntryArgs* args) {
+HookEntryChoice Filter(uint64_t first, uint64_t, uint64_t, uint64_t fourth, HookEntryArgs* args) {
   ++gFilterCalls;
+  gRegistersSeen = first == args->reg[0] && fourth == args->reg[3];
   gFifth = HookEntryStackArgument(args, 4);
   gSixth = HookEntryStackArgument(args, 5);
   args->reg[0] += 1000;  // seen by whatever runs next
@@ -102,6 +104,7 @@ TEST_F(HookEntryTest, APassedOnCallKeepsItsCallersReturnAddress) {
   EXPECT_EQ(SeenFirst(), 1001u);  // as the filter left it
   EXPECT_EQ(gFifth, 5u);
   EXPECT_EQ(gSixth, 6u);
+  EXPECT_TRUE(gRegistersSeen);
   EXPECT_EQ(gFilterCalls, 1);
 
   // Through the detour the target is called from the detour.
