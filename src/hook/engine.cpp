@@ -157,7 +157,7 @@ HookStatus SetAll(bool arm) {
     if (bool(Engine.records[i].armed) != arm) status = Patch(Engine.records[i], arm);
   ThawThreads(&threads);
   ReleaseDisarmedModules();
-  return status;
+  return status == HookOk && !moved ? HookThreadNotMoved : status;
 }
 
 }  // namespace
@@ -235,13 +235,13 @@ HookStatus HookDelete(void* target) {
   if (!Engine.heap) return HookNotInitialized;
   HookRecord* r = FindRecord(reinterpret_cast<uintptr_t>(target));
   if (!r) return HookNotFound;
-  if (r->armed) {
+  if (r->armed || r->threadLeft) {
     // The slot is released below: threads in it go back to the target. The patch comes out
     // either way (threads already moved stand in the target); one that could not be moved keeps
     // the slot, and so the record.
     ThreadList threads;
     const bool moved = FreezeThreads(&threads, r, false);
-    const HookStatus status = Patch(*r, false);
+    const HookStatus status = r->armed ? Patch(*r, false) : HookOk;
     ThawThreads(&threads);
     ReleaseDisarmedModules();
     if (status != HookOk) return status;

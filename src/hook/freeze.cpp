@@ -42,8 +42,9 @@ void ListOtherThreads(ThreadList* list) {
   CloseHandle(snap);
 }
 
+// A single record about to be deleted gives back its slot even when it is not armed.
 bool MapForScope(const HookRecord* scope, bool arming, ThreadPlace* place) {
-  if (scope) return bool(scope->armed) != arming && MapInstructionPointer(*scope, arming, place);
+  if (scope) return (!arming || !scope->armed) && MapInstructionPointer(*scope, arming, place);
   for (uint32_t i = 0; i < Engine.count; ++i) {
     const HookRecord& r = Engine.records[i];
     if (bool(r.armed) != arming && MapInstructionPointer(r, arming, place)) return true;
@@ -51,11 +52,19 @@ bool MapForScope(const HookRecord* scope, bool arming, ThreadPlace* place) {
   return false;
 }
 
+void NoteThreadsLeft(HookRecord* scope) {
+  if (scope) {
+    scope->threadLeft = 1;
+    return;
+  }
+  for (uint32_t i = 0; i < Engine.count; ++i) Engine.records[i].threadLeft = 1;
+}
+
 }  // namespace
 
 SetThreadContextFn FreezeSetContext = &SetThreadContext;
 
-bool FreezeThreads(ThreadList* list, const HookRecord* scope, bool arming) {
+bool FreezeThreads(ThreadList* list, HookRecord* scope, bool arming) {
   list->threads = nullptr;
   list->count = list->capacity = 0;
   ++Engine.freezes;
@@ -88,6 +97,7 @@ bool FreezeThreads(ThreadList* list, const HookRecord* scope, bool arming) {
       if (!FreezeSetContext(h, &ctx)) allMoved = false;
     }
   }
+  if (!allMoved) NoteThreadsLeft(scope);
   return allMoved;
 }
 

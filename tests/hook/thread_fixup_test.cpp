@@ -184,6 +184,27 @@ TEST_F(ThreadFixup, ADeleteThatCannotMoveAThreadKeepsItsSlot) {
   EXPECT_EQ(HookDelete(target), HookOk);
 }
 
+// Disarming all hooks could not move a thread out of a trampoline: the disarm says so, and the
+// later delete moves the thread out before the slot goes.
+TEST_F(ThreadFixup, AThreadADisarmLeftInTheTrampolineLeavesItBeforeTheDelete) {
+  void* tramp = nullptr;
+  ASSERT_EQ(HookAdd(target, reinterpret_cast<void*>(&Detour), &tramp), HookOk);
+  ASSERT_EQ(HookArm(target), HookOk);
+  StartStoppedAt(reinterpret_cast<uintptr_t>(tramp) + 2, 1);
+  {
+    RefusedContexts refused;
+    EXPECT_EQ(HookDisarm(nullptr), HookThreadNotMoved);
+  }
+  EXPECT_EQ(target[0], 0x66);  // disarmed all the same: the trampoline stays valid code
+  EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(tramp) + 2);
+  ASSERT_EQ(HookDelete(target), HookOk);
+  EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(target) + 2);
+  // Another hook now takes the released slot and writes its own trampoline over it.
+  uint8_t* other = arena.Put({0x66, 0x90, 0x8D, 0x41, 0x07, 0xC3});
+  ASSERT_EQ(HookAdd(other, reinterpret_cast<void*>(&Detour), nullptr), HookOk);
+  EXPECT_EQ(RunToEnd(), 42u);
+}
+
 // A relocated call pushes the return address, then jumps: a thread stopped between the two gives
 // the pushed address back and makes the call from the target itself.
 TEST_F(ThreadFixup, DeletingUndoesTheHalfDoneCallOfATrampoline) {
