@@ -20,7 +20,7 @@ mutants=(
   "src/hook/trampoline.cpp|return !b.src.shadowStack && |s#return !b.src.shadowStack && #return #|^hook_msvc_shapes\$"
   "src/hook/freeze.cpp|if (!FreezeSetContext(h, &ctx)) allMoved = false;|s#if (!FreezeSetContext(h, &ctx)) allMoved = false;#FreezeSetContext(h, \&ctx);#|^hook_engine\$"
   "src/hook/hook_entry_stub.S|        cmp eax, 1|s#cmp eax, 1#cmp eax, 7#|^hook_engine\$"
-  "src/hook/engine.cpp|  if (r->armed || r->threadLeft) {|s#if (r->armed || r->threadLeft) {#if (r->armed) {#|^hook_engine\$"
+  "src/hook/engine.cpp|r->threadLeft) {|s#r->armed .. r->threadLeft#r->armed#|^hook_engine\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do
