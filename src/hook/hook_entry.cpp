@@ -19,3 +19,7 @@ void* UseHookEntry(unsigned index, HookEntryFilter filter, void* detour) {
 void SetHookEntryTrampoline(unsigned index, void* trampoline) {
   if (index < kHookEntries) HookEntryTable[index].trampoline = trampoline;
 }
+
+void* HookEntryTrampoline(unsigned index) {
+  return index < kHookEntries ? HookEntryTable[index].trampoline : nullptr;
+}

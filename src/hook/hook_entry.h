@@ -38,3 +38,5 @@ constexpr unsigned kHookEntries = 8;
 // out of range or a missing filter or detour.
 void* UseHookEntry(unsigned index, HookEntryFilter filter, void* detour);
 void SetHookEntryTrampoline(unsigned index, void* trampoline);
+// Where entry `index` passes calls on to (null when out of range or not set).
+void* HookEntryTrampoline(unsigned index);
