@@ -21,6 +21,7 @@ mutants=(
   "src/hook/freeze.cpp|if (!FreezeSetContext(h, &ctx)) allMoved = false;|s#if (!FreezeSetContext(h, &ctx)) allMoved = false;#FreezeSetContext(h, \&ctx);#|^hook_engine\$"
   "src/hook/hook_entry_stub.S|        cmp eax, 1|s#cmp eax, 1#cmp eax, 7#|^hook_engine\$"
   "src/hook/engine.cpp|r->threadLeft) {|s#r->armed .. r->threadLeft#r->armed#|^hook_engine\$"
+  "src/bridge/intercept.cpp|    return drawn ? HookEntryDone : HookEntryPassOn;|s#HookEntryDone : HookEntryPassOn#HookEntryDone : HookEntryDetour#|^unit_bridge_tests\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do
