@@ -206,6 +206,7 @@ bool RemoveHooks() {
             return true;
         }
         hook->added = false;
+        hook->toldArmed = false;  // a later link that keeps it again says so again
     }
     (void)HookShutdown();  // fails only with a hook still armed: the engine is kept for it
     return true;

@@ -83,7 +83,7 @@ HookStatus Patch(HookRecord& r, bool arm) {
   auto* start = reinterpret_cast<uint8_t*>(PatchStart(r));
   const size_t size = PatchSize(r);
   DWORD former;
-  if (!VirtualProtect(start, size, PAGE_EXECUTE_READWRITE, &former)) return HookMemoryProtection;
+  if (!EngineProtect(start, size, PAGE_EXECUTE_READWRITE, &former)) return HookMemoryProtection;
   if (arm) {
     uint8_t bytes[7];
     bytes[0] = 0xE9;
@@ -96,7 +96,7 @@ HookStatus Patch(HookRecord& r, bool arm) {
     std::memcpy(start, r.savedBytes, size);
   }
   DWORD unused;
-  VirtualProtect(start, size, former, &unused);
+  EngineProtect(start, size, former, &unused);
   FlushInstructionCache(GetCurrentProcess(), start, size);
   r.armed = arm;
   return HookOk;

@@ -18,6 +18,7 @@
 #include "config/options.h"
 #include "hook/engine_state.h"
 #include "hook/hook_entry.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -367,6 +368,38 @@ TEST_F(Intercepts, CallsPassedOnReachTheSimulatorFromTheirOwnCaller) {
     XPLMUnregisterHotKey(key);
     SetHookEntryTrampoline(draw, reinterpret_cast<void*>(g_realDraw));
     SetHookEntryTrampoline(reg, reinterpret_cast<void*>(g_realRegister));
+}
+
+BOOL WINAPI RefuseProtection(LPVOID, SIZE_T, DWORD, PDWORD) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+class InterceptRemoval : public LogCapture {};
+
+// A hook that cannot be taken out stays, and the removal says so once per hook, however often
+// the link is stopped or the plug-in disabled.
+TEST_F(InterceptRemoval, WhatStaysArmedIsLoggedOnce) {
+    SIM_SetScreenSize(1024, 768);
+    ASSERT_TRUE(InstallHooks());
+    EngineProtect = &RefuseProtection;
+    EXPECT_TRUE(RemoveHooks());
+    EXPECT_TRUE(RemoveHooks());
+    EngineProtect = &VirtualProtect;
+    FlushQueuedLog();
+    int stays = 0;
+    for (const std::string& line : g_logged) stays += line.find("stays intercepted") != std::string::npos;
+    EXPECT_EQ(stays, 5);
+    bool drawStringTold = false;
+    for (const std::string& line : g_logged)
+        drawStringTold |= line.find("XPLMDrawString stays intercepted: its hook could not be disarmed (status 10)") !=
+                          std::string::npos;
+    EXPECT_TRUE(drawStringTold);
+    EXPECT_TRUE(HooksInstalled());
+    EXPECT_TRUE(FindRecord(reinterpret_cast<uintptr_t>(GetProcAddress(GetModuleHandleA("XPLM_64.dll"),
+                                                                      "XPLMDrawString")))->armed);
+    EXPECT_TRUE(RemoveHooks());
+    EXPECT_FALSE(HooksInstalled());
 }
 
 TEST(InterceptUnload, AnUnloadedServerModuleTakesTheSourceWithIt) {
