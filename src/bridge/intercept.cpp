@@ -287,6 +287,16 @@ inline bool DrawnAsAtcBlock(int x, int y, const char* text, int* wordWrapWidth, 
 
 // Runs for every string any plug-in draws: the usual way through is a few loads and compares,
 // with no allocation, lock or system call. The block's strings are drawn from here.
+// The text may stand for the ATC message: drawn as our block when it does.
+__attribute__((noinline)) HookEntryChoice DrawAtcOrPassOn(int x, int y, const char* text, const char* source,
+                                                         size_t length, const HookEntryArgs* args) {
+    int* wordWrapWidth = reinterpret_cast<int*>(HookEntryStackArgument(args, 4));
+    const auto font = static_cast<XPLMFontID>(static_cast<int>(HookEntryStackArgument(args, 5)));
+    const bool drawn = source ? DrawIfAtcMessage(source, x, y, text, length, wordWrapWidth, font)
+                              : DrawPleaseWaitIfMarked(x, y, text, wordWrapWidth, font);
+    return drawn ? HookEntryDone : HookEntryPassOn;
+}
+
 HookEntryChoice DrawStringFilter(uint64_t, uint64_t x, uint64_t y, uint64_t textArgument, HookEntryArgs* args) {
     const auto* text = reinterpret_cast<const char*>(textArgument);
     if (LinkActive.load(std::memory_order_relaxed) != 1 || !text) return HookEntryPassOn;
@@ -296,11 +306,7 @@ HookEntryChoice DrawStringFilter(uint64_t, uint64_t x, uint64_t y, uint64_t text
         length = DrawnTextLength(text, kAtcMessageMaxLength);
         if (length < kAtcMessageMinLength || length > kAtcMessageMaxLength) return HookEntryPassOn;
     }
-    int* wordWrapWidth = reinterpret_cast<int*>(HookEntryStackArgument(args, 4));
-    const auto font = static_cast<XPLMFontID>(static_cast<int>(HookEntryStackArgument(args, 5)));
-    const bool drawn = source ? DrawIfAtcMessage(source, int(x), int(y), text, length, wordWrapWidth, font)
-                              : DrawPleaseWaitIfMarked(int(x), int(y), text, wordWrapWidth, font);
-    return drawn ? HookEntryDone : HookEntryPassOn;
+    return DrawAtcOrPassOn(int(x), int(y), text, source, length, args);
 }
 
 // Another plug-in's window passes on unless it is the server's strip, which the detour catches
