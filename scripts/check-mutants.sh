@@ -17,6 +17,15 @@ mutants=(
   "src/simlink/datarefs.cpp|    return simulatorVersion >= 12000 ? WeatherSource::Xp12 : WeatherSource::Legacy;|s#>= 12000#> 12000#|^unit_simlink_tests\$"
   "src/simlink/data_feed.cpp|    return std::isfinite(qnh) && qnh > 0.0 ? qnh : ReadDataref(d.barometer);|s#qnh > 0.0 ? qnh#qnh < 0.0 ? qnh#|^unit_simlink_tests\$"
   "src/shell/link.cpp|        RestoreNativeAtc();|s#RestoreNativeAtc();#/* switches kept */#|^scenario_native_atc_xp12\$"
+  "src/shell/link.cpp|    (void)RemoveHooks();  // a hook it must keep|s#(void)RemoveHooks();  // a hook it must keep#/* hooks kept */ // a hook it must keep#|^scenario_link_refused_open\$"
+  "src/hook/function_body.cpp|2 * ((codes + 1) & ~1u)|s#2 \* ((codes + 1) & ~1u)#2 * codes#|^hook_decoder\$"
+  "src/hook/engine.cpp|  if (arm) HoldDetourModule(*r);|s#  if (arm) HoldDetourModule(\*r);#  /* no reference */#|^unload_tests\$"
+  "src/hook/trampoline.cpp|return !b.src.shadowStack && |s#return !b.src.shadowStack && #return #|^hook_msvc_shapes\$"
+  "src/hook/freeze.cpp|if (!FreezeSetContext(h, &ctx)) allMoved = false;|s#if (!FreezeSetContext(h, &ctx)) allMoved = false;#FreezeSetContext(h, \&ctx);#|^hook_engine\$"
+  "src/hook/hook_entry_stub.S|        cmp eax, 1|s#cmp eax, 1#cmp eax, 7#|^hook_engine\$"
+  "src/hook/engine.cpp|r->threadLeft) {|s#r->armed .. r->threadLeft#r->armed#|^hook_engine\$"
+  "src/bridge/intercept.cpp|    return drawn ? HookEntryDone : HookEntryPassOn;|s#HookEntryDone : HookEntryPassOn#HookEntryDone : HookEntryDetour#|^unit_bridge_tests\$"
+  "src/bridge/intercept.cpp|    if (hook->toldArmed) return;|s#if (hook->toldArmed) return;#/* told every time */#|^unit_bridge_tests\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do

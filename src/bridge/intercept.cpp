@@ -13,6 +13,7 @@
 #include "config/hotkeys.h"
 #include "config/options.h"
 #include "hook/hook.h"
+#include "hook/hook_entry.h"
 
 namespace {
 
@@ -30,23 +31,36 @@ DrawStringFn RealDrawString = nullptr;
 RegisterHotKeyFn RealRegisterHotKey = nullptr;
 UnregisterHotKeyFn RealUnregisterHotKey = nullptr;
 
+HookEntryChoice CreateWindowFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs*);
+HookEntryChoice DestroyWindowFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs*);
+HookEntryChoice DrawStringFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs*);
+HookEntryChoice RegisterHotKeyFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs*);
+HookEntryChoice UnregisterHotKeyFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs*);
+
+// Each interception enters through a hook entry whose filter passes the calls we leave as they
+// are straight on: the simulator sees them come from their own caller, as unhooked.
 struct Interception {
     const char* name;
+    unsigned entry;
+    HookEntryFilter filter;
     void* detour;
     void** real;
     void* target = nullptr;  // the simulator library's export, once looked up
     bool added = false;
+    bool toldArmed = false;  // the removal has logged that it stays armed
 };
 
-Interception CreateWindowHook{"XPLMCreateWindow", reinterpret_cast<void*>(&CreateWindowDetour),
+Interception CreateWindowHook{"XPLMCreateWindow", 0, CreateWindowFilter, reinterpret_cast<void*>(&CreateWindowDetour),
                               reinterpret_cast<void**>(&RealCreateWindow)};
-Interception DestroyWindowHook{"XPLMDestroyWindow", reinterpret_cast<void*>(&DestroyWindowDetour),
-                               reinterpret_cast<void**>(&RealDestroyWindow)};
-Interception DrawStringHook{"XPLMDrawString", reinterpret_cast<void*>(&DrawStringDetour),
+Interception DestroyWindowHook{"XPLMDestroyWindow", 1, DestroyWindowFilter,
+                               reinterpret_cast<void*>(&DestroyWindowDetour), reinterpret_cast<void**>(&RealDestroyWindow)};
+Interception DrawStringHook{"XPLMDrawString", 2, DrawStringFilter, reinterpret_cast<void*>(&DrawStringDetour),
                             reinterpret_cast<void**>(&RealDrawString)};
-Interception RegisterHotKeyHook{"XPLMRegisterHotKey", reinterpret_cast<void*>(&RegisterHotKeyDetour),
+Interception RegisterHotKeyHook{"XPLMRegisterHotKey", 3, RegisterHotKeyFilter,
+                                reinterpret_cast<void*>(&RegisterHotKeyDetour),
                                 reinterpret_cast<void**>(&RealRegisterHotKey)};
-Interception UnregisterHotKeyHook{"XPLMUnregisterHotKey", reinterpret_cast<void*>(&UnregisterHotKeyDetour),
+Interception UnregisterHotKeyHook{"XPLMUnregisterHotKey", 4, UnregisterHotKeyFilter,
+                                  reinterpret_cast<void*>(&UnregisterHotKeyDetour),
                                   reinterpret_cast<void**>(&RealUnregisterHotKey)};
 
 Interception* const kInstallOrder[] = {&CreateWindowHook, &DestroyWindowHook, &DrawStringHook, &RegisterHotKeyHook,
@@ -134,11 +148,13 @@ bool InstallHooks() {
             LogLine("%s not intercepted: the simulator library does not export it", hook->name);
             continue;
         }
-        const HookStatus added = HookAdd(hook->target, hook->detour, hook->real);
+        void* entry = UseHookEntry(hook->entry, hook->filter, hook->detour);
+        const HookStatus added = entry ? HookAdd(hook->target, entry, hook->real) : HookNotExecutable;
         if (added != HookOk) {
             LogLine("%s not intercepted (status %d)", hook->name, (int)added);
             continue;
         }
+        SetHookEntryTrampoline(hook->entry, *hook->real);
         hook->added = true;
     }
     // All armed under one freeze of the other threads: each freeze suspends and resumes every
@@ -162,15 +178,35 @@ bool InstallHooks() {
     return !failed;
 }
 
+// Once per hook: the engine keeps this library loaded while the hook stays armed, so the
+// simulator's unloading of the plug-in leaves our code in place for it.
+void TellStillIntercepted(Interception* hook, const char* what, HookStatus status) {
+    if (hook->toldArmed) return;
+    hook->toldArmed = true;
+    LogLine("%s stays intercepted: its hook could not be %s (status %d); the plug-in's library stays loaded while "
+            "it is armed",
+            hook->name, what, (int)status);
+}
+
 bool RemoveHooks() {
     // All disarmed under one freeze; one that fails is tried again alone below, and kept.
     if (HooksInstalled()) (void)HookDisarm(nullptr);  // the loop below finds which failed
     for (Interception* hook : kRemoveOrder) {
         if (!hook->added) continue;
         const HookStatus disarmed = HookDisarm(hook->target);
-        if (disarmed != HookOk && disarmed != HookAlreadyDisarmed) continue;
-        if (HookDelete(hook->target) != HookOk) return true;  // the rest stay as they are
+        if (disarmed != HookOk && disarmed != HookAlreadyDisarmed) {
+            TellStillIntercepted(hook, "disarmed", disarmed);
+            continue;
+        }
+        const HookStatus deleted = HookDelete(hook->target);
+        if (deleted != HookOk) {  // disarmed, but its slot kept: the rest stay as they are
+            if (!hook->toldArmed) LogLine("%s: its hook is disarmed but could not be deleted (status %d)", hook->name,
+                                          (int)deleted);
+            hook->toldArmed = true;
+            return true;
+        }
         hook->added = false;
+        hook->toldArmed = false;  // a later link that keeps it again says so again
     }
     (void)HookShutdown();  // fails only with a hook still armed: the engine is kept for it
     return true;
@@ -237,20 +273,78 @@ __attribute__((noinline)) bool DrawIfAtcMessage(const char* source, int x, int y
 
 }  // namespace
 
+namespace {
+
+// The string stands for the ATC message and was drawn as our block instead.
+inline bool DrawnAsAtcBlock(int x, int y, const char* text, int* wordWrapWidth, XPLMFontID font) {
+    if (LinkActive.load(std::memory_order_relaxed) != 1 || !text) return false;
+    const char* source = AtcTextSource.load(std::memory_order_acquire);
+    if (!source) return DrawPleaseWaitIfMarked(x, y, text, wordWrapWidth, font);
+    const size_t length = DrawnTextLength(text, kAtcMessageMaxLength);
+    return length >= kAtcMessageMinLength && length <= kAtcMessageMaxLength &&
+           DrawIfAtcMessage(source, x, y, text, length, wordWrapWidth, font);
+}
+
 // Runs for every string any plug-in draws: the usual way through is a few loads and compares,
-// with no allocation, lock or system call.
-void DrawStringDetour(float* colour, int x, int y, char* text, int* wordWrapWidth, XPLMFontID font) {
-    if (LinkActive.load(std::memory_order_relaxed) == 1 && text) {
-        const char* source = AtcTextSource.load(std::memory_order_acquire);
-        if (!source) {
-            if (DrawPleaseWaitIfMarked(x, y, text, wordWrapWidth, font)) return;
-        } else {
-            const size_t length = DrawnTextLength(text, kAtcMessageMaxLength);
-            if (length >= kAtcMessageMinLength && length <= kAtcMessageMaxLength &&
-                DrawIfAtcMessage(source, x, y, text, length, wordWrapWidth, font))
-                return;
-        }
+// with no allocation, lock or system call. The block's strings are drawn from here.
+// The text may stand for the ATC message: drawn as our block when it does.
+__attribute__((noinline)) HookEntryChoice DrawAtcOrPassOn(int x, int y, const char* text, const char* source,
+                                                         size_t length, const HookEntryArgs* args) {
+    int* wordWrapWidth = reinterpret_cast<int*>(HookEntryStackArgument(args, 4));
+    const auto font = static_cast<XPLMFontID>(static_cast<int>(HookEntryStackArgument(args, 5)));
+    const bool drawn = source ? DrawIfAtcMessage(source, x, y, text, length, wordWrapWidth, font)
+                              : DrawPleaseWaitIfMarked(x, y, text, wordWrapWidth, font);
+    return drawn ? HookEntryDone : HookEntryPassOn;
+}
+
+HookEntryChoice DrawStringFilter(uint64_t, uint64_t x, uint64_t y, uint64_t textArgument, HookEntryArgs* args) {
+    const auto* text = reinterpret_cast<const char*>(textArgument);
+    if (LinkActive.load(std::memory_order_relaxed) != 1 || !text) return HookEntryPassOn;
+    const char* source = AtcTextSource.load(std::memory_order_acquire);
+    size_t length = 0;
+    if (source) {
+        length = DrawnTextLength(text, kAtcMessageMaxLength);
+        if (length < kAtcMessageMinLength || length > kAtcMessageMaxLength) return HookEntryPassOn;
     }
+    return DrawAtcOrPassOn(int(x), int(y), text, source, length, args);
+}
+
+// Another plug-in's window passes on unless it is the server's strip, which the detour catches
+// and moves after its creation. While the strip is to stay hidden it is hidden before every
+// creation, as the detour does after it.
+HookEntryChoice CreateWindowFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs* args) {
+    if (static_cast<int>(args->reg[0]) != 1 && !HideAtcText()) return HookEntryPassOn;
+    if (!CHECK_SIMULATOR_THREAD()) return HookEntryDetour;  // as before: the detour decides
+    int width = 0, height = 0;
+    XPLMGetScreenSize(&width, &height);
+    const auto draw = reinterpret_cast<XPLMDrawWindow_f>(HookEntryStackArgument(args, 5));
+    const bool strip = static_cast<int>(args->reg[0]) == 1 && static_cast<int>(args->reg[1]) == height - 20 &&
+                       static_cast<int>(args->reg[2]) == width && static_cast<int>(args->reg[3]) == height - 40 &&
+                       !CreatedByThisPlugin(draw);
+    if (strip) return HookEntryDetour;
+    if (HideAtcText()) ShowAtcStrip(false);
+    return HookEntryPassOn;
+}
+
+HookEntryChoice DestroyWindowFilter(uint64_t windowArgument, uint64_t, uint64_t, uint64_t, HookEntryArgs*) {
+    const auto window = reinterpret_cast<XPLMWindowID>(windowArgument);
+    return window && window == AtcTextWindow() ? HookEntryDetour : HookEntryPassOn;
+}
+
+// The key code reaches the simulator as 0 to 255 whatever the rest of the register holds.
+HookEntryChoice RegisterHotKeyFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs* args) {
+    args->reg[0] = static_cast<unsigned char>(args->reg[0]);
+    return HookEntryPassOn;
+}
+
+HookEntryChoice UnregisterHotKeyFilter(uint64_t, uint64_t, uint64_t, uint64_t, HookEntryArgs*) {
+    return HookEntryPassOn;
+}
+
+}  // namespace
+
+void DrawStringDetour(float* colour, int x, int y, char* text, int* wordWrapWidth, XPLMFontID font) {
+    if (DrawnAsAtcBlock(x, y, text, wordWrapWidth, font)) return;
     RealDrawString(colour, x, y, text, wordWrapWidth, font);
 }
 

@@ -8,6 +8,7 @@
 #include "hook/freeze.h"
 #include "hook/function_body.h"
 #include "hook/hook.h"
+#include "hook/shadow_stack.h"
 #include "hook/trampoline.h"
 
 namespace {
@@ -82,7 +83,7 @@ HookStatus Patch(HookRecord& r, bool arm) {
   auto* start = reinterpret_cast<uint8_t*>(PatchStart(r));
   const size_t size = PatchSize(r);
   DWORD former;
-  if (!VirtualProtect(start, size, PAGE_EXECUTE_READWRITE, &former)) return HookMemoryProtection;
+  if (!EngineProtect(start, size, PAGE_EXECUTE_READWRITE, &former)) return HookMemoryProtection;
   if (arm) {
     uint8_t bytes[7];
     bytes[0] = 0xE9;
@@ -95,36 +96,68 @@ HookStatus Patch(HookRecord& r, bool arm) {
     std::memcpy(start, r.savedBytes, size);
   }
   DWORD unused;
-  VirtualProtect(start, size, former, &unused);
+  EngineProtect(start, size, former, &unused);
   FlushInstructionCache(GetCurrentProcess(), start, size);
   r.armed = arm;
   return HookOk;
+}
+
+// An armed hook jumps into its detour's module: a counted reference keeps that library loaded
+// for as long as the patch is in place, even when its owner cannot take the patch out. Taken
+// and given back only while no thread is frozen (the loader has a lock of its own).
+void HoldDetourModule(HookRecord& r) {
+  if (r.detourModule) return;
+  HMODULE module = nullptr;
+  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                         reinterpret_cast<LPCSTR>(r.detour), &module))
+    r.detourModule = reinterpret_cast<uintptr_t>(module);
+}
+
+// Gives back the references of hooks that are not armed.
+void ReleaseDisarmedModules() {
+  for (uint32_t i = 0; i < Engine.count; ++i) {
+    HookRecord& r = Engine.records[i];
+    if (r.armed || !r.detourModule) continue;
+    FreeLibrary(reinterpret_cast<HMODULE>(r.detourModule));
+    r.detourModule = 0;
+  }
 }
 
 HookStatus SetOne(void* target, bool arm) {
   HookRecord* r = FindRecord(reinterpret_cast<uintptr_t>(target));
   if (!r) return HookNotFound;
   if (bool(r->armed) == arm) return arm ? HookAlreadyArmed : HookAlreadyDisarmed;
+  if (arm) HoldDetourModule(*r);
   // Disarming one hook moves no thread: one inside the trampoline finishes the copied
   // instructions and continues in the restored target; the slot stays valid.
   ThreadList threads;
-  FreezeThreads(&threads, r, true);
-  const HookStatus status = Patch(*r, arm);
+  const bool moved = FreezeThreads(&threads, r, true);
+  const HookStatus status = moved ? Patch(*r, arm) : HookThreadNotMoved;
   ThawThreads(&threads);
+  ReleaseDisarmedModules();
   return status;
 }
 
 HookStatus SetAll(bool arm) {
   bool any = false;
-  for (uint32_t i = 0; i < Engine.count; ++i) any = any || bool(Engine.records[i].armed) != arm;
+  for (uint32_t i = 0; i < Engine.count; ++i) {
+    HookRecord& r = Engine.records[i];
+    if (bool(r.armed) == arm) continue;
+    any = true;
+    if (arm) HoldDetourModule(r);
+  }
   if (!any) return HookOk;
   ThreadList threads;
-  FreezeThreads(&threads, nullptr, arm);
-  HookStatus status = HookOk;
+  // A thread that cannot leave the bytes about to change keeps them as they are. Disarming
+  // moves threads only out of relays and filler above a target, which stay valid code until
+  // their slot is released: those hooks are disarmed all the same.
+  const bool moved = FreezeThreads(&threads, nullptr, arm);
+  HookStatus status = moved || !arm ? HookOk : HookThreadNotMoved;
   for (uint32_t i = 0; i < Engine.count && status == HookOk; ++i)
     if (bool(Engine.records[i].armed) != arm) status = Patch(Engine.records[i], arm);
   ThawThreads(&threads);
-  return status;
+  ReleaseDisarmedModules();
+  return status == HookOk && !moved ? HookThreadNotMoved : status;
 }
 
 }  // namespace
@@ -133,6 +166,7 @@ HookStatus HookInitialize() {
   EngineLockGuard lock;
   if (Engine.heap) return HookAlreadyInitialized;
   Engine.heap = HeapCreate(0, 0, 0);
+  ForgetShadowStackPolicy();
   return Engine.heap ? HookOk : HookMemoryAllocation;
 }
 
@@ -163,14 +197,21 @@ HookStatus HookAdd(void* targetPtr, void* detourPtr, void** trampolineOut) {
   src.code = reinterpret_cast<const uint8_t*>(target);
   src.readable = ReadableBytes(target, kSourceWindow);
   src.above = nullptr;
+  src.shadowStack = ShadowStacksEnforced();
   if (target > 5 && IsExecutable(target - 5) && ReadableBytes(target - 5, 5) == 5)
     src.above = reinterpret_cast<const uint8_t*>(target - 5);
 
   HookRecord r{};
   r.target = target;
+  r.detour = detour;
   if (!BuildTrampoline(src, slot, reinterpret_cast<uintptr_t>(slot), detour, &r)) {
+    // Say so when it is the shadow stack alone that refuses the target.
+    src.shadowStack = false;
+    HookRecord unused{};
+    const bool relocatable =
+        BuildTrampoline(src, slot, reinterpret_cast<uintptr_t>(slot), detour, &unused);
     ReleaseCodeSlot(slot);
-    return HookUnsupportedFunction;
+    return relocatable ? HookShadowStackCall : HookUnsupportedFunction;
   }
   const HookStatus refused = OverlapsAnotherHook(r)  ? HookPatchOverlap
                              : BranchesIntoPatch(r) ? HookBranchIntoPatch
@@ -194,13 +235,17 @@ HookStatus HookDelete(void* target) {
   if (!Engine.heap) return HookNotInitialized;
   HookRecord* r = FindRecord(reinterpret_cast<uintptr_t>(target));
   if (!r) return HookNotFound;
-  if (r->armed) {
-    // The slot is released below: threads in it go back to the target.
+  if (r->armed || r->threadLeft) {
+    // The slot is released below: threads in it go back to the target. The patch comes out
+    // either way (threads already moved stand in the target); one that could not be moved keeps
+    // the slot, and so the record.
     ThreadList threads;
-    FreezeThreads(&threads, r, false);
-    const HookStatus status = Patch(*r, false);
+    const bool moved = FreezeThreads(&threads, r, false);
+    const HookStatus status = r->armed ? Patch(*r, false) : HookOk;
     ThawThreads(&threads);
+    ReleaseDisarmedModules();
     if (status != HookOk) return status;
+    if (!moved) return HookThreadNotMoved;
   }
   ReleaseCodeSlot(reinterpret_cast<uint8_t*>(r->trampoline));
   RemoveRecord(r);

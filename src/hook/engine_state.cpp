@@ -3,6 +3,7 @@
 #include <intrin.h>
 
 EngineState Engine{};
+VirtualProtectFn EngineProtect = &VirtualProtect;
 std::atomic<uint32_t> EngineLock{0};
 
 namespace {

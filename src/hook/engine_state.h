@@ -20,6 +20,11 @@ struct EngineState {
 };
 
 extern EngineState Engine;
+
+// How the engine changes the protection of the bytes it patches; tests put a failing one in its
+// place.
+using VirtualProtectFn = BOOL(WINAPI*)(LPVOID, SIZE_T, DWORD, PDWORD);
+extern VirtualProtectFn EngineProtect;
 extern std::atomic<uint32_t> EngineLock;  // 0 free, 1 taken
 
 void TakeEngineLock();

@@ -42,8 +42,9 @@ void ListOtherThreads(ThreadList* list) {
   CloseHandle(snap);
 }
 
+// A single record about to be deleted gives back its slot even when it is not armed.
 bool MapForScope(const HookRecord* scope, bool arming, ThreadPlace* place) {
-  if (scope) return bool(scope->armed) != arming && MapInstructionPointer(*scope, arming, place);
+  if (scope) return (!arming || !scope->armed) && MapInstructionPointer(*scope, arming, place);
   for (uint32_t i = 0; i < Engine.count; ++i) {
     const HookRecord& r = Engine.records[i];
     if (bool(r.armed) != arming && MapInstructionPointer(r, arming, place)) return true;
@@ -51,9 +52,19 @@ bool MapForScope(const HookRecord* scope, bool arming, ThreadPlace* place) {
   return false;
 }
 
+void NoteThreadsLeft(HookRecord* scope) {
+  if (scope) {
+    scope->threadLeft = 1;
+    return;
+  }
+  for (uint32_t i = 0; i < Engine.count; ++i) Engine.records[i].threadLeft = 1;
+}
+
 }  // namespace
 
-void FreezeThreads(ThreadList* list, const HookRecord* scope, bool arming) {
+SetThreadContextFn FreezeSetContext = &SetThreadContext;
+
+bool FreezeThreads(ThreadList* list, HookRecord* scope, bool arming) {
   list->threads = nullptr;
   list->count = list->capacity = 0;
   ++Engine.freezes;
@@ -69,6 +80,7 @@ void FreezeThreads(ThreadList* list, const HookRecord* scope, bool arming) {
       t.handle = nullptr;
     }
   }
+  bool allMoved = true;
   for (uint32_t i = 0; i < list->count; ++i) {
     const HANDLE h = list->threads[i].handle;
     if (!h) continue;
@@ -81,9 +93,12 @@ void FreezeThreads(ThreadList* list, const HookRecord* scope, bool arming) {
     if (MapForScope(scope, arming, &place)) {
       ctx.Rip = place.ip;
       ctx.Rsp = place.sp;
-      SetThreadContext(h, &ctx);
+      // Refused, for one, where shadow stacks check the instruction pointers a context sets.
+      if (!FreezeSetContext(h, &ctx)) allMoved = false;
     }
   }
+  if (!allMoved) NoteThreadsLeft(scope);
+  return allMoved;
 }
 
 void ThawThreads(ThreadList* list) {

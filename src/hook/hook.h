@@ -21,6 +21,12 @@ enum [[nodiscard]] HookStatus : int32_t {
   // The target's own function (its extent from its module's exception directory) branches into
   // the bytes the patch replaces.
   HookBranchIntoPatch = 12,
+  // The process enforces shadow stacks and the target's first instructions hold a call, whose
+  // relocated form would return through an address the shadow stack does not hold.
+  HookShadowStackCall = 13,
+  // A thread stopped in the bytes being changed could not be moved out of them: nothing was
+  // patched (a deleted hook is disarmed but kept, its slot still running that thread).
+  HookThreadNotMoved = 14,
 };
 
 HookStatus HookInitialize();

@@ -11,6 +11,10 @@ constexpr unsigned kPatchSize = 5;
 
 struct HookRecord {
   uintptr_t target;
+  uintptr_t detour;
+  // A counted reference to the module holding the detour while the hook is armed (0 when none is
+  // held, or the detour lies in no module).
+  uintptr_t detourModule;
   uintptr_t relay;
   uintptr_t trampoline;
   uint8_t savedBytes[8];
@@ -29,6 +33,9 @@ struct HookRecord {
   // Bytes of the target that run from the trampoline instead (whole instructions from the
   // target on); no other hook may patch them.
   uint8_t copied;
+  // A thread may stand in the slot although the hook is not armed (a freeze could not move it
+  // out, or moved it in for an arm that was then refused): the delete moves it out first.
+  uint8_t threadLeft;
 };
 
 // Where a stopped thread is, and where it goes once a record changes state.

@@ -229,7 +229,8 @@ bool Relocate(Builder& b, const Site& s, Form* f) {
     case Kind::Call:
       // The callee returns after the call: that place must lie beyond the patch, and the callee
       // must not start inside it.
-      return b.old + s.d.len >= kPatchSize && !s.inside && RelocateCall(s, f);
+      return !b.src.shadowStack && b.old + s.d.len >= kPatchSize && !s.inside &&
+             RelocateCall(s, f);
     case Kind::Jump:
       return RelocateJump(s, f);
     case Kind::Conditional:

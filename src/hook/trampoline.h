@@ -11,6 +11,9 @@ struct TrampolineSource {
   const uint8_t* code;      // its bytes
   size_t readable;          // how many of them may be read
   const uint8_t* above;     // the 5 bytes before the target when they are executable, else null
+  // Returns are checked against a shadow stack: a relocated call's pushed return address would
+  // fault on return, so a target that needs one is not relocated.
+  bool shadowStack = false;
 };
 
 // Writes the trampoline and the relay to `detour` into `slot` (kSlotSize bytes, executing at

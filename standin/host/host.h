@@ -63,6 +63,10 @@ void WINAPI SimWakeAllConditionVariable(PCONDITION_VARIABLE cv);
 // time-out.
 bool AwaitPluginSleepers(DWORD timeoutMs);
 
+// ---- the simulator libraries' exports patched in place by a plug-in ("print hooks")
+void RememberApiEntries();  // before the first plug-in loads; later calls keep the first copy
+void DescribeApiPatches();
+
 // ---- plug-ins found in Resources\plugins
 struct LoadedPlugin {
     std::string path;

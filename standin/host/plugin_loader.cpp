@@ -46,6 +46,7 @@ std::string PluginFile(const std::string& folder) {
 const std::vector<LoadedPlugin>& Plugins() { return g_plugins; }
 
 void LoadPlugins() {
+    RememberApiEntries();
     std::string root = HostFolder();
     std::string pluginsDir = root + "\\Resources\\plugins";
     for (const std::string& name : Folders(pluginsDir)) {

@@ -253,6 +253,8 @@ void Print(const std::vector<std::string>& w) {
             },
             reinterpret_cast<LPARAM>(&count));
         Out("desktop-windows " + Quote(w[2]) + ": " + std::to_string(count.n));
+    } else if (what == "hooks") {
+        DescribeApiPatches();
     } else if (what == "timer-runs") {
         DescribeTimerRuns();
     } else if (what == "widgets") {

@@ -76,6 +76,25 @@ TEST(FunctionBody, BranchesIntoThePatchedBytesAreFoundInEveryPart) {
   EXPECT_EQ(im.Check(0x60), BodyCheck::NoExtent);           // no entry: a leaf
 }
 
+// The parent entry follows a chained part's unwind codes, whose count is padded to an even one:
+// with one or three codes the parent lies two bytes further than the count says.
+TEST(FunctionBody, AChainedPartWithAnOddNumberOfUnwindCodesFindsItsParent) {
+  for (const uint8_t codes : {1, 2, 3}) {
+    SCOPED_TRACE(int(codes));
+    Image im;
+    im.Code(0x40, {0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0xC3});
+    im.Entry(0x40, 0x47);
+    im.Code(0x80, {0xE9, 0xBD, 0xFF, 0xFF, 0xFF});  // jmp 0x42, from the cold part
+    im.Entry(0x80, 0x85, 0);
+    const uint32_t u = kXdata + 16;  // the cold part's unwind data
+    im.bytes[u + 2] = codes;
+    const uint32_t padded = u + 4 + 2 * ((codes + 1u) & ~1u);
+    std::memset(&im.bytes[u + 4], 0, padded - (u + 4));
+    std::memcpy(&im.bytes[padded], &im.bytes[kPdata], 12);
+    EXPECT_EQ(im.Check(0x40), BodyCheck::BranchesIntoPatch);
+  }
+}
+
 TEST(FunctionBody, ACallOfTheEntryIsRecursionAJumpToItIsNot) {
   Image im;
   im.Code(0x00, {0x90, 0x90, 0x90, 0x90, 0x90, 0xE8, 0xF6, 0xFF, 0xFF, 0xFF, 0xC3});  // call +0

@@ -7,11 +7,24 @@
 
 #include "code_arena.h"
 #include "hook/engine_state.h"
+#include "hook/freeze.h"
 #include "hook/hook.h"
 
 namespace {
 
 int Detour(int) { return -1; }
+
+// Where shadow stacks check the instruction pointer a context sets, moving a thread into a
+// trampoline is refused.
+BOOL WINAPI RefuseContext(HANDLE, const CONTEXT*) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+
+struct RefusedContexts {
+  RefusedContexts() { FreezeSetContext = &RefuseContext; }
+  ~RefusedContexts() { FreezeSetContext = &SetThreadContext; }
+};
 
 alignas(16) uint8_t gStacks[2][256 * 1024];
 
@@ -128,6 +141,68 @@ TEST_F(ThreadFixup, DisarmingAllMovesAThreadInTheRelayToTheTarget) {
   ASSERT_EQ(HookDisarm(nullptr), HookOk);
   EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(target));
   EXPECT_EQ(RunToEnd(), 42u);  // the original function, not the detour
+}
+
+// A thread that cannot be moved off the target's first bytes keeps them as they are: the arm is
+// refused with a status of its own and the thread runs the original code.
+TEST_F(ThreadFixup, AThreadThatCannotBeMovedKeepsTheTargetUnpatched) {
+  void* tramp = nullptr;
+  ASSERT_EQ(HookAdd(target, reinterpret_cast<void*>(&Detour), &tramp), HookOk);
+  uint8_t before[5];
+  std::memcpy(before, target, 5);
+  StartStoppedAt(reinterpret_cast<uintptr_t>(target) + 2, 0);
+  {
+    RefusedContexts refused;
+    EXPECT_EQ(HookArm(target), HookThreadNotMoved);
+    EXPECT_EQ(HookArm(nullptr), HookThreadNotMoved);
+  }
+  EXPECT_EQ(std::memcmp(before, target, 5), 0);
+  EXPECT_FALSE(FindRecord(reinterpret_cast<uintptr_t>(target))->armed);
+  EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(target) + 2);
+  EXPECT_EQ(RunToEnd(), 42u);
+  // With the thread gone the arm goes through.
+  EXPECT_EQ(HookArm(target), HookOk);
+}
+
+// Deleting a hook whose trampoline runs a thread that cannot be moved out: the patch comes out,
+// the slot stays for the thread, and the record for a later delete.
+TEST_F(ThreadFixup, ADeleteThatCannotMoveAThreadKeepsItsSlot) {
+  void* tramp = nullptr;
+  ASSERT_EQ(HookAdd(target, reinterpret_cast<void*>(&Detour), &tramp), HookOk);
+  ASSERT_EQ(HookArm(target), HookOk);
+  StartStoppedAt(reinterpret_cast<uintptr_t>(tramp) + 2, 1);
+  {
+    RefusedContexts refused;
+    EXPECT_EQ(HookDelete(target), HookThreadNotMoved);
+  }
+  const HookRecord* r = FindRecord(reinterpret_cast<uintptr_t>(target));
+  ASSERT_NE(r, nullptr);
+  EXPECT_FALSE(r->armed);
+  EXPECT_EQ(target[0], 0x66);  // the original bytes are back
+  EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(tramp) + 2);
+  EXPECT_EQ(RunToEnd(), 42u);  // from the slot that was kept
+  EXPECT_EQ(HookDelete(target), HookOk);
+}
+
+// Disarming all hooks could not move a thread out of a trampoline: the disarm says so, and the
+// later delete moves the thread out before the slot goes.
+TEST_F(ThreadFixup, AThreadADisarmLeftInTheTrampolineLeavesItBeforeTheDelete) {
+  void* tramp = nullptr;
+  ASSERT_EQ(HookAdd(target, reinterpret_cast<void*>(&Detour), &tramp), HookOk);
+  ASSERT_EQ(HookArm(target), HookOk);
+  StartStoppedAt(reinterpret_cast<uintptr_t>(tramp) + 2, 1);
+  {
+    RefusedContexts refused;
+    EXPECT_EQ(HookDisarm(nullptr), HookThreadNotMoved);
+  }
+  EXPECT_EQ(target[0], 0x66);  // disarmed all the same: the trampoline stays valid code
+  EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(tramp) + 2);
+  ASSERT_EQ(HookDelete(target), HookOk);
+  EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(target) + 2);
+  // Another hook now takes the released slot and writes its own trampoline over it.
+  uint8_t* other = arena.Put({0x66, 0x90, 0x8D, 0x41, 0x07, 0xC3});
+  ASSERT_EQ(HookAdd(other, reinterpret_cast<void*>(&Detour), nullptr), HookOk);
+  EXPECT_EQ(RunToEnd(), 42u);
 }
 
 // A relocated call pushes the return address, then jumps: a thread stopped between the two gives

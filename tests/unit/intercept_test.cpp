@@ -17,6 +17,8 @@
 #include "config/hotkeys.h"
 #include "config/options.h"
 #include "hook/engine_state.h"
+#include "hook/hook_entry.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -292,6 +294,112 @@ TEST_F(Intercepts, HotKeyCodesReachTheSimulatorWidenedWithoutSign) {
     XPLMUnregisterHotKey(key);
     SIM_Describe("hotkeys", text, sizeof text);
     EXPECT_EQ(strstr(text, "semicolon"), nullptr) << text;
+}
+
+// What a hooked function's own code sees as its return address, through a stand-in put where
+// the entry passes calls on.
+void* g_seenReturn = nullptr;
+int g_passedOn = 0;
+using DrawFn = void (*)(float*, int, int, char*, int*, XPLMFontID);
+using RegisterFn = XPLMHotKeyID (*)(int, XPLMKeyFlags, const char*, XPLMHotKey_f, void*);
+DrawFn g_realDraw = nullptr;
+RegisterFn g_realRegister = nullptr;
+
+__attribute__((noinline)) void SpyDraw(float* colour, int x, int y, char* text, int* wrap, XPLMFontID font) {
+    g_seenReturn = __builtin_return_address(0);
+    ++g_passedOn;
+    g_realDraw(colour, x, y, text, wrap, font);
+}
+
+__attribute__((noinline)) XPLMHotKeyID SpyRegister(int key, XPLMKeyFlags flags, const char* text, XPLMHotKey_f cb,
+                                                   void* refcon) {
+    g_seenReturn = __builtin_return_address(0);
+    ++g_passedOn;
+    return g_realRegister(key, flags, text, cb, refcon);
+}
+
+__attribute__((noinline)) XPLMHotKeyID RegisterFromHere(char key, XPLMHotKey_f callback) {
+    XPLMHotKeyID id = XPLMRegisterHotKey(key, xplm_DownFlag, "spied", callback, nullptr);
+    asm volatile("" ::: "memory");
+    return id;
+}
+
+bool InFunction(void* pc, void* function) {
+    DWORD64 base = 0;
+    const RUNTIME_FUNCTION* f = RtlLookupFunctionEntry(reinterpret_cast<DWORD64>(pc), &base, nullptr);
+    return f && base + f->BeginAddress == reinterpret_cast<DWORD64>(function);
+}
+
+// The entry in front of an export's hook.
+unsigned EntryOf(const char* name) {
+    void* target = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("XPLM_64.dll"), name));
+    const HookRecord* r = FindRecord(reinterpret_cast<uintptr_t>(target));
+    for (unsigned i = 0; r && i < kHookEntries; ++i)
+        if (HookEntryTrampoline(i) == reinterpret_cast<void*>(r->trampoline)) return i;
+    return kHookEntries;
+}
+
+// Calls passed on reach the simulator from their own caller, as unhooked, so it can tell which
+// plug-in made them; the ATC text the caller asked for is not passed on (our block replaces it).
+TEST_F(Intercepts, CallsPassedOnReachTheSimulatorFromTheirOwnCaller) {
+    const unsigned draw = EntryOf("XPLMDrawString"), reg = EntryOf("XPLMRegisterHotKey");
+    ASSERT_LT(draw, kHookEntries);
+    ASSERT_LT(reg, kHookEntries);
+    g_realDraw = reinterpret_cast<DrawFn>(HookEntryTrampoline(draw));
+    g_realRegister = reinterpret_cast<RegisterFn>(HookEntryTrampoline(reg));
+    SetHookEntryTrampoline(draw, reinterpret_cast<void*>(&SpyDraw));
+    SetHookEntryTrampoline(reg, reinterpret_cast<void*>(&SpyRegister));
+    g_passedOn = 0;
+    SetMessage("Lufthansa 123, cleared to Munich");
+    auto drawn = DrawFrame({"N123AB", "FPS 29.7  CPU 12.3 ms  GPU 21.0 ms"});
+    EXPECT_EQ(g_passedOn, 2);
+    EXPECT_TRUE(InFunction(g_seenReturn, reinterpret_cast<void*>(&DrawTexts))) << g_seenReturn;
+    drawn = DrawFrame({"Lufthansa 123, cleared to Munich"});
+    EXPECT_EQ(g_passedOn, 2);
+    ASSERT_FALSE(drawn.empty());
+    EXPECT_EQ(drawn[0].text, "Qvestation ATC");
+
+    XPLMHotKeyID key = RegisterFromHere((char)0xBA, [](void*) {});
+    EXPECT_EQ(g_passedOn, 3);
+    EXPECT_TRUE(InFunction(g_seenReturn, reinterpret_cast<void*>(&RegisterFromHere))) << g_seenReturn;
+    char text[2048];
+    SIM_Describe("hotkeys", text, sizeof text);
+    EXPECT_NE(strstr(text, "vkey=0xBA flags"), nullptr) << text;  // widened on the way
+    XPLMUnregisterHotKey(key);
+    SetHookEntryTrampoline(draw, reinterpret_cast<void*>(g_realDraw));
+    SetHookEntryTrampoline(reg, reinterpret_cast<void*>(g_realRegister));
+}
+
+BOOL WINAPI RefuseProtection(LPVOID, SIZE_T, DWORD, PDWORD) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+class InterceptRemoval : public LogCapture {};
+
+// A hook that cannot be taken out stays, and the removal says so once per hook, however often
+// the link is stopped or the plug-in disabled.
+TEST_F(InterceptRemoval, WhatStaysArmedIsLoggedOnce) {
+    SIM_SetScreenSize(1024, 768);
+    ASSERT_TRUE(InstallHooks());
+    EngineProtect = &RefuseProtection;
+    EXPECT_TRUE(RemoveHooks());
+    EXPECT_TRUE(RemoveHooks());
+    EngineProtect = &VirtualProtect;
+    FlushQueuedLog();
+    int stays = 0;
+    for (const std::string& line : g_logged) stays += line.find("stays intercepted") != std::string::npos;
+    EXPECT_EQ(stays, 5);
+    bool drawStringTold = false;
+    for (const std::string& line : g_logged)
+        drawStringTold |= line.find("XPLMDrawString stays intercepted: its hook could not be disarmed (status 10)") !=
+                          std::string::npos;
+    EXPECT_TRUE(drawStringTold);
+    EXPECT_TRUE(HooksInstalled());
+    EXPECT_TRUE(FindRecord(reinterpret_cast<uintptr_t>(GetProcAddress(GetModuleHandleA("XPLM_64.dll"),
+                                                                      "XPLMDrawString")))->armed);
+    EXPECT_TRUE(RemoveHooks());
+    EXPECT_FALSE(HooksInstalled());
 }
 
 TEST(InterceptUnload, AnUnloadedServerModuleTakesTheSourceWithIt) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -81,6 +82,43 @@ TEST_F(Unload, AScanOutlastingTheWaitHoldsTheLibraryUntilItEnds) {
     EXPECT_TRUE(Loaded());
     Sleep(g_holdMs + 700);
     EXPECT_FALSE(Loaded());
+}
+
+// A hook the plug-in could not take out (its disarm failed) still jumps into the plug-in's code:
+// the library stays loaded, and the hooked function keeps working, after the simulator let go.
+TEST_F(Unload, AHookThatStaysArmedKeepsTheLibraryLoaded) {
+    // The target lives in a shared section: writable while the hook goes in, then mapped again
+    // read-only at the same place, where no patch can be taken out.
+    HANDLE section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_EXECUTE_READWRITE, 0, 0x10000, nullptr);
+    ASSERT_NE(section, nullptr);
+    auto* view = static_cast<unsigned char*>(
+        MapViewOfFile(section, FILE_MAP_ALL_ACCESS | FILE_MAP_EXECUTE, 0, 0, 0x10000));
+    ASSERT_NE(view, nullptr);
+    memset(view, 0xCC, 0x10000);
+    const unsigned char code[] = {0x66, 0x90, 0x8D, 0x41, 0x07, 0xC3};  // nop; lea eax, [rcx+7]; ret
+    unsigned char* target = view + 0x100;
+    memcpy(target, code, sizeof code);
+    FlushInstructionCache(GetCurrentProcess(), target, sizeof code);
+    using TargetFn = int (*)(int);
+    const auto call = reinterpret_cast<TargetFn>(target);
+    ASSERT_EQ(call(35), 42);
+
+    HMODULE module = LoadLibraryA("unload_probe.dll");
+    ASSERT_NE(module, nullptr);
+    auto arm = reinterpret_cast<int (*)(void*)>(GetProcAddress(module, "ProbeArmHook"));
+    auto remove = reinterpret_cast<int (*)()>(GetProcAddress(module, "ProbeRemoveHooks"));
+    ASSERT_TRUE(arm && remove);
+    ASSERT_EQ(arm(target), 0);
+    EXPECT_EQ(call(35), 142);  // through the probe's detour
+
+    ASSERT_TRUE(UnmapViewOfFile(view));
+    ASSERT_EQ(MapViewOfFileEx(section, FILE_MAP_READ | FILE_MAP_EXECUTE, 0, 0, 0x10000, view), view);
+    EXPECT_NE(remove(), 0);  // the patch cannot come out
+    FreeLibrary(module);
+    EXPECT_TRUE(Loaded());
+    EXPECT_EQ(call(35), 142);  // would fault in an unloaded library
+    UnmapViewOfFile(view);
+    CloseHandle(section);
 }
 
 }  // namespace
