@@ -9,11 +9,13 @@ cd "$(dirname "$0")/.."
 # file | line pattern (exactly one match) | sed replacement of that line's text | ctest -R regex
 mutants=(
   "src/shell/entry.cpp|if (HooksInstalled()) (void)RemoveHooks();|s#if (HooksInstalled()) (void)RemoveHooks();#/* hooks left in */#|^unit_shell_tests\$"
-  "src/shell/link.cpp|            ClearHotkeyTable();|s#^            ClearHotkeyTable();#            /* table kept */#|^unit_shell_tests\$"
+  "src/bridge/monitor.cpp|    ClearHotkeyTable();  // after the last attach|s#^    ClearHotkeyTable();#    /* table kept */#|^unit_shell_tests\$"
   "src/bridge/atc_text_layout.h|constexpr size_t kAtcMessageMinLength = 10;|s#kAtcMessageMinLength = 10;#kAtcMessageMinLength = 11;#|^unit_bridge_tests\$"
   "src/bridge/monitor.cpp|        NotConnectedNoticeShown = 0;|0,/^        NotConnectedNoticeShown = 0;/s##        /* notice flag kept */#|^scenario_atc_not_connected_notice\$"
   "src/shell/link.cpp|            MonitorLinkStopped();|s#^            MonitorLinkStopped();#            /* attach kept */#|^scenario_link_restart_keys\$"
   "src/ui/key_watcher.cpp|    IpcSession session;|s#^    IpcSession session;#    /* no session */#|^scenario_key_press_stress\$"
+  "src/bridge/monitor.cpp|    const bool current = AttachLinkNumber == link && LinkActive.load() == 1;|s#AttachLinkNumber == link && ##|^unit_shell_tests\$"
+  "src/bridge/monitor.cpp|    const bool current = AttachLinkNumber == link && LinkActive.load() == 1;|s#AttachLinkNumber == link && LinkActive.load() == 1#true#|^unit_shell_tests\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do
