@@ -16,6 +16,8 @@ mutants=(
   "src/ui/key_watcher.cpp|    IpcSession session;|s#^    IpcSession session;#    /* no session */#|^scenario_key_press_stress\$"
   "src/bridge/monitor.cpp|    const bool current = AttachLinkNumber == link && LinkActive.load() == 1;|s#AttachLinkNumber == link && ##|^unit_shell_tests\$"
   "src/bridge/monitor.cpp|    const bool current = AttachLinkNumber == link && LinkActive.load() == 1;|s#AttachLinkNumber == link && LinkActive.load() == 1#true#|^unit_shell_tests\$"
+  "src/base/locks.cpp|    if (!DURAR_CHECK(owner_.load(), !=, self)) return false;|s#if (!DURAR_CHECK(owner_.load(), !=, self)) return false;#/* re-entry waited for */#|^unit_ui_tests\$"
+  "src/ui/key_watcher.cpp|    if (!reporting.Held()) {|s#if (!reporting.Held()) {#if (false) {#|^unit_ui_tests\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do
