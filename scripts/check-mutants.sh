@@ -14,10 +14,13 @@ mutants=(
   "src/bridge/monitor.cpp|        NotConnectedNoticeShown = 0;|0,/^        NotConnectedNoticeShown = 0;/s##        /* notice flag kept */#|^scenario_atc_not_connected_notice\$"
   "src/shell/link.cpp|            MonitorLinkStopped();|s#^            MonitorLinkStopped();#            /* attach kept */#|^scenario_link_restart_keys\$"
   "src/ui/key_watcher.cpp|    IpcSession session;|s#^    IpcSession session;#    /* no session */#|^scenario_key_press_stress\$"
-  "src/bridge/monitor.cpp|    const bool current = AttachLinkNumber == link && LinkActive.load() == 1;|s#AttachLinkNumber == link && ##|^unit_shell_tests\$"
-  "src/bridge/monitor.cpp|    const bool current = AttachLinkNumber == link && LinkActive.load() == 1;|s#AttachLinkNumber == link && LinkActive.load() == 1#true#|^unit_shell_tests\$"
+  "src/bridge/monitor.cpp|    const bool current = AttachLinkNumber == link && LinkActive.load() == 1;|s#AttachLinkNumber == link#(link | 1) != 0#|^unit_shell_tests\$"
+  "src/bridge/monitor.cpp|    const bool current = AttachLinkNumber == link && LinkActive.load() == 1;|s#AttachLinkNumber == link \&\& LinkActive.load() == 1#(link | 1) != 0#|^unit_shell_tests\$"
   "src/base/locks.cpp|    if (!DURAR_CHECK(owner_.load(), !=, self)) return false;|s#if (!DURAR_CHECK(owner_.load(), !=, self)) return false;#/* re-entry waited for */#|^unit_ui_tests\$"
   "src/ui/key_watcher.cpp|    if (!reporting.Held()) {|s#if (!reporting.Held()) {#if (false) {#|^unit_ui_tests\$"
+  "src/ui/key_watcher.cpp|    PressReporting reporting;  // waits for the press the deferred-work thread has in hand|s#PressReporting reporting;#struct { bool Held() const { return true; } } reporting;#|^unit_ui_tests\$"
+  "src/ui/key_watcher.cpp|    PressReporting reporting;  // the same for the link's stop|s#PressReporting reporting;  // the same#struct { bool Held() const { return true; } } reporting;  // none#|^unit_ui_tests\$"
+  "src/ui/key_watcher.cpp|    ReportPendingPresses();  // the earlier ones|s#^    ReportPendingPresses();  // the earlier ones#    /* the earlier ones later */#|^unit_ui_tests\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do

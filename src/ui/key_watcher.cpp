@@ -106,7 +106,7 @@ void ReportPress(uint8_t keyChar, int flags, HotkeyReporter report) {
         if (!DeferredWork.Queue(ReportWaitingPresses)) ReportWaitingPresses();
         return;
     }
-    PressReporting reporting;
+    PressReporting reporting;  // waits for the press the deferred-work thread has in hand
     if (!reporting.Held()) {
         // This thread is in the middle of a report: the press waits, and that report makes it
         // after the one in hand.
@@ -117,15 +117,15 @@ void ReportPress(uint8_t keyChar, int flags, HotkeyReporter report) {
     }
     // The earlier presses first, the one in hand among them, so the ATC program gets them in
     // the pilot's order; then those that came in through messages served during the report.
-    ReportPendingPresses();
+    ReportPendingPresses();  // the earlier ones
     LastKeyPressExchanges = report(keyChar, flags);
-    ReportPendingPresses();
+    ReportPendingPresses();  // those that came in meanwhile
 }
 
 }  // namespace
 
 void ReportWaitingPresses() {
-    PressReporting reporting;
+    PressReporting reporting;  // the same for the link's stop
     // Refused in the middle of this thread's own report, which makes the waiting presses itself.
     if (reporting.Held()) ReportPendingPresses();
 }

@@ -652,6 +652,25 @@ TEST_F(PressOrder, TheStopMakesTheWaitingPressesAfterThePressInHand) {
     EXPECT_EQ(g_reported, "79R8");  // none made twice
 }
 
+// A full queue while the deferred-work thread is busy with another job (no press in hand): the
+// simulator's thread makes the waiting presses before the one that did not fit, and the worker
+// finds none left afterwards.
+TEST_F(PressOrder, AFullQueueBehindAnotherJobIsMadeInThePilotsOrder) {
+    HoldWorker();
+    g_firstTaken = true;  // no press report is held
+    g_releaseFirst = true;
+    Press("234567890ARWVCYND");  // 16 wait, the 17th finds the queue full
+    {
+        std::lock_guard<std::mutex> lock(g_reportedLock);
+        EXPECT_EQ(g_reported, "234567890ARWVCYND");
+    }
+    const long before = DeferredWork.Completed();
+    g_releaseWorker = true;
+    ServeUntilCompleted(before + 2);  // the held job, then the presses' job
+    std::lock_guard<std::mutex> lock(g_reportedLock);
+    EXPECT_EQ(g_reported, "234567890ARWVCYND");  // none made twice
+}
+
 // A message served on the simulator's thread in the middle of its own press report (a key a
 // window's message brings, the link's stop) comes back for the press-report lock on the thread
 // that holds it. It must not wait for itself: refused, the key waits and is made after the press
