@@ -162,8 +162,8 @@ int ReadAtcHotkeys(AtcKeys* keys, bool tellPilot) {
         if (!PathFileExistsA(ini.c_str())) {
             KeyCharactersOfTable(keys);
             notice = "Plugin could not read QVE hotkeys";
-        } else {
-            if (ReadIni(ini, keys)) notice = "Some QVE hotkeys are currenty disabled";
+        } else if (ReadIni(ini, keys)) {
+            notice = "Some QVE hotkeys are currenty disabled";
         }
     }
     if (notice && tellPilot) MessageBoxA(nullptr, notice, "DURarUravud", MB_ICONINFORMATION);
