@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 # file | line pattern (exactly one match) | sed replacement of that line's text | ctest -R regex
 mutants=(
   "src/shell/entry.cpp|if (HooksInstalled()) (void)RemoveHooks();|s#if (HooksInstalled()) (void)RemoveHooks();#/* hooks left in */#|^unit_shell_tests\$"
-  "src/shell/link.cpp|            ClearHotkeyTable();|s#^            ClearHotkeyTable();#            /* table kept */#|^unit_shell_tests\$"
+  "src/bridge/monitor.cpp|    ClearHotkeyTable();  // after the last attach|s#^    ClearHotkeyTable();#    /* table kept */#|^unit_shell_tests\$"
   "src/bridge/atc_text_layout.h|constexpr size_t kAtcMessageMinLength = 10;|s#kAtcMessageMinLength = 10;#kAtcMessageMinLength = 11;#|^unit_bridge_tests\$"
   "src/bridge/monitor.cpp|        NotConnectedNoticeShown = 0;|0,/^        NotConnectedNoticeShown = 0;/s##        /* notice flag kept */#|^scenario_atc_not_connected_notice\$"
   "src/shell/link.cpp|            MonitorLinkStopped();|s#^            MonitorLinkStopped();#            /* attach kept */#|^scenario_link_restart_keys\$"
@@ -26,6 +26,13 @@ mutants=(
   "src/hook/engine.cpp|r->threadLeft) {|s#r->armed .. r->threadLeft#r->armed#|^hook_engine\$"
   "src/bridge/intercept.cpp|    return drawn ? HookEntryDone : HookEntryPassOn;|s#HookEntryDone : HookEntryPassOn#HookEntryDone : HookEntryDetour#|^unit_bridge_tests\$"
   "src/bridge/intercept.cpp|    if (hook->toldArmed) return;|s#if (hook->toldArmed) return;#/* told every time */#|^unit_bridge_tests\$"
+  "src/bridge/monitor.cpp|    const bool current = AttachLinkNumber == link && LinkActive.load() == 1;|s#AttachLinkNumber == link#link + 1 != 0#|^unit_shell_tests\$"
+  "src/bridge/monitor.cpp|    const bool current = AttachLinkNumber == link && LinkActive.load() == 1;|s#AttachLinkNumber == link \&\& LinkActive.load() == 1#link + 1 != 0#|^unit_shell_tests\$"
+  "src/base/locks.cpp|    if (!DURAR_CHECK(owner_.load(), !=, self)) return false;|s#if (!DURAR_CHECK(owner_.load(), !=, self)) return false;#/* re-entry waited for */#|^unit_ui_tests\$"
+  "src/ui/key_watcher.cpp|    if (!reporting.Held()) {|s#if (!reporting.Held()) {#if (false) {#|^unit_ui_tests\$"
+  "src/ui/key_watcher.cpp|    PressReporting reporting;  // waits for the press the deferred-work thread has in hand|s#PressReporting reporting;#struct { bool Held() const { return true; } } reporting;#|^unit_ui_tests\$"
+  "src/ui/key_watcher.cpp|    PressReporting reporting;  // the same for the link's stop|s#PressReporting reporting;  // the same#struct { bool Held() const { return true; } } reporting;  // none#|^unit_ui_tests\$"
+  "src/ui/key_watcher.cpp|    ReportPendingPresses();  // the earlier ones|s#^    ReportPendingPresses();  // the earlier ones#    /* the earlier ones later */#|^unit_ui_tests\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do

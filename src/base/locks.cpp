@@ -1,5 +1,6 @@
 #include "base/locks.h"
 
+#include "base/checks.h"
 #include "base/log.h"
 
 CRITICAL_SECTION StartLinkLock;
@@ -174,4 +175,19 @@ void AcquireServingMessages(SRWLOCK* lock) {
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_SENDMESSAGE);
     }
+}
+
+bool OwnedLock::Acquire() {
+    // Only this thread ever writes its own id here, so no other thread's store can make it equal.
+    const DWORD self = GetCurrentThreadId();
+    if (!DURAR_CHECK(owner_.load(), !=, self)) return false;
+    AcquireServingMessages(&lock_);
+    owner_ = self;
+    return true;
+}
+
+void OwnedLock::Release() {
+    if (!DURAR_CHECK(owner_.load(), ==, GetCurrentThreadId())) return;
+    owner_ = 0;
+    ReleaseSRWLockExclusive(&lock_);
 }

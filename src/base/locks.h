@@ -8,6 +8,8 @@
 // until it has ended altogether: the end of its guard is not the end of our code on it.
 #include <windows.h>
 
+#include <atomic>
+
 // The three critical sections, alive from the end of XPluginStart to XPluginStop: link start
 // and stop, the nearest-airport radio look-up, and the monitor's tick.
 extern CRITICAL_SECTION StartLinkLock;
@@ -70,3 +72,19 @@ private:
 // Takes an SRW lock exclusively. On the simulator's thread the wait serves the messages other
 // threads send to its windows: the holder may be waiting for exactly that.
 void AcquireServingMessages(SRWLOCK* lock);
+
+// An SRW lock taken exclusively that knows the thread holding it. Taken as AcquireServingMessages
+// takes one, so a message served while the simulator's thread waits, or sent to it while it holds
+// the lock, may run code that comes back for the lock on the thread that holds it: an SRW lock
+// would wait there for itself for ever. That re-entry is refused with a logged check instead.
+class OwnedLock {
+public:
+    // False, after the logged check, when the calling thread holds the lock already.
+    [[nodiscard]] bool Acquire();
+    // By the thread that holds it.
+    void Release();
+
+private:
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    std::atomic<DWORD> owner_{0};
+};

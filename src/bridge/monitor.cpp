@@ -49,6 +49,12 @@ int LastTickConnected = -1;
 // link then takes the new window and writes the identity again, as a link start would.
 std::atomic<int> ServerWindowLost{0};
 
+// The link an attach belongs to, counted up by each stop: an attach publishes (keys, option list)
+// only under the shared side and while its link is the current one; the stop counts up and empties
+// the hot-key table under the exclusive side, so no attach publishes for a link that stopped.
+SRWLOCK AttachLinkLock = SRWLOCK_INIT;
+unsigned AttachLinkNumber = 0;
+
 void HealIpcLink() {
     {
         IpcSession session;
@@ -80,18 +86,29 @@ void SendNotConnectedNotice() {
 void AttachToAtc() {
     // Once per connection, whichever of the timer and the hints window gets here first.
     if (AtcAttached.exchange(1) == 1) return;
+    AcquireSRWLockShared(&AttachLinkLock);
+    const unsigned link = AttachLinkNumber;
+    const bool linked = LinkActive.load() == 1;
+    ReleaseSRWLockShared(&AttachLinkLock);
     // Nothing is attached while the link is down: an attach handed off before a link stop and
     // made after it must not pass for the next link's (whose keys may have changed meanwhile).
-    if (LinkActive.load() != 1) {
+    if (!linked) {
         AtcAttached = 0;
         return;
     }
     // Built aside and published whole: the simulator's thread reads it meanwhile.
     AtcKeys keys = CurrentAtcKeys();
     ReadAtcHotkeys(&keys, ImportNoticeGiven.exchange(1) == 0);
-    PublishAtcKeys(keys);
-    LookForAtcTextSource();
-    if (FrequencyTableHasEntry()) BuildOptionList();
+    // The import may have waited for the pilot (its notice box) while the link stopped, and
+    // perhaps started again: what it read belongs to a link that is gone and goes nowhere.
+    AcquireSRWLockShared(&AttachLinkLock);
+    const bool current = AttachLinkNumber == link && LinkActive.load() == 1;
+    if (current) {
+        PublishAtcKeys(keys);
+        if (FrequencyTableHasEntry()) BuildOptionList();
+    }
+    ReleaseSRWLockShared(&AttachLinkLock);
+    if (current) LookForAtcTextSource();
 }
 
 namespace {
@@ -171,6 +188,11 @@ bool CreateMonitorTimer() {
 }
 
 void MonitorLinkStopped() {
+    // An attach publishing now finishes first.
+    AcquireServingMessages(&AttachLinkLock);
+    ++AttachLinkNumber;
+    ClearHotkeyTable();  // after the last attach of the stopped link published
+    ReleaseSRWLockExclusive(&AttachLinkLock);
     AtcAttached = 0;
     ServerWindowLost = 0;
 }

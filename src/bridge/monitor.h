@@ -23,15 +23,18 @@ extern std::atomic<int> AtcAttached;
 void ResetMonitorState();
 
 // What the monitor kept of a link, forgotten by its stop (after LinkActive is cleared and the
-// timer deleted): the next link imports the ATC program's keys again when the program connects,
-// and logs a loss of the server's window again.
+// timer deleted): the hot-key table is emptied, an attach of that link still under way (its
+// notice box open) publishes nothing, the next link imports the ATC program's keys again when the
+// program connects, and logs a loss of the server's window again.
+// thread: the simulator's.
 void MonitorLinkStopped();
 
 // Timer-pool callback, every 4 s.
 // thread: the timer pool's.
 VOID CALLBACK MonitorTick(PVOID parameter, BOOLEAN timerFired);
 // Once per connection: the ATC program's hotkeys, the text source, the option list. Only while
-// the link is up; otherwise it leaves AtcAttached clear and does nothing.
+// the link is up; otherwise it leaves AtcAttached clear and does nothing. An attach whose link
+// stopped before it was done publishes nothing.
 // thread: the tick's, or the deferred-work thread for the hints panel.
 void AttachToAtc();
 // The timer that runs MonitorTick (kept in monitor.cpp, touched on the simulator's thread only).

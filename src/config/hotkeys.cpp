@@ -36,6 +36,42 @@ void KeyCharactersOfTable(AtcKeys* keys) {
 SRWLOCK g_importLock = SRWLOCK_INIT;
 SRWLOCK g_publishedLock = SRWLOCK_INIT;
 
+struct ImportLock {
+    ImportLock() { AcquireSRWLockExclusive(&g_importLock); }
+    ~ImportLock() { ReleaseSRWLockExclusive(&g_importLock); }
+    ImportLock(const ImportLock&) = delete;
+    ImportLock& operator=(const ImportLock&) = delete;
+};
+
+// The hotkeys, their key characters and the briefing's route from an ini that exists; true when
+// some of the keys are switched off in the ATC program.
+bool ReadIni(const std::string& ini, AtcKeys* keys) {
+    int disabled = 0;
+    // Each section read once: 42 single reads each parsed the file again.
+    const ProfileSection hotkeys(ini.c_str(), "Hotkeys");
+    const ProfileSection active(ini.c_str(), "HotkeysActive");
+    for (int i = 1; i <= kAtcHotkeyCount; ++i) {
+        char key[16];
+        snprintf(key, sizeof key, "Hotkey%d", i);
+        int fallback = i <= 10 ? 47 + i : kLaterDefaults[i - 11];
+        keys->table[i - 1] = Entry(hotkeys.Int(key, fallback));
+        if (active.Int(key, 0) == 0) disabled++;
+    }
+    keys->emergencyKey = (int)(signed char)keys->table[11].key;
+    KeyCharactersOfTable(keys);
+
+    char plan[MAX_PATH] = "";
+    DWORD length = GetPrivateProfileStringA("Config", "LastADV", "", plan, sizeof plan, ini.c_str());
+    if (length > 5 && length < sizeof plan - 1) {
+        PathRemoveExtensionA(plan);
+        if (strlen(plan) + 4 < sizeof plan) {
+            strcat(plan, ".brf");
+            if (PathFileExistsA(plan)) ReadBriefing(plan, keys->route);
+        }
+    }
+    return disabled > 0;
+}
+
 }  // namespace
 
 AtcKeys CurrentAtcKeys() {
@@ -109,50 +145,27 @@ int ReadBriefing(const char* path, char route[kRouteTextSize]) {
 }
 
 int ReadAtcHotkeys(AtcKeys* keys, bool tellPilot) {
-    // One import at a time: the monitor's timer and the hints window may both start one.
-    AcquireSRWLockExclusive(&g_importLock);
+    // Finding the program may ask the pilot (a box, a file dialog): no lock is held meanwhile.
     char* folder = LocateAtcProgram();
-    if (!folder) {
-        ReleaseSRWLockExclusive(&g_importLock);
-        return 0;
-    }
+    if (!folder) return 0;
     std::string base = folder;
     HeapFree(GetProcessHeap(), 0, folder);
     while (!base.empty() && base.back() == '\\') base.pop_back();
-    std::string ini = base + "\\QV3.ini";
-    if (!PathFileExistsA(ini.c_str())) ini = base + "\\QV_Station.ini";
-    if (!PathFileExistsA(ini.c_str())) {
-        KeyCharactersOfTable(keys);
-        if (tellPilot) MessageBoxA(nullptr, "Plugin could not read QVE hotkeys", "DURarUravud", MB_ICONINFORMATION);
-        ReleaseSRWLockExclusive(&g_importLock);
-        return 1;
-    }
-
-    int disabled = 0;
-    // Each section read once: 42 single reads each parsed the file again.
-    const ProfileSection hotkeys(ini.c_str(), "Hotkeys");
-    const ProfileSection active(ini.c_str(), "HotkeysActive");
-    for (int i = 1; i <= kAtcHotkeyCount; ++i) {
-        char key[16];
-        snprintf(key, sizeof key, "Hotkey%d", i);
-        int fallback = i <= 10 ? 47 + i : kLaterDefaults[i - 11];
-        keys->table[i - 1] = Entry(hotkeys.Int(key, fallback));
-        if (active.Int(key, 0) == 0) disabled++;
-    }
-    keys->emergencyKey = (int)(signed char)keys->table[11].key;
-    KeyCharactersOfTable(keys);
-    if (disabled > 0 && tellPilot)
-        MessageBoxA(nullptr, "Some QVE hotkeys are currenty disabled", "DURarUravud", MB_ICONINFORMATION);
-
-    char plan[MAX_PATH] = "";
-    DWORD length = GetPrivateProfileStringA("Config", "LastADV", "", plan, sizeof plan, ini.c_str());
-    if (length > 5 && length < sizeof plan - 1) {
-        PathRemoveExtensionA(plan);
-        if (strlen(plan) + 4 < sizeof plan) {
-            strcat(plan, ".brf");
-            if (PathFileExistsA(plan)) ReadBriefing(plan, keys->route);
+    const char* notice = nullptr;
+    {
+        // One read of the files at a time (the monitor's timer and the hints window may both
+        // start one). The notice comes after it: a box the pilot leaves open holds up no other
+        // import, such as the one of a link stopped and started again meanwhile.
+        ImportLock lock;
+        std::string ini = base + "\\QV3.ini";
+        if (!PathFileExistsA(ini.c_str())) ini = base + "\\QV_Station.ini";
+        if (!PathFileExistsA(ini.c_str())) {
+            KeyCharactersOfTable(keys);
+            notice = "Plugin could not read QVE hotkeys";
+        } else if (ReadIni(ini, keys)) {
+            notice = "Some QVE hotkeys are currenty disabled";
         }
     }
-    ReleaseSRWLockExclusive(&g_importLock);
+    if (notice && tellPilot) MessageBoxA(nullptr, notice, "DURarUravud", MB_ICONINFORMATION);
     return 1;
 }

@@ -39,7 +39,8 @@ void ResetAtcKeys();
 // characters, and the route of the briefing the ini names when there is one (else keys' route
 // stays); 0 when the program cannot be located, 1 otherwise (also when the ini is missing, which
 // leaves the table as it was). With tellPilot false the notices about a missing ini or disabled
-// keys are not shown.
+// keys are not shown. A notice comes after the files are read, and nothing is locked while the
+// pilot is asked for the program's folder or a notice is open.
 // thread: the tick's or the deferred-work thread (files only; a notice box is a system call).
 int ReadAtcHotkeys(AtcKeys* keys, bool tellPilot = true);
 // Reads the route from a briefing file into route; 0 when it cannot be opened. Empties route

@@ -256,7 +256,6 @@ bool StopLink() {
             DeleteMonitorTimer();
             XPLMUnregisterKeySniffer(HintsKeySniffer, 1, nullptr);
             ReportWaitingPresses();
-            ClearHotkeyTable();
             ClearServerHotkeys();
             LinkActive = 0;
             MonitorLinkStopped();

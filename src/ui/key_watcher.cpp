@@ -6,6 +6,7 @@
 #include "base/deferred_work.h"
 #include "base/guard.h"
 #include "base/locks.h"
+#include "base/log.h"
 #include "base/plugin_state.h"
 #include "config/hotkeys.h"
 #include "config/key_chars.h"
@@ -49,14 +50,22 @@ int PendingPressHead = 0, PendingPressCount = 0;
 // Held by whichever thread reports presses, from taking a press until its report is done: the
 // simulator's thread reporting presses itself (a full queue, the link's stop) first waits for the
 // one the deferred-work thread has in hand, so presses reach the server one at a time and in the
-// pilot's order. Taken before the IPC session, never the other way round.
-SRWLOCK PressReportLock = SRWLOCK_INIT;
+// pilot's order. Taken before the IPC session, never the other way round. The simulator's thread
+// serves messages while it waits and while its report waits for the server; one that brings a key
+// or a stop back here on that thread is refused (Held() false) rather than waiting for itself.
+OwnedLock PressReportLock;
 
 struct PressReporting {
-    PressReporting() { AcquireServingMessages(&PressReportLock); }
-    ~PressReporting() { ReleaseSRWLockExclusive(&PressReportLock); }
+    PressReporting() : held_(PressReportLock.Acquire()) {}
+    ~PressReporting() {
+        if (held_) PressReportLock.Release();
+    }
+    bool Held() const { return held_; }
     PressReporting(const PressReporting&) = delete;
     PressReporting& operator=(const PressReporting&) = delete;
+
+private:
+    bool held_;
 };
 
 bool TakePendingPress(PendingPress* press) {
@@ -97,18 +106,28 @@ void ReportPress(uint8_t keyChar, int flags, HotkeyReporter report) {
         if (!DeferredWork.Queue(ReportWaitingPresses)) ReportWaitingPresses();
         return;
     }
+    PressReporting reporting;  // waits for the press the deferred-work thread has in hand
+    if (!reporting.Held()) {
+        // This thread is in the middle of a report: the press waits, and that report makes it
+        // after the one in hand.
+        if (!AddPendingPress({keyChar, flags, report}))
+            LogLine("a hot-key press came in the middle of a report with %d waiting; it was dropped",
+                    kPendingPressCapacity);
+        return;
+    }
     // The earlier presses first, the one in hand among them, so the ATC program gets them in
-    // the pilot's order.
-    PressReporting reporting;
-    ReportPendingPresses();
+    // the pilot's order; then those that came in through messages served during the report.
+    ReportPendingPresses();  // the earlier ones
     LastKeyPressExchanges = report(keyChar, flags);
+    ReportPendingPresses();  // those that came in meanwhile
 }
 
 }  // namespace
 
 void ReportWaitingPresses() {
-    PressReporting reporting;
-    ReportPendingPresses();
+    PressReporting reporting;  // the same for the link's stop
+    // Refused in the middle of this thread's own report, which makes the waiting presses itself.
+    if (reporting.Held()) ReportPendingPresses();
 }
 
 int LastKeyPressExchangeCount() { return LastKeyPressExchanges.load(); }

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "base/locks.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -44,6 +45,41 @@ TEST(PluginLocks, WorkOutlastingTheWaitKeepsTheLocks) {
     EXPECT_FALSE(DeletePluginLocks(50));
     release = true;
     worker.join();
+}
+
+class OwnedLocks : public LogCapture {};
+
+// The thread holding the lock comes back for it (a message served on it while it holds it): it is
+// refused at once and the check is logged; other threads wait for the holder as usual.
+TEST_F(OwnedLocks, TheHolderComingBackIsRefusedAndOthersWait) {
+    OwnedLock lock;
+    ASSERT_TRUE(lock.Acquire());
+    EXPECT_FALSE(lock.Acquire());
+    FlushQueuedLog();
+    ASSERT_EQ(g_logged.size(), 1u);
+    EXPECT_NE(g_logged[0].find("check failed at locks.cpp"), std::string::npos) << g_logged[0];
+    std::atomic<int> got{0};
+    std::thread other([&] {
+        if (lock.Acquire()) {
+            got = 1;
+            lock.Release();
+        } else {
+            got = 2;
+        }
+    });
+    Sleep(50);  // the other thread is waiting (or not yet there): it has not got the lock either way
+    EXPECT_EQ(got.load(), 0);
+    lock.Release();
+    other.join();
+    EXPECT_EQ(got.load(), 1);
+    // Released, it is taken again by the thread that held it.
+    ASSERT_TRUE(lock.Acquire());
+    lock.Release();
+    // A release by a thread that does not hold it changes nothing.
+    ASSERT_TRUE(lock.Acquire());
+    std::thread([&] { lock.Release(); }).join();
+    EXPECT_FALSE(lock.Acquire());
+    lock.Release();
 }
 
 }  // namespace

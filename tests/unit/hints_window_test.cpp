@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -649,6 +650,78 @@ TEST_F(PressOrder, TheStopMakesTheWaitingPressesAfterThePressInHand) {
     ServeUntilCompleted(DeferredWork.Completed() + 1);
     std::lock_guard<std::mutex> lock(g_reportedLock);
     EXPECT_EQ(g_reported, "79R8");  // none made twice
+}
+
+// A full queue while the deferred-work thread is busy with another job (no press in hand): the
+// simulator's thread makes the waiting presses before the one that did not fit, and the worker
+// finds none left afterwards.
+TEST_F(PressOrder, AFullQueueBehindAnotherJobIsMadeInThePilotsOrder) {
+    HoldWorker();
+    g_firstTaken = true;  // no press report is held
+    g_releaseFirst = true;
+    Press("234567890ARWVCYND");  // 16 wait, the 17th finds the queue full
+    {
+        std::lock_guard<std::mutex> lock(g_reportedLock);
+        EXPECT_EQ(g_reported, "234567890ARWVCYND");
+    }
+    const long before = DeferredWork.Completed();
+    g_releaseWorker = true;
+    ServeUntilCompleted(before + 2);  // the held job, then the presses' job
+    std::lock_guard<std::mutex> lock(g_reportedLock);
+    EXPECT_EQ(g_reported, "234567890ARWVCYND");  // none made twice
+}
+
+// A message served on the simulator's thread in the middle of its own press report (a key a
+// window's message brings, the link's stop) comes back for the press-report lock on the thread
+// that holds it. It must not wait for itself: refused, the key waits and is made after the press
+// in hand, by the report that holds the lock.
+HWND g_keyWindow = nullptr;
+std::string g_nestedReported;
+
+// The report of "1" serves the messages while it waits for the server, and ends after them.
+int ReportWithNestedMessages(uint8_t keyChar, int) {
+    if (keyChar == '1') {
+        SendMessageA(g_keyWindow, WM_APP, '2', 0);
+        SendMessageA(g_keyWindow, WM_APP + 1, 0, 0);
+    }
+    g_nestedReported += (char)keyChar;
+    return 2;
+}
+
+LRESULT CALLBACK KeyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP) WatchKey((uint8_t)wParam, kDown, ReportWithNestedMessages);
+    else if (message == WM_APP + 1) ReportWaitingPresses();
+    else return DefWindowProcA(window, message, wParam, lParam);
+    return 0;
+}
+
+using NestedReport = HintsFixture;
+
+TEST_F(NestedReport, AMessageServedDuringAReportNeverWaitsForItsOwnThread) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = KeyWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "NestedKeyTest";
+    RegisterClassA(&windowClass);
+    g_keyWindow = CreateWindowA("NestedKeyTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(g_keyWindow, nullptr);
+    g_nestedReported.clear();
+    // A thread waiting for itself never comes back: the watchdog ends the program as failed.
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread watchdog([done] {
+        if (WaitForSingleObject(done, 10000) == WAIT_OBJECT_0) return;
+        fprintf(stderr, "FAILED: the simulator's thread waits for the press-report lock it holds\n");
+        fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), 3);
+    });
+    // The deferred-work thread does not run: the simulator's thread reports the press itself.
+    WatchKey('1', kDown, ReportWithNestedMessages);
+    SetEvent(done);
+    watchdog.join();
+    CloseHandle(done);
+    EXPECT_EQ(g_nestedReported, "12");
+    DestroyWindow(g_keyWindow);
+    UnregisterClassA("NestedKeyTest", GetModuleHandleA(nullptr));
 }
 
 TEST_F(KeyWatch, AClosedLinkMatchesNothing) {

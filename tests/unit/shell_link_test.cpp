@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "XPLMDisplay.h"
@@ -19,9 +20,11 @@
 #include "config/options.h"
 #include "config_test_support.h"
 #include "shell/link.h"
+#include "airport/airport_data.h"
 #include "base/deferred_work.h"
-#include "base/locks.h"
-#include "base/log.h"
+#include "bridge/monitor.h"
+#include "bridge/option_list.h"
+#include "import_patch.h"
 #include "shell/message_window.h"
 
 extern "C" int XPluginEnable(void);
@@ -152,6 +155,127 @@ TEST_F(LinkEnd, AnOptionWrittenJustBeforeTheDisableIsInTheFile) {
     WaitForSingleObject(releaser, INFINITE);
     CloseHandle(releaser);
     EXPECT_NE(ReadTextFile(ConfigFilePath()).find("ShowFrequencies=0"), std::string::npos);
+}
+
+// The ATC program's notice box as the pilot leaves it open: the first one shown waits until the
+// test lets it close; any later one is answered at once.
+std::atomic<int> g_boxesShown{0};
+HANDLE g_boxOpen = nullptr, g_boxClosed = nullptr;
+int WINAPI HeldBox(HWND, LPCSTR, LPCSTR, UINT) {
+    if (g_boxesShown++ == 0) {
+        SetEvent(g_boxOpen);
+        WaitForSingleObject(g_boxClosed, 20000);
+    }
+    return IDOK;
+}
+
+const char* const kAtcSetup =
+    "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{B41C07E9-2F83-4A6D-9C1E-5D08F3A7B922}_is1";
+
+// An attach runs on a worker (the tick, or the deferred-work thread for the panel) and may stop in
+// its notice box for as long as the pilot leaves it open; the pilot may stop the link meanwhile,
+// and start it again.
+class AttachAcrossStop : public LinkEnd {
+protected:
+    void SetUp() override {
+        LinkEnd::SetUp();
+        PatchOwnImport("user32.dll", "MessageBoxA", (void*)HeldBox);
+        g_boxesShown = 0;
+        attaches.reserve(4);  // the references Attach gives stay valid
+        g_boxOpen = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        g_boxClosed = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        folder = SimulatorFolder() + "\\attach-test\\QV3";
+        WriteTextFile(folder + "\\QV3.exe", "");
+        HKEY key;
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kAtcSetup, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+        RegSetValueExA(key, "Inno Setup: App Path", 0, REG_SZ, (const BYTE*)folder.c_str(), (DWORD)folder.size() + 1);
+        RegCloseKey(key);
+        ResetMonitorState();
+        ResetAtcKeys();
+        ResetOptionList();
+        // Radios known, so that an attach builds the option list.
+        for (int i = 0; i < kFrequencyTableSize; ++i) FrequencyTable[i] = FrequencyEntry{0, 0};
+        FrequencyTable[0] = FrequencyEntry{121.9f, 2};
+        OptionList sentinel;
+        strcpy(sentinel.text, "before the attach*");
+        sentinel.count = 1;
+        PublishOptionList(sentinel);
+    }
+    void TearDown() override {
+        SetEvent(g_boxClosed);
+        for (std::thread& t : attaches)
+            if (t.joinable()) t.join();
+        CloseHandle(g_boxOpen);
+        CloseHandle(g_boxClosed);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAtcSetup);
+        while (BackgroundWorkRunning() > 0) Sleep(1);  // a text scan the attach started
+        ResetMonitorState();
+        ResetAtcKeys();
+        ResetOptionList();
+        ResetFrequencyTable();
+        LinkEnd::TearDown();
+    }
+    // The program's ini with its first key; with every key switched on, no notice is shown.
+    void WriteIni(int firstKey, bool allActive) {
+        std::string text = "[Hotkeys]\nHotkey1=" + std::to_string(firstKey) + "\n";
+        if (allActive) {
+            text += "[HotkeysActive]\n";
+            for (int i = 1; i <= 21; ++i) text += "Hotkey" + std::to_string(i) + "=1\n";
+        }
+        WriteTextFile(folder + "\\QV3.ini", text);
+    }
+    // An attach on a thread of its own, as the tick makes it.
+    std::thread& Attach() {
+        attaches.emplace_back([] { AttachToAtc(); });
+        return attaches.back();
+    }
+    std::string folder;
+    std::vector<std::thread> attaches;
+};
+
+TEST_F(AttachAcrossStop, AnAttachWhoseNoticeOutlastsTheLinkPublishesNothing) {
+    WriteIni(81, false);  // Q; the keys switched off make a notice
+    LinkActive = 1;
+    std::thread& attach = Attach();
+    ASSERT_EQ(WaitForSingleObject(g_boxOpen, 10000), WAIT_OBJECT_0);
+    (void)StopLink();  // always true
+    SetEvent(g_boxClosed);
+    attach.join();
+    const AtcKeys keys = CurrentAtcKeys();
+    EXPECT_EQ(keys.table[0].key, 0);
+    EXPECT_STREQ(keys.keys, "");
+    EXPECT_EQ(keys.emergencyKey, 0);
+    EXPECT_STREQ(CurrentOptionList().text, "before the attach*");
+    EXPECT_EQ(AtcAttached.load(), 0);  // the next link attaches again
+}
+
+TEST_F(AttachAcrossStop, TheNextLinkAttachesWhileTheOldNoticeIsOpenAndKeepsItsKeys) {
+    WriteIni(81, false);
+    LinkActive = 1;
+    std::thread& old = Attach();
+    ASSERT_EQ(WaitForSingleObject(g_boxOpen, 10000), WAIT_OBJECT_0);
+    (void)StopLink();
+    // The program's first key changed; the link started again, the old notice still open.
+    WriteIni(87, true);  // W
+    LinkActive = 1;
+    std::atomic<bool> attached{false};
+    attaches.emplace_back([&] {
+        AttachToAtc();
+        attached = true;
+    });
+    for (int i = 0; i < 10000 && !attached; ++i) Sleep(1);
+    EXPECT_TRUE(attached) << "the new link's attach waits for the old link's notice";
+    EXPECT_EQ(CurrentAtcKeys().table[0].key, 'W');
+    const std::string list = CurrentOptionList().text;
+    EXPECT_NE(list, "before the attach*");
+    SetEvent(g_boxClosed);
+    old.join();
+    attaches.back().join();
+    EXPECT_EQ(CurrentAtcKeys().table[0].key, 'W');
+    EXPECT_EQ(CurrentAtcKeys().keys[0], 'W');
+    EXPECT_EQ(CurrentOptionList().text, list);
+    EXPECT_EQ(AtcAttached.load(), 1);
+    EXPECT_EQ(g_boxesShown.load(), 1);
 }
 
 }  // namespace
