@@ -74,6 +74,14 @@ bool SameFolder(const std::string& a, const std::string& b) {
     return a.size() == b.size() && _stricmp(a.c_str(), b.c_str()) == 0;
 }
 
+// Where this library lies: the simulator's API libraries lie together.
+std::string OwnFolder() {
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&OwnFolder), &self);
+    return FolderOf(ModulePath(self));
+}
+
 // The module holding address; false when no module does (generated code, a freed library).
 bool Resolve(const void* address, Module* out) {
     uintptr_t at = reinterpret_cast<uintptr_t>(address);
@@ -94,7 +102,8 @@ bool Resolve(const void* address, Module* out) {
     m.end = ImageEnd(module);
     std::string path = ModulePath(module);
     m.label = path.substr(path.find_last_of("\\/") + 1);
-    m.simulator = module == GetModuleHandleA(nullptr) || SameFolder(FolderOf(path), W().simFolder);
+    m.simulator = module == GetModuleHandleA(nullptr) || SameFolder(FolderOf(path), W().simFolder) ||
+                  SameFolder(FolderOf(path), OwnFolder());
     // Only the simulator's own modules are kept: any other library may go and another come
     // to the same place.
     if (m.simulator) {
@@ -161,6 +170,7 @@ void ResetCallerChecks() {
     g_pairs.clear();
     g_firstBypass.clear();
     g_lastCaller = 0;
+    g_crashing = false;
     std::lock_guard<std::mutex> lock(g_modulesMutex);
     g_modules.clear();
 }
