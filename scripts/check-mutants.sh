@@ -14,6 +14,13 @@ mutants=(
   "src/bridge/monitor.cpp|        NotConnectedNoticeShown = 0;|0,/^        NotConnectedNoticeShown = 0;/s##        /* notice flag kept */#|^scenario_atc_not_connected_notice\$"
   "src/shell/link.cpp|            MonitorLinkStopped();|s#^            MonitorLinkStopped();#            /* attach kept */#|^scenario_link_restart_keys\$"
   "src/ui/key_watcher.cpp|    IpcSession session;|s#^    IpcSession session;#    /* no session */#|^scenario_key_press_stress\$"
+  "standin/xplm/callers.cpp|    if (W().pluginStack.empty())|s#if (W().pluginStack.empty())#if (false)#|^(standin_tests|scenario_strict_calls)\$"
+  "standin/xplm/callers.cpp|m.plugin != running)|s#^    else if (!known#    else if (false) if (!known#|^(standin_tests|scenario_strict_calls)\$"
+  "standin/xplm/callers.cpp|kThreadCheckVersion) Crash(name, caller);|s#Crash(name, caller);#(void)caller;#|^(standin_tests|scenario_strict_offthread_12_4)\$"
+  "standin/xplm/callers.cpp|W().drawDepth > 0) return true;|s#W().drawDepth > 0) return true;#true) return true;#|^(standin_tests|scenario_strict_calls)\$"
+  "standin/xplm/display.cpp|        DrawScope drawing;|s#DrawScope drawing;#/* no draw scope */#|^(standin_tests|scenario_strict_calls)\$"
+  "standin/xplm/display.cpp|    WindowCall(api, w);|s#WindowCall(api, w);#(void)api;#|^scenario_strict_calls\$"
+  "standin/xpuipc/text_strip.cpp|    return g_enabled ? -1.0f : 0.0f;|s#return g_enabled ? -1.0f : 0.0f;#return g_strip ? -1.0f : 0.0f;#|^scenario_atc_standin\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do
