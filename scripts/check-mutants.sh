@@ -17,6 +17,7 @@ mutants=(
   "standin/xplm/callers.cpp|    if (W().pluginStack.empty())|s#if (W().pluginStack.empty())#if (false)#|^(standin_tests|scenario_strict_calls)\$"
   "standin/xplm/callers.cpp|m.plugin != running)|s#^    else if (!known#    else if (false) if (!known#|^(standin_tests|scenario_strict_calls)\$"
   "standin/xplm/callers.cpp|kThreadCheckVersion) Crash(name, caller);|s#Crash(name, caller);#(void)caller;#|^(standin_tests|scenario_strict_offthread_12_4)\$"
+  "standin/xplm/callers.cpp|    if (g_crashing.exchange(true))|s#if (g_crashing.exchange(true))#if (false)#|^standin_tests\$"
   "standin/xplm/callers.cpp|W().drawDepth > 0) return true;|s#W().drawDepth > 0) return true;#true) return true;#|^(standin_tests|scenario_strict_calls)\$"
   "standin/xplm/display.cpp|        DrawScope drawing;|s#DrawScope drawing;#/* no draw scope */#|^(standin_tests|scenario_strict_calls)\$"
   "standin/xplm/display.cpp|    WindowCall(api, w);|s#WindowCall(api, w);#(void)api;#|^scenario_strict_calls\$"

@@ -2,6 +2,7 @@
 // with no plug-in callback running (a window or timer procedure the message pump runs, a modal
 // loop), drawing outside a draw callback, from a module other than the running plug-in's, or on
 // a window another plug-in made.
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <map>
@@ -215,20 +216,24 @@ void WindowCall(const char* name, const Window* win) {
 }
 
 std::string DescribeCallers() {
-    std::string out;
+    // By name, not by load address: the same order every run.
+    std::vector<std::string> lines;
     for (const auto& entry : g_findings) {
         const Finding& f = entry.second;
         int kind = std::get<0>(entry.first);
         const std::string& function = std::get<1>(entry.first);
         if (kind == kBypass)
-            out += Format("bypass %s by %s: %d\n", function.c_str(), f.caller.c_str(), f.count);
+            lines.push_back(Format("bypass %s by %s: %d\n", function.c_str(), f.caller.c_str(), f.count));
         else if (kind == kNotRunning)
-            out += Format("caller-not-running %s by %s while %s runs: %d\n", function.c_str(), f.caller.c_str(),
-                          f.other.c_str(), f.count);
+            lines.push_back(Format("caller-not-running %s by %s while %s runs: %d\n", function.c_str(),
+                                   f.caller.c_str(), f.other.c_str(), f.count));
         else
-            out += Format("foreign-window %s by %s on a window of %s: %d\n", function.c_str(), f.caller.c_str(),
-                          f.other.c_str(), f.count);
+            lines.push_back(Format("foreign-window %s by %s on a window of %s: %d\n", function.c_str(),
+                                   f.caller.c_str(), f.other.c_str(), f.count));
     }
+    std::sort(lines.begin(), lines.end());
+    std::string out;
+    for (const std::string& line : lines) out += line;
     return out;
 }
 

@@ -151,6 +151,33 @@ TEST_F(Callers, From124AnOffThreadCallEndsTheRunNamingThePluginByItsModule) {
     EXPECT_EQ(g_crashes.load(), 1);
 }
 
+DWORD WINAPI CallFromThread(void* start) {
+    WaitForSingleObject(static_cast<HANDLE>(start), INFINITE);
+    XPLMGetElapsedTime();
+    return 0;
+}
+
+TEST_F(Callers, From124ManyThreadsAtOnceEndTheRunOnce) {
+    ASSERT_EQ(SIM_SetSimulatorVersion(12400, nullptr, 0), 1);
+    HANDLE start = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE threads[6];
+    for (HANDLE& t : threads) t = CreateThread(nullptr, 0, CallFromThread, start, 0, nullptr);
+    SetEvent(start);
+    // The first violator reports and ends; every other one stops where it is, as the process
+    // would be gone.
+    DWORD first = WaitForMultipleObjects(6, threads, FALSE, 10000);
+    ASSERT_LT(first, DWORD(WAIT_OBJECT_0 + 6));
+    Sleep(200);
+    EXPECT_EQ(g_crashes.load(), 1);
+    int ended = 0;
+    for (HANDLE t : threads) ended += WaitForSingleObject(t, 0) == WAIT_OBJECT_0;
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(g_crash,
+              "Threading violation calling XPLMGetElapsedTime\nViolation by standin_tests.exe (not a plugin)\n");
+    for (HANDLE t : threads) CloseHandle(t);
+    CloseHandle(start);
+}
+
 TEST_F(Callers, CallsFromCodeInNoModuleAreNamedUnknownAndChecked) {
     // Generated code (as a hook's trampoline is) calling the API outside every callback:
     // sub rsp,40; mov rax,FN; call rax; add rsp,40; ret
