@@ -146,7 +146,8 @@ void Note(Kind kind, const char* function, const Module& caller, bool known, int
 void NotePluginModules() {
     std::vector<Module> plugins;
     for (const auto& p : W().plugins) {
-        if (!p->module) continue;
+        // Test programs load themselves as plug-ins; the host is the simulator all the same.
+        if (!p->module || p->module == GetModuleHandleA(nullptr)) continue;
         Module m;
         m.base = reinterpret_cast<uintptr_t>(p->module);
         m.end = ImageEnd(p->module);
