@@ -33,6 +33,14 @@ mutants=(
   "src/ui/key_watcher.cpp|    PressReporting reporting;  // waits for the press the deferred-work thread has in hand|s#PressReporting reporting;#struct { bool Held() const { return true; } } reporting;#|^unit_ui_tests\$"
   "src/ui/key_watcher.cpp|    PressReporting reporting;  // the same for the link's stop|s#PressReporting reporting;  // the same#struct { bool Held() const { return true; } } reporting;  // none#|^unit_ui_tests\$"
   "src/ui/key_watcher.cpp|    ReportPendingPresses();  // the earlier ones|s#^    ReportPendingPresses();  // the earlier ones#    /* the earlier ones later */#|^unit_ui_tests\$"
+  "standin/xplm/callers.cpp|    if (W().pluginStack.empty())|s#if (W().pluginStack.empty())#if (false)#|^(standin_tests|scenario_strict_calls)\$"
+  "standin/xplm/callers.cpp|m.plugin != running)|s#^    else if (!known#    else if (false) if (!known#|^(standin_tests|scenario_strict_calls)\$"
+  "standin/xplm/callers.cpp|kThreadCheckVersion) Crash(name, caller);|s#Crash(name, caller);#(void)caller;#|^(standin_tests|scenario_strict_offthread_12_4)\$"
+  "standin/xplm/callers.cpp|    if (g_crashing.exchange(true))|s#if (g_crashing.exchange(true))#if (false)#|^standin_tests\$"
+  "standin/xplm/callers.cpp|W().drawDepth > 0) return true;|s#W().drawDepth > 0) return true;#true) return true;#|^(standin_tests|scenario_strict_calls)\$"
+  "standin/xplm/display.cpp|        DrawScope drawing;|s#DrawScope drawing;#/* no draw scope */#|^(standin_tests|scenario_strict_calls)\$"
+  "standin/xplm/display.cpp|    WindowCall(api, w);|s#WindowCall(api, w);#(void)api;#|^scenario_strict_calls\$"
+  "standin/xpuipc/text_strip.cpp|    return g_enabled ? -1.0f : 0.0f;|s#return g_enabled ? -1.0f : 0.0f;#return g_strip ? -1.0f : 0.0f;#|^scenario_atc_standin\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The soak: SOAK_CYCLES cycles (default 200) of ten simulated minutes each, with the link, the
 # ATC program and the pilot busy. Prints METRIC lines: simulated minutes, crashes, growth of
-# handles (and threads, atoms, memory), simulator-API calls off the main thread.
+# handles (and threads, atoms, memory), simulator-API calls off the main thread and outside every
+# callback.
 set -eu
 cd "$(dirname "$0")/.."
 . ./scripts/prepare.sh
@@ -19,8 +20,9 @@ last=$(grep '^process ' "$log" | tail -1)
 field() { echo "$1" | awk -v k="$2" '{for (i = 1; i < NF; i++) if ($i == k) print $(i + 1)}'; }
 minutes=$(grep '^time ' "$log" | tail -1 | awk '{printf "%.0f", $2 / 60}')
 crashes=0
-# The host ends with the off-thread count once every plug-in is unloaded; anything else is a crash.
-if [ "$status" -ne 0 ] || ! tail -1 "$log" | grep -q '^offthread-calls'; then crashes=1; fi
+# The host ends with its counts once every plug-in is unloaded, the last one caller-not-running;
+# anything else is a crash.
+if [ "$status" -ne 0 ] || ! tail -1 "$log" | grep -q '^caller-not-running'; then crashes=1; fi
 echo "METRIC soak_minutes ${minutes:-0} minutes"
 echo "METRIC soak_crashes $crashes count"
 echo "METRIC soak_misuses $(grep '^misuses ' "$log" | tail -1 | awk '{print $2 + 0}') count"
@@ -29,4 +31,5 @@ for k in handles threads atoms windows commit-kb; do
   case $k in handles) name=handle ;; commit-kb) name=commit_kb ;; *) name=$k ;; esac
   echo "METRIC soak_${name}_growth $((${b:-0} - ${a:-0})) count"
 done
-echo "METRIC soak_offthread_calls $(tail -1 "$log" | awk '{print $2}') count"
+echo "METRIC soak_offthread_calls $(grep '^offthread-calls ' "$log" | tail -1 | awk '{print $2 + 0}') count"
+echo "METRIC soak_bypass_calls $(grep '^bypass-calls ' "$log" | tail -1 | awk '{print $2 + 0}') count"

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "XPLMDisplay.h"
 #include "XPLMGraphics.h"
 #include "base/plugin_state.h"
 #include "bridge/intercept.h"
@@ -59,6 +60,23 @@ Pair BestPair(void* target, DrawFn draw, char* text) {
 
 void Metric(const char* name, double value, const char* unit) { printf("METRIC %s %.2f %s\n", name, value, unit); }
 
+struct Measured {
+    Pair shortText, longText, atcText;
+    bool done = false;
+};
+Measured g_measured;
+DrawFn g_draw = nullptr;
+
+// Inside a window's draw callback: the only place the simulator lets anyone draw.
+void MeasureWhileDrawing(XPLMWindowID, void*) {
+    if (g_measured.done) return;
+    void* target = reinterpret_cast<void*>(g_draw);
+    g_measured.shortText = BestPair(target, g_draw, g_short);
+    g_measured.longText = BestPair(target, g_draw, g_long);
+    g_measured.atcText = BestPair(target, g_draw, g_atc);
+    g_measured.done = true;
+}
+
 }  // namespace
 
 int main() {
@@ -79,10 +97,15 @@ int main() {
     }
     LinkActive = 1;
     UseAtcTextSource(g_source);
-    void* target = reinterpret_cast<void*>(draw);
-    const Pair shortText = BestPair(target, draw, g_short);
-    const Pair longText = BestPair(target, draw, g_long);
-    const Pair atcText = BestPair(target, draw, g_atc);
+    g_draw = draw;
+    XPLMWindowID window = XPLMCreateWindow(0, 100, 100, 0, 1, MeasureWhileDrawing, nullptr, nullptr, nullptr);
+    SIM_RunFrames(1);
+    XPLMDestroyWindow(window);
+    if (!g_measured.done || SIM_Misuses() != 0) {
+        fprintf(stderr, "draw_bench: not measured inside a draw callback (%s)\n", SIM_FirstMisuse());
+        return 1;
+    }
+    const Pair shortText = g_measured.shortText, longText = g_measured.longText, atcText = g_measured.atcText;
     const double shortDirect = shortText.direct, shortHooked = shortText.hooked;
     const double longDirect = longText.direct, longHooked = longText.hooked;
     const double atcHooked = atcText.hooked;

@@ -112,8 +112,28 @@ SIM_API int SIM_Describe(const char* what, char* buf, int size);
 SIM_API int SIM_FrameItemCount(void);
 SIM_API const SimDrawItem* SIM_FrameItem(int index);
 // Simulator-API calls made from threads other than the main thread, and the first such call.
+// From version 12400 on the first such call ends the process instead, as the simulator does: it
+// writes "Threading violation calling FUNCTION" and "Violation by NAME (SIGNATURE)" (the plug-in
+// whose module made the call) to Log.txt, gives the two lines to the crash hook, then terminates
+// the process with exit code 3.
 SIM_API int SIM_OffThreadCalls(void);
 SIM_API const char* SIM_FirstOffThreadCall(void);
+typedef void (*SimCrashHook)(const char* lines);
+SIM_API void SIM_SetCrashHook(SimCrashHook hook);
+// Calls made on the main thread while no plug-in callback runs (a window or timer procedure run
+// by the message pump, a modal loop), and the first one with the module that made it.
+SIM_API int SIM_BypassCalls(void);
+SIM_API const char* SIM_FirstBypassCall(void);
+// Warnings: window calls on a window another plug-in made, and calls made from a module other
+// than the plug-in whose callback runs, each counted once per calling module and other plug-in
+// (how often, and with which functions, can depend on thread timing). SIM_Describe("callers")
+// lists all three by function and module with how often each was made.
+SIM_API int SIM_ForeignWindowCalls(void);
+SIM_API int SIM_CallerNotRunningCalls(void);
+// Runs host-side test equipment that calls into a plug-in (its control command) as that plug-in's
+// callback. Pairs up.
+SIM_API void SIM_EnterPlugin(int id);
+SIM_API void SIM_LeavePlugin(void);
 // Calls the real simulator would punish: a destroyed or unknown window, widget, menu, flight-loop,
 // command or dataref handle, a dataref read or written with an accessor its type does not allow.
 SIM_API int SIM_Misuses(void);
@@ -134,8 +154,13 @@ SIM_API void SIM_CostEnd(void);
 // ---- for the stand-in XPWidgets_64.dll
 // Records a widget item into the frame being drawn (window index filled in by the simulator).
 SIM_API void SIM_RecordDraw(const SimDrawItem* item);
-// Counts one simulator-API call for the off-thread check; name = the API function's name.
+// Checks one simulator-API call as the XPLM functions check theirs; name = the API function's
+// name, caller = the return address into the code that called it.
 SIM_API void SIM_CountApiCall(const char* name);
+SIM_API void SIM_CountApiCallFrom(const char* name, const void* caller);
+// A drawing function of the widget library: gives 0 (draw nothing) outside a draw callback, where
+// it is a misuse.
+SIM_API int SIM_DrawingCall(const char* name);
 // Id of the plug-in whose code is running now (as XPLMGetMyID).
 SIM_API int SIM_CurrentPlugin(void);
 

@@ -11,6 +11,9 @@
 // expected-output comparison. Safe from any thread.
 void Out(const std::string& line);
 std::string Quote(const std::string& text);  // "text" with \n, \t, \" and \\ escaped
+// The last lines of a run that ends abruptly (the simulator crashed): printed even when quiet;
+// whatever comes after them is dropped, so the lines so far stay as they are.
+void OutLast(const std::vector<std::string>& lines);
 const std::vector<std::string>& OutputLines();
 // While quiet, observations are dropped: long runs whose every line would be noise.
 void SetQuiet(bool on);

@@ -101,10 +101,35 @@ std::string FullPath(const std::string& path) {
     return n && n < MAX_PATH ? std::string(full) : path;
 }
 
+Options g_options;
+
+// The simulator crashed on a plug-in's call: its log lines end the output, which is compared or
+// recorded as it stands, and the process ends at once, as a crash does (no plug-in is stopped).
+void Crashed(const char* text) {
+    std::vector<std::string> lines;
+    std::string all = text ? text : "";
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t end = all.find('\n', start);
+        if (end == std::string::npos) end = all.size();
+        lines.push_back("crash: " + all.substr(start, end - start));
+        start = end + 1;
+    }
+    OutLast(lines);
+    int status = g_options.expect.empty() ? 3 : Compare(g_options);
+    fflush(HostErr());
+    TerminateProcess(GetCurrentProcess(), status);
+}
+
+void PrintCount(const char* what, int count, const char* first) {
+    Out(std::string(what) + " " + std::to_string(count) +
+        (count && first && *first ? std::string(" first ") + first : std::string()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options o;
+    Options& o = g_options;
     if (!ParseArgs(argc, argv, &o)) {
         fprintf(stderr,
                 "usage: X-Plane.exe --scenario FILE [--expect FILE] [--record] [--pictures DIR] [--instance DIR]\n");
@@ -117,6 +142,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     SIM_Init(EventSink);
+    SIM_SetCrashHook(Crashed);
     SIM_SetFrameHook(RunDueTimers);
     WatchServedMessages();
     WatchPluginSleepers();
@@ -124,9 +150,12 @@ int main(int argc, char** argv) {
     SetQuiet(false);
     AtcShutdown();
     Quit();
-    Out("misuses " + std::to_string(SIM_Misuses()) +
-        (SIM_Misuses() ? std::string(" first ") + SIM_FirstMisuse() : std::string()));
+    PrintCount("misuses", SIM_Misuses(), SIM_FirstMisuse());
     Out("offthread-calls " + std::to_string(SIM_OffThreadCalls()));
+    PrintCount("bypass-calls", SIM_BypassCalls(), SIM_FirstBypassCall());
+    // Warnings, not failures: see "print callers" for where they came from.
+    PrintCount("foreign-window-calls", SIM_ForeignWindowCalls(), nullptr);
+    PrintCount("caller-not-running", SIM_CallerNotRunningCalls(), nullptr);
     if (status != 0) return status;
     return o.expect.empty() ? 0 : Compare(o);
 }

@@ -10,6 +10,7 @@ namespace {
 std::mutex g_outMutex;
 std::vector<std::string> g_lines;
 bool g_quiet = false;
+bool g_ended = false;  // the simulator crashed: nothing more is printed
 // Where observations and the host's own messages go: the process's standard streams, until the
 // plug-ins' console is moved aside.
 FILE* g_out = stdout;
@@ -77,10 +78,22 @@ void Out(const std::string& raw) {
     ReplaceAll(line, quotedFolder, "${SIM}");
     ReplaceAll(line, folder, "${SIM}");
     std::lock_guard<std::mutex> lock(g_outMutex);
-    if (g_quiet) return;
+    if (g_quiet || g_ended) return;
     g_lines.push_back(line);
     fputs(line.c_str(), g_out);
     fputc('\n', g_out);
+    fflush(g_out);
+}
+
+void OutLast(const std::vector<std::string>& lines) {
+    std::lock_guard<std::mutex> lock(g_outMutex);
+    if (g_ended) return;
+    g_ended = true;
+    for (const std::string& line : lines) {
+        g_lines.push_back(line);
+        fputs(line.c_str(), g_out);
+        fputc('\n', g_out);
+    }
     fflush(g_out);
 }
 

@@ -97,7 +97,10 @@ std::string ControlPlugin(const std::string& key, const std::string& command, st
             return "";
         }
         std::vector<char> out(64 * 1024, 0);
+        // As a message to the plug-in would: its code runs as its callback.
+        SIM_EnterPlugin(p.id);
         int ok = control(command.c_str(), out.data(), (int)out.size());
+        SIM_LeavePlugin();
         out.back() = 0;
         if (!ok) *error = key + ": " + out.data();
         return out.data();

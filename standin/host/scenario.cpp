@@ -267,7 +267,8 @@ void Print(const std::vector<std::string>& w) {
         Out(buf);
     } else {
         static const char* kDescribed[] = {"plugins", "menus",    "windows",  "flightloops", "hotkeys",
-                                           "sniffers", "datarefs", "commands", "frame", "frame-cost"};
+                                           "sniffers", "datarefs", "commands", "frame", "frame-cost",
+                                           "callers"};
         for (const char* d : kDescribed)
             if (what == d) {
                 std::string text = Describe(d);

@@ -42,7 +42,7 @@ extern "C" {
 WIDGET_API XPWidgetID XPCreateWidget(int inLeft, int inTop, int inRight, int inBottom, int inVisible,
                                      const char* inDescriptor, int inIsRoot, XPWidgetID inContainer,
                                      XPWidgetClass inClass) {
-    SIM_CountApiCall("XPCreateWidget");
+    SIM_CountApiCallFrom("XPCreateWidget", __builtin_return_address(0));
     return Handle(Create(inLeft, inTop, inRight, inBottom, inVisible != 0, inDescriptor, inIsRoot != 0,
                          Checked(inContainer, "XPCreateWidget"), inClass, ClassFunction(inClass)));
 }
@@ -50,24 +50,24 @@ WIDGET_API XPWidgetID XPCreateWidget(int inLeft, int inTop, int inRight, int inB
 WIDGET_API XPWidgetID XPCreateCustomWidget(int inLeft, int inTop, int inRight, int inBottom, int inVisible,
                                            const char* inDescriptor, int inIsRoot, XPWidgetID inContainer,
                                            XPWidgetFunc_t inCallback) {
-    SIM_CountApiCall("XPCreateCustomWidget");
+    SIM_CountApiCallFrom("XPCreateCustomWidget", __builtin_return_address(0));
     return Handle(Create(inLeft, inTop, inRight, inBottom, inVisible != 0, inDescriptor, inIsRoot != 0,
                          Checked(inContainer, "XPCreateCustomWidget"), xpWidgetClass_None, inCallback));
 }
 
 WIDGET_API void XPDestroyWidget(XPWidgetID inWidget, int inDestroyChildren) {
-    SIM_CountApiCall("XPDestroyWidget");
+    SIM_CountApiCallFrom("XPDestroyWidget", __builtin_return_address(0));
     Destroy(Checked(inWidget, "XPDestroyWidget"), inDestroyChildren != 0, 0);
 }
 
 WIDGET_API int XPSendMessageToWidget(XPWidgetID inWidget, XPWidgetMessage inMessage, XPDispatchMode inMode,
                                      intptr_t inParam1, intptr_t inParam2) {
-    SIM_CountApiCall("XPSendMessageToWidget");
+    SIM_CountApiCallFrom("XPSendMessageToWidget", __builtin_return_address(0));
     return Send(Checked(inWidget, "XPSendMessageToWidget"), inMessage, inMode, inParam1, inParam2);
 }
 
 WIDGET_API void XPPlaceWidgetWithin(XPWidgetID inSubWidget, XPWidgetID inContainer) {
-    SIM_CountApiCall("XPPlaceWidgetWithin");
+    SIM_CountApiCallFrom("XPPlaceWidgetWithin", __builtin_return_address(0));
     Id sub = Checked(inSubWidget, "XPPlaceWidgetWithin");
     // A dead container must not read as 0, which would take the widget out of its parent.
     if (inContainer && !Live(inContainer, "XPPlaceWidgetWithin")) return;
@@ -75,52 +75,52 @@ WIDGET_API void XPPlaceWidgetWithin(XPWidgetID inSubWidget, XPWidgetID inContain
 }
 
 WIDGET_API int XPCountChildWidgets(XPWidgetID inWidget) {
-    SIM_CountApiCall("XPCountChildWidgets");
+    SIM_CountApiCallFrom("XPCountChildWidgets", __builtin_return_address(0));
     Widget* w = Live(inWidget, "XPCountChildWidgets");
     return w ? (int)w->children.size() : 0;
 }
 
 WIDGET_API XPWidgetID XPGetNthChildWidget(XPWidgetID inWidget, int inIndex) {
-    SIM_CountApiCall("XPGetNthChildWidget");
+    SIM_CountApiCallFrom("XPGetNthChildWidget", __builtin_return_address(0));
     Widget* w = Live(inWidget, "XPGetNthChildWidget");
     if (!w || inIndex < 0 || inIndex >= (int)w->children.size()) return nullptr;
     return Handle(w->children[inIndex]);
 }
 
 WIDGET_API XPWidgetID XPGetParentWidget(XPWidgetID inWidget) {
-    SIM_CountApiCall("XPGetParentWidget");
+    SIM_CountApiCallFrom("XPGetParentWidget", __builtin_return_address(0));
     Widget* w = Live(inWidget, "XPGetParentWidget");
     return w ? Handle(w->parent) : nullptr;
 }
 
 WIDGET_API void XPShowWidget(XPWidgetID inWidget) {
-    SIM_CountApiCall("XPShowWidget");
+    SIM_CountApiCallFrom("XPShowWidget", __builtin_return_address(0));
     SetVisible(Checked(inWidget, "XPShowWidget"), true);
 }
 
 WIDGET_API void XPHideWidget(XPWidgetID inWidget) {
-    SIM_CountApiCall("XPHideWidget");
+    SIM_CountApiCallFrom("XPHideWidget", __builtin_return_address(0));
     SetVisible(Checked(inWidget, "XPHideWidget"), false);
 }
 
 WIDGET_API int XPIsWidgetVisible(XPWidgetID inWidget) {
-    SIM_CountApiCall("XPIsWidgetVisible");
+    SIM_CountApiCallFrom("XPIsWidgetVisible", __builtin_return_address(0));
     return IsVisible(Checked(inWidget, "XPIsWidgetVisible")) ? 1 : 0;
 }
 
 WIDGET_API XPWidgetID XPFindRootWidget(XPWidgetID inWidget) {
-    SIM_CountApiCall("XPFindRootWidget");
+    SIM_CountApiCallFrom("XPFindRootWidget", __builtin_return_address(0));
     return Handle(FindRoot(Checked(inWidget, "XPFindRootWidget")));
 }
 
 WIDGET_API void XPBringRootWidgetToFront(XPWidgetID inWidget) {
-    SIM_CountApiCall("XPBringRootWidgetToFront");
+    SIM_CountApiCallFrom("XPBringRootWidgetToFront", __builtin_return_address(0));
     Widget* root = Find(FindRoot(Checked(inWidget, "XPBringRootWidgetToFront")));
     if (XPLMWindowID window = root ? LiveWindow(*root) : nullptr) XPLMBringWindowToFront(window);
 }
 
 WIDGET_API int XPIsWidgetInFront(XPWidgetID inWidget) {
-    SIM_CountApiCall("XPIsWidgetInFront");
+    SIM_CountApiCallFrom("XPIsWidgetInFront", __builtin_return_address(0));
     Widget* root = Find(FindRoot(Checked(inWidget, "XPIsWidgetInFront")));
     XPLMWindowID window = root ? LiveWindow(*root) : nullptr;
     return window && XPLMIsWindowInFront(window) ? 1 : 0;
@@ -128,7 +128,7 @@ WIDGET_API int XPIsWidgetInFront(XPWidgetID inWidget) {
 
 WIDGET_API void XPGetWidgetGeometry(XPWidgetID inWidget, int* outLeft, int* outTop, int* outRight,
                                     int* outBottom) {
-    SIM_CountApiCall("XPGetWidgetGeometry");
+    SIM_CountApiCallFrom("XPGetWidgetGeometry", __builtin_return_address(0));
     Widget* w = Live(inWidget, "XPGetWidgetGeometry");
     Put(outLeft, w ? w->left : 0);
     Put(outTop, w ? w->top : 0);
@@ -137,20 +137,20 @@ WIDGET_API void XPGetWidgetGeometry(XPWidgetID inWidget, int* outLeft, int* outT
 }
 
 WIDGET_API void XPSetWidgetGeometry(XPWidgetID inWidget, int inLeft, int inTop, int inRight, int inBottom) {
-    SIM_CountApiCall("XPSetWidgetGeometry");
+    SIM_CountApiCallFrom("XPSetWidgetGeometry", __builtin_return_address(0));
     SetGeometry(Checked(inWidget, "XPSetWidgetGeometry"), inLeft, inTop, inRight, inBottom);
 }
 
 WIDGET_API XPWidgetID XPGetWidgetForLocation(XPWidgetID inContainer, int inXOffset, int inYOffset,
                                              int inRecursive, int inVisibleOnly) {
-    SIM_CountApiCall("XPGetWidgetForLocation");
+    SIM_CountApiCallFrom("XPGetWidgetForLocation", __builtin_return_address(0));
     return Handle(WidgetForLocation(Checked(inContainer, "XPGetWidgetForLocation"), inXOffset, inYOffset,
                                     inRecursive != 0, inVisibleOnly != 0));
 }
 
 WIDGET_API void XPGetWidgetExposedGeometry(XPWidgetID inWidgetID, int* outLeft, int* outTop, int* outRight,
                                            int* outBottom) {
-    SIM_CountApiCall("XPGetWidgetExposedGeometry");
+    SIM_CountApiCallFrom("XPGetWidgetExposedGeometry", __builtin_return_address(0));
     Widget* w = Live(inWidgetID, "XPGetWidgetExposedGeometry");
     int left = 0, top = 0, right = 0, bottom = 0;
     if (w) {
@@ -171,7 +171,7 @@ WIDGET_API void XPGetWidgetExposedGeometry(XPWidgetID inWidgetID, int* outLeft, 
 }
 
 WIDGET_API void XPSetWidgetDescriptor(XPWidgetID inWidget, const char* inDescriptor) {
-    SIM_CountApiCall("XPSetWidgetDescriptor");
+    SIM_CountApiCallFrom("XPSetWidgetDescriptor", __builtin_return_address(0));
     Widget* w = Live(inWidget, "XPSetWidgetDescriptor");
     if (!w) return;
     w->descriptor = inDescriptor ? inDescriptor : "";
@@ -179,7 +179,7 @@ WIDGET_API void XPSetWidgetDescriptor(XPWidgetID inWidget, const char* inDescrip
 }
 
 WIDGET_API int XPGetWidgetDescriptor(XPWidgetID inWidget, char* outDescriptor, int inMaxDescLength) {
-    SIM_CountApiCall("XPGetWidgetDescriptor");
+    SIM_CountApiCallFrom("XPGetWidgetDescriptor", __builtin_return_address(0));
     Widget* w = Live(inWidget, "XPGetWidgetDescriptor");
     const std::string empty;
     const std::string& text = w ? w->descriptor : empty;
@@ -193,18 +193,18 @@ WIDGET_API int XPGetWidgetDescriptor(XPWidgetID inWidget, char* outDescriptor, i
 }
 
 WIDGET_API XPLMWindowID XPGetWidgetUnderlyingWindow(XPWidgetID inWidget) {
-    SIM_CountApiCall("XPGetWidgetUnderlyingWindow");
+    SIM_CountApiCallFrom("XPGetWidgetUnderlyingWindow", __builtin_return_address(0));
     Widget* root = Find(FindRoot(Checked(inWidget, "XPGetWidgetUnderlyingWindow")));
     return root ? LiveWindow(*root) : nullptr;
 }
 
 WIDGET_API void XPSetWidgetProperty(XPWidgetID inWidget, XPWidgetPropertyID inProperty, intptr_t inValue) {
-    SIM_CountApiCall("XPSetWidgetProperty");
+    SIM_CountApiCallFrom("XPSetWidgetProperty", __builtin_return_address(0));
     SetProperty(Checked(inWidget, "XPSetWidgetProperty"), inProperty, inValue);
 }
 
 WIDGET_API intptr_t XPGetWidgetProperty(XPWidgetID inWidget, XPWidgetPropertyID inProperty, int* inExists) {
-    SIM_CountApiCall("XPGetWidgetProperty");
+    SIM_CountApiCallFrom("XPGetWidgetProperty", __builtin_return_address(0));
     Widget* w = Live(inWidget, "XPGetWidgetProperty");
     if (w) {
         auto it = w->properties.find(inProperty);
@@ -218,24 +218,24 @@ WIDGET_API intptr_t XPGetWidgetProperty(XPWidgetID inWidget, XPWidgetPropertyID 
 }
 
 WIDGET_API XPWidgetID XPSetKeyboardFocus(XPWidgetID inWidget) {
-    SIM_CountApiCall("XPSetKeyboardFocus");
+    SIM_CountApiCallFrom("XPSetKeyboardFocus", __builtin_return_address(0));
     // A dead widget must not read as 0, which would hand the keyboard back to the simulator.
     if (inWidget && !Live(inWidget, "XPSetKeyboardFocus")) return Handle(R().focus);
     return Handle(SetFocus(IdOf(inWidget)));
 }
 
 WIDGET_API void XPLoseKeyboardFocus(XPWidgetID inWidget) {
-    SIM_CountApiCall("XPLoseKeyboardFocus");
+    SIM_CountApiCallFrom("XPLoseKeyboardFocus", __builtin_return_address(0));
     LoseFocus(Checked(inWidget, "XPLoseKeyboardFocus"));
 }
 
 WIDGET_API XPWidgetID XPGetWidgetWithFocus(void) {
-    SIM_CountApiCall("XPGetWidgetWithFocus");
+    SIM_CountApiCallFrom("XPGetWidgetWithFocus", __builtin_return_address(0));
     return Handle(R().focus);
 }
 
 WIDGET_API void XPAddWidgetCallback(XPWidgetID inWidget, XPWidgetFunc_t inNewCallback) {
-    SIM_CountApiCall("XPAddWidgetCallback");
+    SIM_CountApiCallFrom("XPAddWidgetCallback", __builtin_return_address(0));
     Widget* w = Live(inWidget, "XPAddWidgetCallback");
     if (!w || !inNewCallback) return;
     w->callbacks.insert(w->callbacks.begin(), inNewCallback);
@@ -244,7 +244,7 @@ WIDGET_API void XPAddWidgetCallback(XPWidgetID inWidget, XPWidgetFunc_t inNewCal
 }
 
 WIDGET_API XPWidgetFunc_t XPGetWidgetClassFunc(XPWidgetClass inWidgetClass) {
-    SIM_CountApiCall("XPGetWidgetClassFunc");
+    SIM_CountApiCallFrom("XPGetWidgetClassFunc", __builtin_return_address(0));
     return ClassFunction(inWidgetClass);
 }
 

@@ -46,12 +46,13 @@ const int kTitleBarHeight = 18;
 extern "C" {
 
 WIDGET_API void XPDrawWindow(int inX1, int inY1, int inX2, int inY2, XPWindowStyle inStyle) {
-    SIM_CountApiCall("XPDrawWindow");
+    SIM_CountApiCallFrom("XPDrawWindow", __builtin_return_address(0));
+    if (!SIM_DrawingCall("XPDrawWindow")) return;
     Record(inX1, inY1, inX2, inY2, kUiWindow + inStyle, 0);
 }
 
 WIDGET_API void XPGetWindowDefaultDimensions(XPWindowStyle inStyle, int* outWidth, int* outHeight) {
-    SIM_CountApiCall("XPGetWindowDefaultDimensions");
+    SIM_CountApiCallFrom("XPGetWindowDefaultDimensions", __builtin_return_address(0));
     // The smallest window that still shows its frame: a title bar and room for a close box.
     int w = 3 * kTitleBarHeight, h = inStyle == xpWindow_MainWindow ? 2 * kTitleBarHeight : kTitleBarHeight;
     if (outWidth) *outWidth = w;
@@ -59,13 +60,14 @@ WIDGET_API void XPGetWindowDefaultDimensions(XPWindowStyle inStyle, int* outWidt
 }
 
 WIDGET_API void XPDrawElement(int inX1, int inY1, int inX2, int inY2, XPElementStyle inStyle, int inLit) {
-    SIM_CountApiCall("XPDrawElement");
+    SIM_CountApiCallFrom("XPDrawElement", __builtin_return_address(0));
+    if (!SIM_DrawingCall("XPDrawElement")) return;
     Record(inX1, inY1, inX2, inY2, kUiElement + inStyle, inLit ? 1 : 0);
 }
 
 WIDGET_API void XPGetElementDefaultDimensions(XPElementStyle inStyle, int* outWidth, int* outHeight,
                                               int* outCanBeLit) {
-    SIM_CountApiCall("XPGetElementDefaultDimensions");
+    SIM_CountApiCallFrom("XPGetElementDefaultDimensions", __builtin_return_address(0));
     Size size = {inStyle, kMapIconSize, kMapIconSize, 0};
     for (const Size& s : kElements)
         if (s.style == inStyle) size = s;
@@ -76,12 +78,13 @@ WIDGET_API void XPGetElementDefaultDimensions(XPElementStyle inStyle, int* outWi
 
 WIDGET_API void XPDrawTrack(int inX1, int inY1, int inX2, int inY2, int inMin, int inMax, int inValue,
                             XPTrackStyle inTrackStyle, int inLit) {
-    SIM_CountApiCall("XPDrawTrack");
+    SIM_CountApiCallFrom("XPDrawTrack", __builtin_return_address(0));
+    if (!SIM_DrawingCall("XPDrawTrack")) return;
     Record(inX1, inY1, inX2, inY2, kUiTrack + inTrackStyle, inValue);
 }
 
 WIDGET_API void XPGetTrackDefaultDimensions(XPTrackStyle inStyle, int* outWidth, int* outCanBeLit) {
-    SIM_CountApiCall("XPGetTrackDefaultDimensions");
+    SIM_CountApiCallFrom("XPGetTrackDefaultDimensions", __builtin_return_address(0));
     if (outWidth) *outWidth = inStyle == xpTrack_Progress ? 12 : 16;
     if (outCanBeLit) *outCanBeLit = inStyle == xpTrack_Slider ? 1 : 0;
 }
@@ -90,7 +93,7 @@ WIDGET_API void XPGetTrackMetrics(int inX1, int inY1, int inX2, int inY2, int in
                                   XPTrackStyle inTrackStyle, int* outIsVertical, int* outDownBtnSize,
                                   int* outDownPageSize, int* outThumbSize, int* outUpPageSize,
                                   int* outUpBtnSize) {
-    SIM_CountApiCall("XPGetTrackMetrics");
+    SIM_CountApiCallFrom("XPGetTrackMetrics", __builtin_return_address(0));
     long long width = std::llabs((long long)inX2 - inX1), height = std::llabs((long long)inY2 - inY1);
     bool vertical = height > width;
     long long length = vertical ? height : width, thickness = vertical ? width : height;

@@ -17,7 +17,7 @@ extern "C" {
 
 WIDGET_API void XPUCreateWidgets(const XPWidgetCreate_t* inWidgetDefs, int inCount, XPWidgetID inParamParent,
                                  XPWidgetID* ioWidgets) {
-    SIM_CountApiCall("XPUCreateWidgets");
+    SIM_CountApiCallFrom("XPUCreateWidgets", __builtin_return_address(0));
     if (inCount <= 0) return;
     if (!inWidgetDefs || !ioWidgets) {
         SIM_Misuse("XPUCreateWidgets: no table or no room for the widgets");
@@ -42,7 +42,7 @@ WIDGET_API void XPUCreateWidgets(const XPWidgetCreate_t* inWidgetDefs, int inCou
 }
 
 WIDGET_API void XPUMoveWidgetBy(XPWidgetID inWidget, int inDeltaX, int inDeltaY) {
-    SIM_CountApiCall("XPUMoveWidgetBy");
+    SIM_CountApiCallFrom("XPUMoveWidgetBy", __builtin_return_address(0));
     int l, t, r, b;
     XPGetWidgetGeometry(inWidget, &l, &t, &r, &b);
     XPSetWidgetGeometry(inWidget, l + inDeltaX, t + inDeltaY, r + inDeltaX, b + inDeltaY);
@@ -50,7 +50,7 @@ WIDGET_API void XPUMoveWidgetBy(XPWidgetID inWidget, int inDeltaX, int inDeltaY)
 
 WIDGET_API int XPUFixedLayout(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1,
                               intptr_t inParam2) {
-    SIM_CountApiCall("XPUFixedLayout");
+    SIM_CountApiCallFrom("XPUFixedLayout", __builtin_return_address(0));
     // Only the reshape of this widget itself; children hear of their own moves separately.
     if (inMessage != xpMsg_Reshape || reinterpret_cast<XPWidgetID>(inParam1) != inWidget || !inParam2) return 0;
     const XPWidgetGeometryChange_t* change = reinterpret_cast<const XPWidgetGeometryChange_t*>(inParam2);
@@ -62,7 +62,7 @@ WIDGET_API int XPUFixedLayout(XPWidgetMessage inMessage, XPWidgetID inWidget, in
 
 WIDGET_API int XPUSelectIfNeeded(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1,
                                  intptr_t inParam2, int inEatClick) {
-    SIM_CountApiCall("XPUSelectIfNeeded");
+    SIM_CountApiCallFrom("XPUSelectIfNeeded", __builtin_return_address(0));
     if (inMessage != xpMsg_MouseDown || XPIsWidgetInFront(inWidget)) return 0;
     XPBringRootWidgetToFront(inWidget);
     return inEatClick ? 1 : 0;
@@ -70,7 +70,7 @@ WIDGET_API int XPUSelectIfNeeded(XPWidgetMessage inMessage, XPWidgetID inWidget,
 
 WIDGET_API int XPUDefocusKeyboard(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1,
                                   intptr_t inParam2, int inEatClick) {
-    SIM_CountApiCall("XPUDefocusKeyboard");
+    SIM_CountApiCallFrom("XPUDefocusKeyboard", __builtin_return_address(0));
     if (inMessage != xpMsg_MouseDown) return 0;
     XPSetKeyboardFocus(nullptr);  // back to the simulator
     return inEatClick ? 1 : 0;
@@ -78,7 +78,7 @@ WIDGET_API int XPUDefocusKeyboard(XPWidgetMessage inMessage, XPWidgetID inWidget
 
 WIDGET_API int XPUDragWidget(XPWidgetMessage inMessage, XPWidgetID inWidget, intptr_t inParam1,
                              intptr_t inParam2, int inLeft, int inTop, int inRight, int inBottom) {
-    SIM_CountApiCall("XPUDragWidget");
+    SIM_CountApiCallFrom("XPUDragWidget", __builtin_return_address(0));
     if (inMessage != xpMsg_MouseDown && inMessage != xpMsg_MouseDrag && inMessage != xpMsg_MouseUp) return 0;
     const XPMouseState_t* m = Mouse(inParam1);
     if (!m) return 0;

@@ -14,6 +14,7 @@ Window* LiveWindow(XPLMWindowID id) {
 static Window* CheckedWindow(XPLMWindowID id, const char* api) {
     Window* w = LiveWindow(id);
     if (!w && id) Misuse(Format("%s: not a live window (%p)", api, id));
+    WindowCall(api, w);
     return w;
 }
 
@@ -37,6 +38,7 @@ void DrawWindows() {
         if (win->dead || !win->visible || !win->draw) continue;
         w.drawingWindow = win->index;
         PluginScope scope(win->owner, "draw");
+        DrawScope drawing;
         win->draw(win, win->refcon);
     }
     w.drawingWindow = -1;

@@ -52,6 +52,7 @@ void RunPhase(XPLMDrawingPhase phase, int before) {
         DrawCallback c = g_callbacks[i];
         if (c.dead || c.phase != phase || (c.before != 0) != (before != 0)) continue;
         PluginScope scope(c.owner, "draw");
+        DrawScope drawing;
         c.fn(phase, before, c.refcon);
     }
     g_phase = outer;

@@ -16,6 +16,7 @@ extern "C" {
 
 XPLM_API void XPLMDrawTranslucentDarkBox(int inLeft, int inTop, int inRight, int inBottom) {
     ApiCall("XPLMDrawTranslucentDarkBox");
+    if (!DrawingCall("XPLMDrawTranslucentDarkBox")) return;
     SimDrawItem item{};
     item.kind = SimDraw_DarkBox;
     item.left = inLeft;
@@ -30,9 +31,8 @@ static bool g_recordDraws = true;
 
 SIM_API void SIM_SetDrawRecording(int on) { g_recordDraws = on != 0; }
 
-XPLM_API void XPLMDrawString(float* inColorRGB, int inXOffset, int inYOffset, char* inChar, int* inWordWrapWidth,
-                             XPLMFontID inFontID) {
-    ApiCall("XPLMDrawString");
+static void RecordString(float* inColorRGB, int inXOffset, int inYOffset, const char* inChar, int* inWordWrapWidth,
+                         XPLMFontID inFontID) {
     if (!g_recordDraws) return;
     SimDrawItem item{};
     item.kind = SimDraw_String;
@@ -46,11 +46,20 @@ XPLM_API void XPLMDrawString(float* inColorRGB, int inXOffset, int inYOffset, ch
     W().drawing.push_back(item);
 }
 
+XPLM_API void XPLMDrawString(float* inColorRGB, int inXOffset, int inYOffset, char* inChar, int* inWordWrapWidth,
+                             XPLMFontID inFontID) {
+    ApiCall("XPLMDrawString");
+    if (!DrawingCall("XPLMDrawString")) return;
+    RecordString(inColorRGB, inXOffset, inYOffset, inChar, inWordWrapWidth, inFontID);
+}
+
 XPLM_API void XPLMDrawNumber(float* inColorRGB, int inXOffset, int inYOffset, double inValue, int inDigits,
                              int inDecimals, int inShowSign, XPLMFontID inFontID) {
+    ApiCall("XPLMDrawNumber");
+    if (!DrawingCall("XPLMDrawNumber")) return;
     char text[64];
     snprintf(text, sizeof text, inShowSign ? "%+*.*f" : "%*.*f", inDigits, inDecimals, inValue);
-    XPLMDrawString(inColorRGB, inXOffset, inYOffset, text, nullptr, inFontID);
+    RecordString(inColorRGB, inXOffset, inYOffset, text, nullptr, inFontID);
 }
 
 XPLM_API void XPLMGetFontDimensions(XPLMFontID inFontID, int* outCharWidth, int* outCharHeight,

@@ -36,12 +36,14 @@ XPLM_API void XPLMSetGraphicsState(int inEnableFog, int inNumberTexUnits, int in
                                    int inEnableAlphaTesting, int inEnableAlphaBlending, int inEnableDepthTesting,
                                    int inEnableDepthWriting) {
     ApiCall("XPLMSetGraphicsState");
+    if (!DrawingCall("XPLMSetGraphicsState")) return;
     if (inNumberTexUnits < 0 || inNumberTexUnits > kTextureUnits)
         Misuse(Format("XPLMSetGraphicsState: %d texture units (0..%d)", inNumberTexUnits, kTextureUnits));
 }
 
 XPLM_API void XPLMBindTexture2d(int inTextureNum, int inTextureUnit) {
     ApiCall("XPLMBindTexture2d");
+    if (!DrawingCall("XPLMBindTexture2d")) return;
     if (inTextureUnit < 0 || inTextureUnit >= kTextureUnits) {
         Misuse(Format("XPLMBindTexture2d: texture unit %d (0..%d)", inTextureUnit, kTextureUnits - 1));
         return;

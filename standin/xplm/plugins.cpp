@@ -64,6 +64,7 @@ SIM_API int SIM_StartPlugin(const char* path, void* module) {
     p->id = W().nextPluginId++;
     Plugin* plugin = p.get();
     W().plugins.push_back(std::move(p));
+    NotePluginModules();
 
     // Name, signature and description buffers are 256 bytes, as the SDK defines.
     char name[256] = "", signature[256] = "", description[256] = "";
@@ -82,8 +83,10 @@ SIM_API int SIM_StartPlugin(const char* path, void* module) {
         W().plugins.erase(std::remove_if(W().plugins.begin(), W().plugins.end(),
                                          [id](const std::unique_ptr<Plugin>& q) { return q->id == id; }),
                           W().plugins.end());
+        NotePluginModules();
         return -1;
     }
+    NotePluginModules();
     return plugin->id;
 }
 
@@ -122,6 +125,7 @@ SIM_API void SIM_StopPlugin(int id) {
     W().plugins.erase(std::remove_if(W().plugins.begin(), W().plugins.end(),
                                      [id](const std::unique_ptr<Plugin>& q) { return q->id == id; }),
                       W().plugins.end());
+    NotePluginModules();
 }
 
 SIM_API int SIM_PluginCount(void) { return (int)W().plugins.size(); }

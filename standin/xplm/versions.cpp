@@ -87,19 +87,39 @@ SIM_API int SIM_SetSimulatorVersion(int version, char* error, int errorSize) {
         return 0;
     };
     // In the simulator folder; beside this DLL for test programs that run elsewhere.
-    const std::string tail = Format("\\Resources\\stand-in\\DataRefs-%d.txt", version);
-    std::string path = W().simFolder + tail;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file) {
-        HMODULE self = nullptr;
-        char dll[MAX_PATH] = "";
-        if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                               reinterpret_cast<LPCSTR>(&SIM_SetSimulatorVersion), &self) &&
-            GetModuleFileNameA(self, dll, MAX_PATH) > 0) {
-            std::string folder = dll;
-            folder = folder.substr(0, folder.find_last_of('\\'));
-            file = fopen((folder + tail).c_str(), "rb");
-            if (file) path = folder + tail;
+    std::vector<std::string> folders = {W().simFolder + "\\Resources\\stand-in"};
+    HMODULE self = nullptr;
+    char dll[MAX_PATH] = "";
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCSTR>(&SIM_SetSimulatorVersion), &self) &&
+        GetModuleFileNameA(self, dll, MAX_PATH) > 0) {
+        std::string folder = dll;
+        folders.push_back(folder.substr(0, folder.find_last_of('\\')) + "\\Resources\\stand-in");
+    }
+    // A version later than every list the stand-in holds (12.4) takes the newest list before it.
+    int listed = version;
+    if (version >= 12400) {
+        int best = 0;
+        for (const std::string& folder : folders) {
+            WIN32_FIND_DATAA found;
+            HANDLE search = FindFirstFileA((folder + "\\DataRefs-*.txt").c_str(), &found);
+            if (search == INVALID_HANDLE_VALUE) continue;
+            do {
+                int n = atoi(found.cFileName + strlen("DataRefs-"));
+                if (n <= version && n > best) best = n;
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        if (best >= 12100) listed = best;
+    }
+    std::string path = folders[0] + Format("\\DataRefs-%d.txt", listed);
+    FILE* file = nullptr;
+    for (const std::string& folder : folders) {
+        std::string candidate = folder + Format("\\DataRefs-%d.txt", listed);
+        file = fopen(candidate.c_str(), "rb");
+        if (file) {
+            path = candidate;
+            break;
         }
     }
     if (!file) return fail(Format("no published dataref list for version %d (%s)", version, path.c_str()));

@@ -1,4 +1,4 @@
-// The stand-in simulator's world: state, events, the off-thread check and observations.
+// The stand-in simulator's world: state, events, misuses and observations.
 #include "areas.h"
 #include "world.h"
 
@@ -12,9 +12,6 @@ namespace sim {
 
 namespace {
 World* g_world = nullptr;
-std::atomic<int> g_offThreadCalls{0};
-std::mutex g_offThreadMutex;
-char g_firstOffThread[128] = "";
 std::atomic<int> g_misuses{0};
 std::mutex g_misuseMutex;
 char g_firstMisuse[256] = "";
@@ -32,14 +29,6 @@ std::string HostFolder() {
 World& W() {
     if (!g_world) g_world = new World();
     return *g_world;
-}
-
-void ApiCall(const char* name) {
-    if (GetCurrentThreadId() == W().mainThread) return;
-    if (g_offThreadCalls.fetch_add(1) == 0) {
-        std::lock_guard<std::mutex> lock(g_offThreadMutex);
-        snprintf(g_firstOffThread, sizeof g_firstOffThread, "%s", name);
-    }
 }
 
 void Misuse(const std::string& what) {
@@ -137,8 +126,7 @@ SIM_API void SIM_Init(SimEventSink sink) {
     ResetMenus();
     ResetAreas();
     DefineDefaultWorld();
-    g_offThreadCalls = 0;
-    g_firstOffThread[0] = 0;
+    ResetCallerChecks();
     g_misuses = 0;
     g_firstMisuse[0] = 0;
 }
@@ -164,6 +152,7 @@ SIM_API int SIM_Describe(const char* what, char* buf, int size) {
     else if (key == "commands") text = DescribeCommands();
     else if (key == "frame") text = DescribeFrame(W().lastFrame);
     else if (key == "frame-cost") text = DescribeFrameCost();
+    else if (key == "callers") text = DescribeCallers();
     else text = "unknown: " + key + "\n";
     if (buf && size > 0) {
         size_t n = text.size() < (size_t)size - 1 ? text.size() : (size_t)size - 1;
@@ -180,17 +169,11 @@ SIM_API const SimDrawItem* SIM_FrameItem(int index) {
     return &W().lastFrame[index];
 }
 
-SIM_API int SIM_OffThreadCalls(void) { return g_offThreadCalls.load(); }
-
-SIM_API const char* SIM_FirstOffThreadCall(void) { return g_firstOffThread; }
-
 SIM_API int SIM_Misuses(void) { return g_misuses.load(); }
 
 SIM_API const char* SIM_FirstMisuse(void) { return g_firstMisuse; }
 
 SIM_API void SIM_Misuse(const char* what) { Misuse(what ? what : "?"); }
-
-SIM_API void SIM_CountApiCall(const char* name) { ApiCall(name ? name : "?"); }
 
 SIM_API int SIM_CurrentPlugin(void) { return CurrentPlugin(); }
 

@@ -148,6 +148,7 @@ struct World {
     Window* focus = nullptr;
     Window* mouseCapture = nullptr;
     int drawingWindow = -1;
+    int drawDepth = 0;  // draw and window-draw callbacks under way
     int mouseX = 0, mouseY = 0;
 
     std::vector<KeySniffer> sniffers;
@@ -173,8 +174,21 @@ struct World {
 
 World& W();
 
-// Counts a simulator-API call made off the main thread.
-void ApiCall(const char* name);
+// Every exported API function begins with ApiCall(name). The call is judged by where it came from
+// (the return address names the module that made it): off the main thread it is counted, and
+// from 12.4 on it ends the run as the simulator does; on the main thread with no plug-in callback
+// running it is a bypass call; from a module other than the running plug-in's it is noted.
+#define ApiCall(name) ::sim::ApiCallFrom((name), __builtin_return_address(0))
+void ApiCallFrom(const char* name, const void* caller);
+// A drawing function, after its ApiCall: outside a draw or window-draw callback it is a misuse and
+// draws nothing (false).
+bool DrawingCall(const char* name);
+// A call on a window, after its ApiCall: noted when the caller is not the plug-in that made it.
+void WindowCall(const char* name, const Window* win);
+// The plug-ins' modules as the caller check knows them: called whenever the plug-in list changes.
+void NotePluginModules();
+void ResetCallerChecks();
+std::string DescribeCallers();
 // Counts a call the real simulator would punish (dead or unknown handle, wrong accessor) and
 // reports it as an event.
 void Misuse(const std::string& what);
@@ -206,6 +220,14 @@ struct PluginScope {
     }
     PluginScope(const PluginScope&) = delete;
     PluginScope& operator=(const PluginScope&) = delete;
+};
+
+// Marks a draw or window-draw callback under way: drawing functions are legal only inside one.
+struct DrawScope {
+    DrawScope() { ++W().drawDepth; }
+    ~DrawScope() { --W().drawDepth; }
+    DrawScope(const DrawScope&) = delete;
+    DrawScope& operator=(const DrawScope&) = delete;
 };
 
 Window* LiveWindow(XPLMWindowID id);

@@ -107,7 +107,9 @@ float StripLoop(float, float, int, void*) {
             Show(g_pendingText, g_pendingSeconds, now);
     }
     if (g_strip && now + 1e-4f >= g_until) TakeDown();
-    return g_strip ? -1.0f : 0.0f;
+    // Every frame while enabled: a client's message is latched outside any callback (the window
+    // procedure serves IPC), where no SDK call is allowed, and waits here to be shown.
+    return g_enabled ? -1.0f : 0.0f;
 }
 
 }  // namespace
@@ -124,6 +126,7 @@ void TextStripStart() {
 
 void TextStripEnable(bool on) {
     g_enabled = on;
+    if (g_looping) XPLMSetFlightLoopCallbackInterval(StripLoop, on ? -1.0f : 0.0f, 1, nullptr);
     if (on) return;
     TakeDown();
     g_pending = false;
@@ -147,7 +150,6 @@ void MessageTimeWritten() {
     g_pendingText.assign(reinterpret_cast<char*>(text), strnlen(reinterpret_cast<char*>(text), sizeof text));
     g_pendingSeconds = seconds;
     g_pending = true;
-    if (g_looping) XPLMSetFlightLoopCallbackInterval(StripLoop, -1.0f, 1, nullptr);
 }
 
 std::string DescribeMessage() {

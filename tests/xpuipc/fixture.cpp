@@ -128,6 +128,8 @@ void ServerTest::TearDown() {
     if (id >= 0) SIM_StopPlugin(id);
     EXPECT_EQ(ServerWindow(), nullptr) << "the server window outlived the plug-in";
     EXPECT_EQ(SIM_OffThreadCalls(), 0) << SIM_FirstOffThreadCall();
+    // Requests are served by the window procedure, outside every plug-in callback: no SDK calls.
+    EXPECT_EQ(SIM_BypassCalls(), 0) << SIM_FirstBypassCall();
 }
 
 std::string ServerTest::Control(const std::string& command, bool ok) {
@@ -138,7 +140,10 @@ std::string ServerTest::Control(const std::string& command, bool ok) {
         return "";
     }
     std::vector<char> out(16384, 0);
+    // As the host runs it: as the plug-in's callback.
+    SIM_EnterPlugin(id);
     int result = control(command.c_str(), out.data(), int(out.size()));
+    SIM_LeavePlugin();
     EXPECT_EQ(result, ok ? 1 : 0) << command << ": " << out.data();
     return out.data();
 }

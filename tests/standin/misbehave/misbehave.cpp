@@ -1,0 +1,168 @@
+// A test plug-in that breaks the simulator's calling rules on request (control commands), so
+// scenarios can see each of the stand-in's checks fire. Its name is its folder's, so two copies
+// can run side by side and call into each other.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "XPLMDisplay.h"
+#include "XPLMGraphics.h"
+#include "XPLMPlugin.h"
+#include "XPLMProcessing.h"
+#include "XPLMUtilities.h"
+
+namespace {
+
+// Messages between two copies: the other's window, and a function of the other's module.
+constexpr int kAskWindow = 0x7F000001;
+constexpr int kAskFunction = 0x7F000002;
+constexpr UINT kCallSdk = WM_APP + 1;
+
+HWND g_hidden = nullptr;
+XPLMWindowID g_window = nullptr;
+int g_drawnInside = 0;
+float g_lastElapsed = -1;
+
+HMODULE Self() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&Self), &module);
+    return module;
+}
+
+// Resources\plugins\FOLDER\64\win.xpl gives FOLDER.
+std::string FolderName() {
+    char path[MAX_PATH] = "";
+    DWORD n = GetModuleFileNameA(Self(), path, MAX_PATH);
+    std::string p(path, n < MAX_PATH ? n : 0);
+    for (int i = 0; i < 2; ++i) p = p.substr(0, p.find_last_of('\\') == std::string::npos ? 0 : p.find_last_of('\\'));
+    size_t slash = p.find_last_of('\\');
+    return slash == std::string::npos ? "Misbehave" : p.substr(slash + 1);
+}
+
+// Called through another copy's code: the SDK call comes from this module while the other runs.
+extern "C" float ElapsedFromHere() {
+    float now = XPLMGetElapsedTime();
+    g_lastElapsed = now;  // after the call, so the call is no jump: its return address stays here
+    return now;
+}
+
+// A window procedure the simulator's message pump runs, outside every plug-in callback.
+LRESULT CALLBACK HiddenProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kCallSdk) {
+        g_lastElapsed = XPLMGetElapsedTime();
+        return 1;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void Draw(XPLMWindowID window, void*) {
+    int left, top, right, bottom;
+    XPLMGetWindowGeometry(window, &left, &top, &right, &bottom);
+    float white[3] = {1, 1, 1};
+    XPLMSetGraphicsState(0, 1, 0, 0, 1, 0, 0);
+    XPLMDrawString(white, left + 2, bottom + 2, const_cast<char*>("inside"), nullptr, xplmFont_Basic);
+    ++g_drawnInside;
+}
+void Key(XPLMWindowID, char, XPLMKeyFlags, char, void*, int) {}
+int Mouse(XPLMWindowID, int, int, XPLMMouseStatus, void*) { return 0; }
+
+DWORD WINAPI OffThread(void*) {
+    XPLMGetElapsedTime();
+    return 0;
+}
+
+XPLMPluginID Other(const std::string& name) { return XPLMFindPluginBySignature(("test.misbehave." + name).c_str()); }
+
+std::string Run(const std::string& command) {
+    char line[200];
+    if (command == "offthread") {
+        HANDLE thread = CreateThread(nullptr, 0, OffThread, nullptr, 0, nullptr);
+        if (!thread) return "no thread";
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        return "thread returned";
+    }
+    if (command == "bypass") {
+        PostMessageA(g_hidden, kCallSdk, 0, 0);
+        return "posted";
+    }
+    if (command == "draw-outside") {
+        float white[3] = {1, 1, 1};
+        XPLMSetGraphicsState(0, 0, 0, 0, 0, 0, 0);
+        XPLMBindTexture2d(0, 0);
+        XPLMDrawTranslucentDarkBox(0, 10, 10, 0);
+        XPLMDrawString(white, 0, 0, const_cast<char*>("outside"), nullptr, xplmFont_Basic);
+        XPLMDrawNumber(white, 0, 0, 1.5, 3, 1, 0, xplmFont_Basic);
+        return "drew";
+    }
+    if (command == "drawn") {
+        snprintf(line, sizeof line, "drawn inside %d times, last elapsed %.2f", g_drawnInside, g_lastElapsed);
+        return line;
+    }
+    if (command.rfind("foreign-window ", 0) == 0) {
+        XPLMWindowID theirs = nullptr;
+        XPLMSendMessageToPlugin(Other(command.substr(15)), kAskWindow, &theirs);
+        if (!theirs) return "no window";
+        int left = 0, top = 0, right = 0, bottom = 0;
+        XPLMGetWindowGeometry(theirs, &left, &top, &right, &bottom);
+        XPLMGetWindowIsVisible(theirs);
+        snprintf(line, sizeof line, "their window at %d,%d,%d,%d", left, top, right, bottom);
+        return line;
+    }
+    if (command.rfind("call-other ", 0) == 0) {
+        float (*theirs)() = nullptr;
+        XPLMSendMessageToPlugin(Other(command.substr(11)), kAskFunction, &theirs);
+        if (!theirs) return "no function";
+        theirs();
+        return "called";
+    }
+    return "usage: offthread | bypass | draw-outside | drawn | foreign-window OTHER | call-other OTHER";
+}
+
+}  // namespace
+
+extern "C" {
+
+int XPluginStart(char* outName, char* outSignature, char* outDescription) {
+    std::string name = FolderName();
+    snprintf(outName, 256, "%s", name.c_str());
+    snprintf(outSignature, 256, "test.misbehave.%s", name.c_str());
+    strcpy(outDescription, "Breaks the simulator's calling rules on request");
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = HiddenProc;
+    wc.hInstance = Self();
+    std::string cls = "MisbehaveHidden" + name;
+    wc.lpszClassName = cls.c_str();
+    RegisterClassA(&wc);
+    g_hidden = CreateWindowExA(0, cls.c_str(), "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    g_window = XPLMCreateWindow(100, 200, 300, 100, 1, Draw, Key, Mouse, nullptr);
+    return g_hidden ? 1 : 0;
+}
+
+void XPluginStop(void) {
+    XPLMDestroyWindow(g_window);
+    g_window = nullptr;
+    if (g_hidden) DestroyWindow(g_hidden);
+    g_hidden = nullptr;
+    UnregisterClassA(("MisbehaveHidden" + FolderName()).c_str(), Self());
+}
+
+int XPluginEnable(void) { return 1; }
+void XPluginDisable(void) {}
+
+void XPluginReceiveMessage(XPLMPluginID, int message, void* param) {
+    if (message == kAskWindow && param) *static_cast<XPLMWindowID*>(param) = g_window;
+    if (message == kAskFunction && param) *static_cast<float (**)()>(param) = &ElapsedFromHere;
+}
+
+__declspec(dllexport) int StandInControl(const char* command, char* out, int outSize) {
+    if (!out || outSize <= 0) return 0;
+    std::string reply = Run(command ? command : "");
+    snprintf(out, size_t(outSize), "%s", reply.c_str());
+    return reply.rfind("usage", 0) == 0 || reply.rfind("no ", 0) == 0 ? 0 : 1;
+}
+
+}  // extern "C"
