@@ -8,6 +8,7 @@
 #include "base/guard.h"
 #include "base/locks.h"
 #include "base/log.h"
+#include "base/module_release.h"
 #include "base/plugin_state.h"
 #include "simlink/aircraft_position.h"
 #include "simlink/datarefs.h"
@@ -150,6 +151,8 @@ float SampleFlightLoop(float, float, int, void*) {
     return Guarded("SampleFlightLoop", 1.0f, [] {
         SampleSimulator();
         FlushQueuedLog();
+        // Server module references that worker threads let go of.
+        ReleaseHeldModules();
         return 1.0f;
     });
 }
