@@ -272,11 +272,13 @@ void SearchTheImage() {
 
 }  // namespace
 
-void LookForAtcTextSource() {
-    // A new connection: the searches start afresh.
+void RestartAtcTextSearch() {
     g_searchedText = g_unsourcedText.load();
     g_gapTicks = g_ticksLeft = kFirstGapTicks;
     g_searches = 1;
+}
+
+void LookForAtcTextSource() {
     if (SourceKnownOrAtAFixedPlace()) return;
     SearchTheImage();
 }

@@ -30,8 +30,12 @@ void NoteUnsourcedAtcText(const char* text);
 
 // thread: the simulator's or the tick's. The two fixed places, else null.
 const char* FindAtcTextSource();
-// thread: the simulator's or the tick's. A new connection: unless the source is known, the two
-// fixed places, else a scan thread when none runs; the searches' schedule starts afresh.
+// thread: the tick's or the deferred work's. A new connection: the searches' schedule starts
+// afresh (when the attach begins, so the schedule counts from the same tick whichever thread
+// attaches, however long the attach takes).
+void RestartAtcTextSearch();
+// thread: the simulator's or the tick's. Unless the source is known: the two fixed places, else a
+// scan thread when none runs.
 void LookForAtcTextSource();
 // thread: the tick's, every tick while connected. The fixed places; the image again only for a
 // strip text drawn since the last search, else ever more seldom (every 2, 4, ... 64 ticks).

@@ -86,6 +86,7 @@ void AttachToAtc() {
         AtcAttached = 0;
         return;
     }
+    RestartAtcTextSearch();
     // Built aside and published whole: the simulator's thread reads it meanwhile.
     AtcKeys keys = CurrentAtcKeys();
     ReadAtcHotkeys(&keys, ImportNoticeGiven.exchange(1) == 0);
