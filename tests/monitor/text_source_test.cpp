@@ -183,10 +183,14 @@ TEST_F(TextSource, AForgetDuringAScanStartsNoSecondScanAndDropsTheFind) {
 }
 
 TEST_F(TextSource, TheStopEndsTheScansRestAndNothingIsPublished) {
-    AtcTextScanRestMs = 600000;
+    AtcTextScanRestMs = 30000;
     setText("Loaded FP EDDF-EDDM");
     LookFromAWorker();
     ASSERT_EQ(AtcTextScanRunning.load(), 1);
+    // Counted in, then well into its rest (a stop before the rest begins ends it anyway).
+    for (int i = 0; i < 1000 && BackgroundWorkRunning() == 0; ++i) Sleep(5);
+    ASSERT_EQ(BackgroundWorkRunning(), 1);
+    Sleep(300);
     // Ended by the stop at once, well within the wait (a rest left to run would outlast it).
     EXPECT_TRUE(DeletePluginLocks(20000));
     EXPECT_EQ(AtcTextScanRunning.load(), 0);
@@ -204,7 +208,7 @@ TEST_F(TextSource, AStopWhileTheScanHasItsFindInHandLeavesItUnpublished) {
 }
 
 TEST_F(TextSource, TheLastReferenceToTheServersModuleGoesOnTheSimulatorsThread) {
-    AtcTextScanRestMs = 600000;
+    AtcTextScanRestMs = 30000;
     LookFromAWorker();
     ASSERT_EQ(AtcTextScanRunning.load(), 1);
     // The simulator lets the server go while the scan holds it; then the scan ends.
