@@ -4,9 +4,15 @@
 
 namespace {
 
+// Distinct modules with the references that wait for each: many threads letting go of the same
+// module take one entry.
+struct Held {
+    HMODULE module;
+    int references;
+};
 constexpr int kHeld = 16;
 SRWLOCK g_lock = SRWLOCK_INIT;
-HMODULE g_held[kHeld] = {};
+Held g_held[kHeld] = {};
 int g_count = 0;
 
 }  // namespace
@@ -18,26 +24,36 @@ void ReleaseModuleOnSimulatorThread(HMODULE module) {
         return;
     }
     AcquireSRWLockExclusive(&g_lock);
-    const bool kept = g_count < kHeld;
-    if (kept) g_held[g_count++] = module;
+    bool kept = false;
+    for (int i = 0; i < g_count && !kept; ++i)
+        if (g_held[i].module == module) {
+            g_held[i].references++;
+            kept = true;
+        }
+    if (!kept && g_count < kHeld) {
+        g_held[g_count++] = Held{module, 1};
+        kept = true;
+    }
     ReleaseSRWLockExclusive(&g_lock);
     if (!kept) LogLine("a reference to another plug-in's module is kept until the simulator ends");
 }
 
 void ReleaseHeldModules() {
     if (!OnSimulatorThread()) return;
-    HMODULE modules[kHeld];
+    Held held[kHeld];
     AcquireSRWLockExclusive(&g_lock);
     const int count = g_count;
-    for (int i = 0; i < count; ++i) modules[i] = g_held[i];
+    for (int i = 0; i < count; ++i) held[i] = g_held[i];
     g_count = 0;
     ReleaseSRWLockExclusive(&g_lock);
-    for (int i = 0; i < count; ++i) FreeLibrary(modules[i]);
+    for (int i = 0; i < count; ++i)
+        for (int n = 0; n < held[i].references; ++n) FreeLibrary(held[i].module);
 }
 
 int HeldModuleReferences() {
     AcquireSRWLockShared(&g_lock);
-    const int count = g_count;
+    int references = 0;
+    for (int i = 0; i < g_count; ++i) references += g_held[i].references;
     ReleaseSRWLockShared(&g_lock);
-    return count;
+    return references;
 }

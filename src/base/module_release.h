@@ -6,7 +6,8 @@
 #include <windows.h>
 
 // thread: any. FreeLibrary at once on the simulator's thread; elsewhere the reference waits for
-// ReleaseHeldModules. A reference that finds no room keeps its module loaded for good (safe).
+// ReleaseHeldModules. References to 16 distinct modules wait at most; one more keeps its module
+// loaded for good (safe, and logged).
 void ReleaseModuleOnSimulatorThread(HMODULE module);
 // thread: the simulator's. Gives back the references that wait (flight loop, disable, stop).
 void ReleaseHeldModules();
