@@ -16,6 +16,7 @@ mutants=(
   "src/ui/key_watcher.cpp|    IpcSession session;|s#^    IpcSession session;#    /* no session */#|^scenario_key_press_stress\$"
   "src/base/locks.cpp|    WakeAllConditionVariable(&g_stopping);|s#^    WakeAllConditionVariable(&g_stopping);#    /* resting work not woken */#|^monitor_tests\$"
   "src/bridge/atc_text_source.cpp|    const bool current = forgets == g_forgets && PluginLocksAlive();|s#forgets == g_forgets \&\& PluginLocksAlive();#forgets == g_forgets;#|^monitor_tests\$"
+  "src/bridge/monitor.cpp|            LastTickCom1Khz = khz;|s#LastTickCom1Khz = khz;#LastTickCom1Khz = SampledCom1Khz.load();#|^monitor_tests\$"
   "src/simlink/ipc_server.cpp|    return GetWindowThreadProcessId(window, &process) && process == GetCurrentProcessId();|s#return GetWindowThreadProcessId(window, \&process) \&\& process == GetCurrentProcessId();#return GetWindowThreadProcessId(window, \&process) != 0;#|^unit_simlink_tests\$"
 )
 failures=0

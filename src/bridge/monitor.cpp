@@ -25,6 +25,7 @@ const std::atomic<int>& OnGround = g_onGround;
 
 void NoteGroundState(bool onGround) { g_onGround = onGround ? 1 : 0; }
 std::atomic<int> AtcAttached{0};
+void (*MonitorTickListBuilt)() = nullptr;
 
 namespace {
 
@@ -136,6 +137,7 @@ void RunMonitorTick() {
                 if (ground != OnGround.load() || channelMoved) {
                     g_onGround = ground;
                     if (FrequencyTableHasEntry()) BuildOptionList();
+                    if (MonitorTickListBuilt) MonitorTickListBuilt();
                 }
             }
             LastTickCom1Khz = khz;
