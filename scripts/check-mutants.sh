@@ -41,6 +41,10 @@ mutants=(
   "standin/xplm/display.cpp|        DrawScope drawing;|s#DrawScope drawing;#/* no draw scope */#|^(standin_tests|scenario_strict_calls)\$"
   "standin/xplm/display.cpp|    WindowCall(api, w);|s#WindowCall(api, w);#(void)api;#|^scenario_strict_calls\$"
   "standin/xpuipc/text_strip.cpp|    return g_enabled ? -1.0f : 0.0f;|s#return g_enabled ? -1.0f : 0.0f;#return g_strip ? -1.0f : 0.0f;#|^scenario_atc_standin\$"
+  "src/base/locks.cpp|    WakeAllConditionVariable(&g_stopping);|s#^    WakeAllConditionVariable(&g_stopping);#    /* resting work not woken */#|^monitor_tests\$"
+  "src/bridge/atc_text_source.cpp|    const bool current = forgets == g_forgets && PluginLocksAlive();|s#forgets == g_forgets \&\& PluginLocksAlive();#forgets == g_forgets;#|^monitor_tests\$"
+  "src/bridge/monitor.cpp|            LastTickCom1Khz = khz;|s#LastTickCom1Khz = khz;#LastTickCom1Khz = SampledCom1Khz.load();#|^monitor_tests\$"
+  "src/simlink/ipc_server.cpp|    return GetWindowThreadProcessId(window, &process) && process == GetCurrentProcessId();|s#return GetWindowThreadProcessId(window, \&process) \&\& process == GetCurrentProcessId();#return GetWindowThreadProcessId(window, \&process) != 0;#|^unit_simlink_tests\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do

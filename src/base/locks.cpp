@@ -8,6 +8,7 @@ CRITICAL_SECTION RadioLookupLock;
 CRITICAL_SECTION MonitorTimerLock;
 
 void (*BackgroundWorkCountedOut)() = nullptr;
+void (*BackgroundThreadsAwaited)() = nullptr;
 
 namespace {
 // Statically initialised, so they never need creating or deleting themselves.
@@ -47,14 +48,20 @@ DWORD WINAPI BackgroundThreadMain(LPVOID parameter) {
     FreeLibraryAndExitThread(start.module, 0);
 }
 
-// Waits for the threads still running, up to timeoutMs; true when none runs any more.
+// Waits for the threads still running, up to timeoutMs; true when none runs any more. It waits on
+// handles of its own: a thread starting meanwhile closes the list's handles of ended threads.
 bool AwaitBackgroundThreads(DWORD timeoutMs) {
     AcquireSRWLockExclusive(&g_workLock);
     HANDLE threads[kBackgroundThreads];
-    const int count = g_threadCount;
-    for (int i = 0; i < count; ++i) threads[i] = g_threads[i];
+    int count = 0;
+    for (int i = 0; i < g_threadCount; ++i)
+        if (DuplicateHandle(GetCurrentProcess(), g_threads[i], GetCurrentProcess(), &threads[count], SYNCHRONIZE,
+                            FALSE, 0))
+            ++count;
     ReleaseSRWLockExclusive(&g_workLock);
+    if (BackgroundThreadsAwaited) BackgroundThreadsAwaited();
     if (count > 0) WaitForMultipleObjects((DWORD)count, threads, TRUE, timeoutMs);
+    for (int i = 0; i < count; ++i) CloseHandle(threads[i]);
     AcquireSRWLockExclusive(&g_workLock);
     ForgetEndedThreads();
     const bool ended = g_threadCount == 0;

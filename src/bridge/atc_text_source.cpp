@@ -11,14 +11,36 @@
 #include "base/deferred_work.h"
 #include "base/guard.h"
 #include "base/locks.h"
+#include "base/log.h"
+#include "base/module_release.h"
 #include "base/plugin_state.h"
 #include "bridge/atc_text_match.h"
 #include "config/options.h"
 #include "simlink/ipc_server.h"
 
+DWORD AtcTextScanRestMs = 2000;
+void (*AtcTextScanFinishing)() = nullptr;
+
 namespace {
 std::atomic<int> g_scanRunning{0};
 std::atomic<const char*> g_source{nullptr};
+std::atomic<long> g_scansMade{0};
+// A scan's find is published only while nothing was forgotten since the scan was asked for:
+// forgets are counted, and the publish compares under the same lock.
+SRWLOCK g_publishLock = SRWLOCK_INIT;
+unsigned g_forgets = 0;        // under g_publishLock
+unsigned g_scanForgets = 0;    // under g_publishLock: g_forgets when the running scan was asked for
+
+// When to search the image again (the tick's and the attach's; races between them cost at most
+// one search more or less). A strip text drawn while no source holds it is new to find; without
+// one the searches thin out, from every kFirstGapTicks ticks to every kMaxGapTicks.
+constexpr int kFirstGapTicks = 2;
+constexpr int kMaxGapTicks = 64;
+std::atomic<uint32_t> g_unsourcedText{0};  // S: stamp of the last such strip text
+std::atomic<uint32_t> g_searchedText{0};
+std::atomic<int> g_gapTicks{kFirstGapTicks};
+std::atomic<int> g_ticksLeft{kFirstGapTicks};
+std::atomic<int> g_searches{0};
 }  // namespace
 
 const std::atomic<const char*>& AtcTextSource = g_source;
@@ -34,8 +56,19 @@ void ForgetAtcTextSourceIn(const void* base, size_t size) {
 }
 
 void ForgetAtcTextSource() {
-    g_scanRunning = 0;
+    // A scan still running stays the only one: it ends by itself and publishes nothing.
+    AcquireSRWLockExclusive(&g_publishLock);
+    ++g_forgets;
     g_source = nullptr;
+    ReleaseSRWLockExclusive(&g_publishLock);
+}
+
+long AtcTextScansMade() { return g_scansMade.load(); }
+
+void NoteUnsourcedAtcText(const char* text) {
+    uint32_t stamp = 2166136261u;
+    for (size_t i = 0; i < kAtcTextWindow && text[i]; ++i) stamp = (stamp ^ (unsigned char)text[i]) * 16777619u;
+    g_unsourcedText.store(stamp ? stamp : 1, std::memory_order_relaxed);
 }
 
 namespace {
@@ -55,9 +88,8 @@ public:
         if (!path.empty() && GetModuleHandleExA(0, path.c_str(), &module_)) return;
         module_ = nullptr;
     }
-    ~ServerModule() {
-        if (module_) FreeLibrary(module_);
-    }
+    // The last reference may be this one: it goes on the simulator's thread, never under a draw.
+    ~ServerModule() { ReleaseModuleOnSimulatorThread(module_); }
     ServerModule(const ServerModule&) = delete;
     ServerModule& operator=(const ServerModule&) = delete;
     HMODULE get() const { return module_; }
@@ -157,46 +189,114 @@ struct ScanRunning {
 
 }  // namespace
 
+namespace {
+
+unsigned ForgetsWhenAsked() {
+    AcquireSRWLockShared(&g_publishLock);
+    const unsigned forgets = g_scanForgets;
+    ReleaseSRWLockShared(&g_publishLock);
+    return forgets;
+}
+
+// Publishes a scan's find unless the source was forgotten since the scan was asked for, or the
+// plug-in has begun to stop: then the find belongs to no one.
+void PublishScanFind(const char* found, unsigned forgets) {
+    AcquireSRWLockExclusive(&g_publishLock);
+    const bool current = forgets == g_forgets && PluginLocksAlive();
+    if (current) g_source = found;
+    ReleaseSRWLockExclusive(&g_publishLock);
+}
+
+}  // namespace
+
 DWORD WINAPI AtcTextScan(LPVOID) {
     return GuardedWorker("AtcTextScan", (DWORD)0, [] {
         ScanRunning running;
+        const unsigned forgets = ForgetsWhenAsked();
         BackgroundWork work;
         if (!work.Admitted()) return (DWORD)0;
         ServerModule server;
         HMODULE module = server.get();
         if (!module) return (DWORD)0;
         // A stop meanwhile ends the scan before it begins.
-        if (!work.Rest(2000)) return (DWORD)0;
+        if (!work.Rest(AtcTextScanRestMs)) return (DWORD)0;
         MODULEINFO info = {};
         if (GetModuleInformation(GetCurrentProcess(), module, &info, sizeof info)) {
             const char* found = ScanForAtcText(info.lpBaseOfDll, info.SizeOfImage);
-            if (found) g_source = found;
+            g_scansMade++;
+            if (AtcTextScanFinishing) AtcTextScanFinishing();
+            if (found) PublishScanFind(found, forgets);
         }
         return (DWORD)0;
     });
 }
 
 void ResetAtcTextSource() {
+    AcquireSRWLockExclusive(&g_publishLock);
     g_source = nullptr;
     g_scanRunning = 0;
+    g_forgets = g_scanForgets = 0;
+    ReleaseSRWLockExclusive(&g_publishLock);
+    g_unsourcedText = g_searchedText = 0;
+    g_gapTicks = g_ticksLeft = kFirstGapTicks;
+    g_searches = 0;
 }
 
 namespace {
 
 void StartAtcTextScan() {
     if (g_source.load() || g_scanRunning.exchange(1) == 1) return;
-    // The plug-in's stop waits for it to end: it never runs on in an unloaded library.
-    if (!StartBackgroundThread(AtcTextScan, THREAD_PRIORITY_HIGHEST)) g_scanRunning = 0;
+    AcquireSRWLockExclusive(&g_publishLock);
+    g_scanForgets = g_forgets;
+    ReleaseSRWLockExclusive(&g_publishLock);
+    // Below the simulator's threads: the scan is never in a hurry. The plug-in's stop waits for
+    // it to end: it never runs on in an unloaded library.
+    if (!StartBackgroundThread(AtcTextScan, THREAD_PRIORITY_LOWEST)) g_scanRunning = 0;
+}
+
+// The fixed places; true when the source is known afterwards.
+bool SourceKnownOrAtAFixedPlace() {
+    if (AtcTextSource.load()) return true;
+    ServerModule keepLoaded;  // until the address is published
+    const char* fixed = FindAtcTextSource();
+    if (fixed) g_source = fixed;
+    return fixed != nullptr;
+}
+
+void SearchTheImage() {
+    if (AtcTextScanRunning.load()) return;  // the running one searches for this one too
+    // Creating a thread took the simulator's thread up to a millisecond and more: from there the
+    // deferred-work thread starts the scan (a start dropped by a stop leaves nothing behind).
+    if (!OnSimulatorThread() || !DeferredWork.Queue(StartAtcTextScan)) StartAtcTextScan();
 }
 
 }  // namespace
 
+void RestartAtcTextSearch() {
+    g_searchedText = g_unsourcedText.load();
+    g_gapTicks = g_ticksLeft = kFirstGapTicks;
+    g_searches = 1;
+}
+
 void LookForAtcTextSource() {
-    if (AtcTextSource.load()) return;
-    ServerModule keepLoaded;  // until the address is published
-    g_source = FindAtcTextSource();
-    if (AtcTextSource.load() || AtcTextScanRunning.load()) return;
-    // Creating a thread took the simulator's thread up to a millisecond and more: from there the
-    // deferred-work thread starts the scan (a start dropped by a stop leaves nothing behind).
-    if (!OnSimulatorThread() || !DeferredWork.Queue(StartAtcTextScan)) StartAtcTextScan();
+    if (SourceKnownOrAtAFixedPlace()) return;
+    SearchTheImage();
+}
+
+void KeepLookingForAtcTextSource() {
+    if (SourceKnownOrAtAFixedPlace()) return;
+    const uint32_t drawn = g_unsourcedText.load();
+    const bool newText = drawn != g_searchedText.load();
+    if (newText) {
+        g_searchedText = drawn;
+        g_gapTicks = g_ticksLeft = kFirstGapTicks;
+    } else {
+        if (--g_ticksLeft > 0) return;
+        const int gap = g_gapTicks.load() * 2 < kMaxGapTicks ? g_gapTicks.load() * 2 : kMaxGapTicks;
+        g_gapTicks = g_ticksLeft = gap;
+    }
+    const int search = ++g_searches;
+    LogLine("the ATC text is not where the IPC server draws it from yet: search %d of its image%s", search,
+            newText ? ", for a new message" : "");
+    SearchTheImage();
 }

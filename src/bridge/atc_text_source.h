@@ -18,16 +18,34 @@ extern const std::atomic<int>& AtcTextScanRunning;
 void UseAtcTextSource(const char* source);
 // thread: any. Forgets the source when it lies in [base, base + size) (a module going away).
 void ForgetAtcTextSourceIn(const void* base, size_t size);
-// thread: any. The program is gone: the source and the scan's running flag are forgotten.
+// thread: any. The program is gone: the source is forgotten, and a scan still running publishes
+// nothing (it stays the one scan until it ends).
 void ForgetAtcTextSource();
-// Forgets the source and the scan's running flag. Only while no scan thread runs.
+// Forgets the source, the scan's running flag and the search's schedule. Only while no scan
+// thread runs.
 void ResetAtcTextSource();
+// thread: the simulator's (the string interception). The server drew a strip text carrying an ATC
+// marker while no source is known: something new for the next search to find.
+void NoteUnsourcedAtcText(const char* text);
 
 // thread: the simulator's or the tick's. The two fixed places, else null.
 const char* FindAtcTextSource();
+// thread: the tick's or the deferred work's. A new connection: the searches' schedule starts
+// afresh (when the attach begins, so the schedule counts from the same tick whichever thread
+// attaches, however long the attach takes).
+void RestartAtcTextSearch();
 // thread: the simulator's or the tick's. Unless the source is known: the two fixed places, else a
 // scan thread when none runs.
 void LookForAtcTextSource();
+// thread: the tick's, every tick while connected. The fixed places; the image again only for a
+// strip text drawn since the last search, else ever more seldom (every 2, 4, ... 64 ticks).
+void KeepLookingForAtcTextSource();
+// Scans of the image made to their end so far (for tests and figures).
+long AtcTextScansMade();
+// Test equipment: the scan's rest before it begins (2000 ms in the product), and a call made on
+// the scan thread between its search and its publish (null in the product).
+extern DWORD AtcTextScanRestMs;
+extern void (*AtcTextScanFinishing)();
 // The scan thread's body.
 DWORD WINAPI AtcTextScan(LPVOID);
 // thread: any. The lowest address in [image, image + size) whose 128 bytes are readable and hold

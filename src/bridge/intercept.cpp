@@ -246,6 +246,7 @@ __attribute__((noinline)) bool DrawPleaseWaitIfMarked(int x, int y, const char* 
                                                       XPLMFontID font) {
     if (!HasAtcTextMarker(text)) return false;
     (void)CHECK_SIMULATOR_THREAD();
+    NoteUnsourcedAtcText(text);
     static char pleaseWait[] = "Please wait...";
     RealDrawString(PluginOptions.TitleColour, x, y, AtcTitle, wordWrapWidth, font);
     RealDrawString(PluginOptions.OptionsColour, x, y - 40, pleaseWait, wordWrapWidth, font);

@@ -25,6 +25,7 @@ const std::atomic<int>& OnGround = g_onGround;
 
 void NoteGroundState(bool onGround) { g_onGround = onGround ? 1 : 0; }
 std::atomic<int> AtcAttached{0};
+void (*MonitorTickListBuilt)() = nullptr;
 
 namespace {
 
@@ -96,6 +97,7 @@ void AttachToAtc() {
         AtcAttached = 0;
         return;
     }
+    RestartAtcTextSearch();
     // Built aside and published whole: the simulator's thread reads it meanwhile.
     AtcKeys keys = CurrentAtcKeys();
     ReadAtcHotkeys(&keys, ImportNoticeGiven.exchange(1) == 0);
@@ -129,28 +131,33 @@ void RunMonitorTick() {
         // The hints window may have attached before the program connected, when it had no
         // text to be found by yet: search on while connected until the source is known.
         if (!AtcAttached.load()) AttachToAtc();
-        else LookForAtcTextSource();
+        else KeepLookingForAtcTextSource();
         NotConnectedNoticeShown = 0;
         UpdateSimulatorData();
         if (PluginOptions.EnableKeyboardHints) {
+            // COM1 is read once (and once more after the settling wait): the channel remembered
+            // is the one the list was built for, not a later sample's.
             int com1 = SampledCom1.load();
+            int khz = SampledCom1Khz.load();
             if (com1 != LastCom1Frequency.load()) {
                 Sleep(kCom1SettleMs);
-                if (SampledCom1.load() == com1) {
+                const int settled = SampledCom1.load();
+                khz = SampledCom1Khz.load();
+                if (settled == com1) {
                     LastCom1Frequency = com1;
                     RefreshAirportRadios(&LastCom1Frequency);
                 }
                 if (FrequencyTableHasEntry()) BuildOptionList();
             } else {
                 int ground = SampledOnGround.load();
-                const int khz = SampledCom1Khz.load();
                 const bool channelMoved = khz != LastTickCom1Khz;
                 if (ground != OnGround.load() || channelMoved) {
                     g_onGround = ground;
                     if (FrequencyTableHasEntry()) BuildOptionList();
+                    if (MonitorTickListBuilt) MonitorTickListBuilt();
                 }
             }
-            LastTickCom1Khz = SampledCom1Khz.load();
+            LastTickCom1Khz = khz;
         }
     }
     if (connected && !linked) {

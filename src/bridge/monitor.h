@@ -29,6 +29,10 @@ void ResetMonitorState();
 // thread: the simulator's.
 void MonitorLinkStopped();
 
+// Test equipment, null in the product: called by the tick right after it rebuilt the option list
+// for a new ground state or COM1 channel.
+extern void (*MonitorTickListBuilt)();
+
 // Timer-pool callback, every 4 s.
 // thread: the timer pool's.
 VOID CALLBACK MonitorTick(PVOID parameter, BOOLEAN timerFired);

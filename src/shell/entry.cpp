@@ -9,6 +9,7 @@
 #include "base/deferred_work.h"
 #include "base/guard.h"
 #include "base/locks.h"
+#include "base/module_release.h"
 #include "base/plugin_state.h"
 #include "bridge/atc_text.h"
 #include "bridge/intercept.h"
@@ -110,6 +111,7 @@ void XPluginStop(void) {
         FlushOptionWrites();
         if (!DeletePluginLocks(kBackgroundWorkWaitMs))
             LogLine("background work still running at stop; its locks are left in place");
+        ReleaseHeldModules();
     });
 }
 
@@ -142,6 +144,7 @@ void XPluginDisable(void) {
         // made here, so the file holds them before the library can go.
         DeferredWork.Stop();
         FlushOptionWrites();
+        ReleaseHeldModules();
     });
 }
 

@@ -48,23 +48,50 @@ struct CriticalSectionGuard {
     CRITICAL_SECTION* cs_;
 };
 
+// A loaded plug-in at path other than this one, else XPLM_NO_PLUGIN_ID.
+XPLMPluginID OtherPluginAt(const std::string& path) {
+    XPLMPluginID id = path.empty() ? XPLM_NO_PLUGIN_ID : XPLMFindPluginByPath(path.c_str());
+    return id == XPLMGetMyID() ? XPLM_NO_PLUGIN_ID : id;
+}
+
 XPLMPluginID FindIpcServer() {
     for (int place = 0; place < kIpcServerPlaces; ++place) {
         std::string path = IpcServerPluginPath(place);
-        XPLMPluginID id = path.empty() ? XPLM_NO_PLUGIN_ID : XPLMFindPluginByPath(path.c_str());
+        XPLMPluginID id = OtherPluginAt(path);
         if (id != XPLM_NO_PLUGIN_ID) {
-            RememberIpcServerPath(std::string());
+            RememberIpcServerPath(path);
             return id;
         }
     }
     // Another FSUIPC server plug-in at a path of its own: the loaded plug-in whose module owns
-    // the serving window.
-    std::string path = IpcServerWindowModulePath();
-    XPLMPluginID id = path.empty() ? XPLM_NO_PLUGIN_ID : XPLMFindPluginByPath(path.c_str());
-    if (id == XPLM_NO_PLUGIN_ID || id == XPLMGetMyID()) return XPLM_NO_PLUGIN_ID;
-    if (RememberedIpcServerPath() != path) LogLine("the IPC server is the plug-in at %s", path.c_str());
-    RememberIpcServerPath(path);
-    return id;
+    // a serving window of this process (a library that is no plug-in may own one too).
+    for (const std::string& path : IpcServerWindowModulePaths()) {
+        XPLMPluginID id = OtherPluginAt(path);
+        if (id == XPLM_NO_PLUGIN_ID) continue;
+        if (RememberedIpcServerPath() != path) LogLine("the IPC server is the plug-in at %s", path.c_str());
+        RememberIpcServerPath(path);
+        return id;
+    }
+    // A server disabled now (its window gone) is still loaded, and still the server: the link's
+    // open finds no window of it and refuses, as at the usual places. Known as the one found
+    // before, else as the plug-in whose module has the serving window's class registered.
+    XPLMPluginID id = OtherPluginAt(RememberedIpcServerPath());
+    if (id != XPLM_NO_PLUGIN_ID) return id;
+    for (int n = 0, count = XPLMCountPlugins(); n < count; ++n) {
+        XPLMPluginID plugin = XPLMGetNthPlugin(n);
+        char path[512] = "";
+        if (plugin == XPLMGetMyID()) continue;
+        XPLMGetPluginInfo(plugin, nullptr, path, nullptr, nullptr);
+        HMODULE module = nullptr;
+        WNDCLASSEXA cls = {};
+        cls.cbSize = sizeof cls;
+        if (path[0] && GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, path, &module) &&
+            GetClassInfoExA(module, "UIPCMAIN", &cls)) {
+            RememberIpcServerPath(path);
+            return plugin;
+        }
+    }
+    return XPLM_NO_PLUGIN_ID;
 }
 
 void StopSibling() {

@@ -10,6 +10,7 @@
 #include "base/guard.h"
 #include "base/locks.h"
 #include "base/log.h"
+#include "base/module_release.h"
 #include "base/plugin_state.h"
 #include "simlink/aircraft_position.h"
 #include "simlink/datarefs.h"
@@ -160,6 +161,8 @@ float SampleFlightLoop(float, float, int, void*) {
     return Guarded("SampleFlightLoop", 1.0f, [] {
         SampleSimulator();
         FlushQueuedLog();
+        // Server module references that worker threads let go of.
+        ReleaseHeldModules();
         return 1.0f;
     });
 }

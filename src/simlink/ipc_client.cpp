@@ -7,8 +7,8 @@
 #include "base/checks.h"
 #include "base/locks.h"
 #include "base/log.h"
-#include "simlink/fs98_window.h"
 #include "simlink/ipc_reply.h"
+#include "simlink/ipc_server.h"
 
 IpcLinkState IpcLink;
 
@@ -55,14 +55,9 @@ bool BatchReady(uint32_t* result) {
     return true;
 }
 
-HWND FindServerWindow() {
-    HWND server = FindWindowExA(nullptr, nullptr, "UIPCMAIN", nullptr);
-    // Our own hidden "FS98MAIN" window serves nothing: taking it would open a link that only
-    // ever reads zeros. Any other one may be a server, ours included (it lives in this process).
-    for (HWND other = nullptr; !server && (other = FindWindowExA(nullptr, other, "FS98MAIN", nullptr));)
-        if (other != Fs98MainWindow) server = other;
-    return server;
-}
+// The server plug-in's own window: another program's, or a library's that is no plug-in, would
+// take our requests and serve nothing, or serve another table.
+HWND FindServerWindow() { return FindIpcServerWindow(); }
 
 }  // namespace
 

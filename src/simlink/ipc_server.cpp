@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "base/plugin_state.h"
 #include "config/options.h"
+#include "simlink/fs98_window.h"
 #include "simlink/ipc_client.h"
 
 namespace {
@@ -23,37 +25,71 @@ void EnsureIdentity(uint32_t offset, T wanted) {
     (void)IpcWrite(offset, sizeof wanted, &wanted);
 }
 
-// The path of a server found by its window, for the text-source search on other threads.
+// The server plug-in's path, for the text-source search and the link's window on other threads.
 SRWLOCK g_pathLock = SRWLOCK_INIT;
 char g_serverPath[MAX_PATH] = "";
 
-// The file of the module that holds address, unless it is the host's executable.
-std::string ModuleFileOf(const void* address) {
+// The module that holds address, unless it is the host's executable.
+HMODULE ModuleOf(const void* address) {
     HMODULE module = nullptr;
     if (!address || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                                             GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                         static_cast<LPCSTR>(address), &module) ||
         module == GetModuleHandleA(nullptr))
-        return std::string();
+        return nullptr;
+    return module;
+}
+
+std::string ModuleFile(HMODULE module) {
     char path[MAX_PATH] = "";
-    DWORD n = GetModuleFileNameA(module, path, MAX_PATH);
+    DWORD n = module ? GetModuleFileNameA(module, path, MAX_PATH) : 0;
     return n > 0 && n < MAX_PATH ? std::string(path, n) : std::string();
+}
+
+// A window's modules: that of its procedure, and that of its instance.
+HMODULE ProcedureModule(HWND window) {
+    return ModuleOf(reinterpret_cast<const void*>(GetWindowLongPtrA(window, GWLP_WNDPROC)));
+}
+HMODULE InstanceModule(HWND window) {
+    return ModuleOf(reinterpret_cast<const void*>(GetWindowLongPtrA(window, GWLP_HINSTANCE)));
+}
+
+// Only a window of our own process can be the server plug-in's: another program's window of the
+// same class has addresses that mean nothing here.
+bool InThisProcess(HWND window) {
+    DWORD process = 0;
+    return GetWindowThreadProcessId(window, &process) && process == GetCurrentProcessId();
 }
 
 }  // namespace
 
-std::string IpcServerWindowModulePath() {
-    const DWORD self = GetCurrentProcessId();
+std::vector<std::string> IpcServerWindowModulePaths() {
+    std::vector<std::string> paths;
     for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "UIPCMAIN", nullptr));) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process != self) continue;
-        std::string path =
-            ModuleFileOf(reinterpret_cast<const void*>(GetWindowLongPtrA(window, GWLP_WNDPROC)));
-        if (path.empty()) path = ModuleFileOf(reinterpret_cast<const void*>(GetWindowLongPtrA(window, GWLP_HINSTANCE)));
-        if (!path.empty()) return path;
+        if (!InThisProcess(window)) continue;
+        for (HMODULE module : {ProcedureModule(window), InstanceModule(window)}) {
+            std::string path = ModuleFile(module);
+            if (!path.empty()) paths.push_back(path);
+        }
     }
-    return std::string();
+    return paths;
+}
+
+HWND FindIpcServerWindow() {
+    // The server plug-in's module, when the link's start has found it.
+    const std::string path = RememberedIpcServerPath();
+    HMODULE server = nullptr;
+    if (!path.empty() && !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, path.c_str(), &server))
+        return nullptr;  // gone: no window is its
+    for (const char* cls : {"UIPCMAIN", "FS98MAIN"}) {
+        for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, cls, nullptr));) {
+            // Our own hidden "FS98MAIN" window serves nothing: taking it would open a link that
+            // only ever reads zeros.
+            if (window == Fs98MainWindow || !InThisProcess(window)) continue;
+            if (!server || ProcedureModule(window) == server || InstanceModule(window) == server) return window;
+        }
+    }
+    return nullptr;
 }
 
 void RememberIpcServerPath(const std::string& path) {

@@ -1,18 +1,25 @@
 #pragma once
 // What the plug-in knows of the IPC server plug-in itself: where its file lives, the identity it
 // must present to FSUIPC clients, and its hot-key slots.
+#include <windows.h>
+
 #include <string>
+#include <vector>
 
 // The server's plug-in file, in the order it is looked for: XPUIPC built for this process's
 // bitness, then XPUIPC+ (64-bit). Empty when the path would not fit 260 characters.
 constexpr int kIpcServerPlaces = 2;
 std::string IpcServerPluginPath(int place);
-// Another server plug-in at a path of its own: the file of the module that owns a "UIPCMAIN"
-// window of this process (the module of its window procedure, else of its instance; the host's
-// executable never counts). Empty when there is none. Any thread (no simulator call).
-std::string IpcServerWindowModulePath();
-// The server plug-in the link was started with, when it is not at one of the places above (the
-// text-source search looks into its image); empty to forget it. Any thread.
+// Where another server plug-in at a path of its own may live: the files of the modules that own
+// a "UIPCMAIN" window of this process (the module of its window procedure, then of its instance;
+// the host's executable never counts), in window order. Any thread (no simulator call).
+std::vector<std::string> IpcServerWindowModulePaths();
+// The server plug-in's own window in this process ("UIPCMAIN", else "FS98MAIN", never our hidden
+// one): of the remembered server's module when one is remembered (none while that module is not
+// loaded), else the first of this process. Null when there is none. Any thread.
+HWND FindIpcServerWindow();
+// The server plug-in the link was started with (the text-source search looks into its image, the
+// link talks to its window); empty to forget it. Any thread.
 void RememberIpcServerPath(const std::string& path);
 std::string RememberedIpcServerPath();
 

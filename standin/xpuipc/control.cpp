@@ -12,7 +12,7 @@
 //   status                         server window, batch counters, last refusal, faults
 //   counters [closed]              batches and records served, weather batches and writes,
 //                                  requests from closed links (only that with "closed")
-//   text-buffer [first|second|own] where the drawn text lives (the two fixed places of the real
+//   text-buffer [first|second|own|heap] where the drawn text lives (the two fixed places of the real
 //                                  server's 64-bit build, or an ordinary static array)
 //   fault none | no-reply [MS] | slow-reply MS | window-gone | garbage-id [RECORD [BYTE]] |
 //         take-next-mapping COUNTER [PID]

@@ -38,6 +38,13 @@ bool g_looping = false;
 std::string g_pendingText;
 int g_pendingSeconds = 0;
 
+// Outside the image, as an open-source server keeps its message: no scan of the image finds it.
+// Made once and kept for the process's life (the strip may draw from it until the stop).
+char* HeapText() {
+    static char* const text = new char[kTextBuffer]();
+    return text;
+}
+
 char* MirrorAt(uint32_t rva) {
     uintptr_t start = reinterpret_cast<uintptr_t>(g_image.mirror) - ModuleBase();
     if (rva < start || rva + kTextBuffer > start + sizeof g_image.mirror) return nullptr;
@@ -173,8 +180,10 @@ bool SetTextPlacement(const std::string& which, std::string* error) {
         target = MirrorAt(kSecondRva);
     else if (which == "own")
         target = g_ownText;
+    else if (which == "heap")
+        target = HeapText();
     else {
-        if (error) *error = "text-buffer: first, second or own";
+        if (error) *error = "text-buffer: first, second, own or heap";
         return false;
     }
     if (!target) {
@@ -186,12 +195,13 @@ bool SetTextPlacement(const std::string& which, std::string* error) {
         memset(g_text, 0, kTextBuffer);  // no stale copy for a scan to find
         g_text = target;
     }
-    g_placement = which == "first" ? "first" : which == "second" ? "second" : "own";
+    g_placement = which == "first" ? "first" : which == "second" ? "second" : which == "heap" ? "heap" : "own";
     return true;
 }
 
 std::string DescribeTextBuffer() {
     char line[120];
+    if (g_text == HeapText()) return "text buffer heap, outside the image\n";
     snprintf(line, sizeof line, "text buffer %s at RVA 0x%llX\n", g_placement,
              (unsigned long long)(reinterpret_cast<uintptr_t>(g_text) - ModuleBase()));
     return line;

@@ -17,6 +17,7 @@
 #include "base/log.h"
 #include "base/plugin_state.h"
 #include "bridge/monitor.h"
+#include "bridge/option_list.h"
 #include "common/sim_control.h"
 #include "config/options.h"
 #include "config_test_support.h"
@@ -134,7 +135,10 @@ TEST_F(Monitor, AProgramConnectedWhileTheLinkIsDownIsClosedAndTheSourceForgotten
     EXPECT_EQ(g_closes, 1);
     EXPECT_EQ(AtcTextSource.load(), nullptr);
     EXPECT_EQ(AtcAttached, 0);
-    EXPECT_EQ(AtcTextScanRunning, 0);
+    // The scan still running stays the one scan: it clears the flag itself as it ends (and
+    // publishes nothing); cleared here, a second scan could start beside it.
+    EXPECT_EQ(AtcTextScanRunning, 1);
+    const_cast<std::atomic<int>&>(AtcTextScanRunning) = 0;
     EXPECT_EQ(g_boxes, 0);
 }
 
@@ -195,6 +199,37 @@ TEST_F(Monitor, Com1IsTakenOnlyWhenItStaysTheSameForTwoSeconds) {
     EXPECT_EQ(AirportIdent(), "EDDF");
     EXPECT_EQ(g_closes, 0);
     EXPECT_EQ(g_boxes, 0);
+}
+
+TEST_F(Monitor, AChannelTurnedWhileTheTickBuildsTheListIsTakenByTheNextTick) {
+    Aircraft(50.04, 8.57);
+    LastCom1Frequency = 0;
+    RefreshAirportRadios(&LastCom1Frequency);  // EDDF's radios
+    ASSERT_TRUE(FrequencyTableHasEntry());
+    LinkActive = 1;
+    AtcAttached = 1;
+    LastCom1Frequency = 11990;
+    SampledCom1 = 11990;
+    SampledCom1Khz = 119900;  // EDDF's 119.900
+    SampledOnGround = 0;
+    NoteGroundState(false);
+    Tick();
+    const std::string tunedToEddf = CurrentOptionList().text;
+    // On the ground now: the list is built again, and right after, the pilot turns to 119.905,
+    // in the same 10 kHz step.
+    SampledOnGround = 1;
+    MonitorTickListBuilt = [] { SampledCom1Khz = 119905; };
+    Tick();
+    MonitorTickListBuilt = nullptr;
+    const std::string builtBeforeTheTurn = CurrentOptionList().text;
+    // The next tick sees the channel it did not build for.
+    Tick();
+    EXPECT_NE(CurrentOptionList().text, builtBeforeTheTurn);
+    // And back on EDDF's channel: its list again.
+    SampledCom1Khz = 119900;
+    SampledOnGround = 0;
+    Tick();
+    EXPECT_EQ(CurrentOptionList().text, tunedToEddf);
 }
 
 // ---- the resets

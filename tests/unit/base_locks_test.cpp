@@ -82,4 +82,48 @@ TEST_F(OwnedLocks, TheHolderComingBackIsRefusedAndOthersWait) {
     lock.Release();
 }
 
+// Threads of the test, started as the plug-in starts its own.
+HANDLE g_endFirst = nullptr, g_endSecond = nullptr;
+std::atomic<int> g_firstEnded{0};
+DWORD WINAPI FirstThread(LPVOID) {
+    WaitForSingleObject(g_endFirst, 10000);
+    g_firstEnded = 1;
+    return 0;
+}
+DWORD WINAPI SecondThread(LPVOID) {
+    WaitForSingleObject(g_endSecond, 10000);
+    return 0;
+}
+DWORD WINAPI NoThread(LPVOID) { return 0; }
+
+// Between the stop's list and its wait: the first thread ends, and a start tried meanwhile (one
+// the stop refuses) tidies the list of ended threads; the second ends a little later.
+void FirstEndsAndAStartIsTried() {
+    SetEvent(g_endFirst);
+    while (!g_firstEnded) Sleep(1);
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_FALSE(StartBackgroundThread(NoThread, THREAD_PRIORITY_NORMAL));
+        Sleep(10);
+    }
+}
+
+TEST(PluginLocks, TheStopWaitsForItsThreadsWhateverAStartTidiesMeanwhile) {
+    CreatePluginLocks();
+    g_endFirst = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_endSecond = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_firstEnded = 0;
+    ASSERT_TRUE(StartBackgroundThread(FirstThread, THREAD_PRIORITY_NORMAL));
+    ASSERT_TRUE(StartBackgroundThread(SecondThread, THREAD_PRIORITY_NORMAL));
+    std::thread ender([] {
+        Sleep(600);
+        SetEvent(g_endSecond);
+    });
+    BackgroundThreadsAwaited = FirstEndsAndAStartIsTried;
+    EXPECT_TRUE(DeletePluginLocks(10000));
+    BackgroundThreadsAwaited = nullptr;
+    ender.join();
+    CloseHandle(g_endFirst);
+    CloseHandle(g_endSecond);
+}
+
 }  // namespace
