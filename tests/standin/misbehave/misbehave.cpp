@@ -23,6 +23,7 @@ constexpr UINT kCallSdk = WM_APP + 1;
 HWND g_hidden = nullptr;
 XPLMWindowID g_window = nullptr;
 int g_drawnInside = 0;
+char g_windowText[128] = "inside";  // what its window draws
 float g_lastElapsed = -1;
 
 HMODULE Self() {
@@ -63,7 +64,7 @@ void Draw(XPLMWindowID window, void*) {
     XPLMGetWindowGeometry(window, &left, &top, &right, &bottom);
     float white[3] = {1, 1, 1};
     XPLMSetGraphicsState(0, 1, 0, 0, 1, 0, 0);
-    XPLMDrawString(white, left + 2, bottom + 2, const_cast<char*>("inside"), nullptr, xplmFont_Basic);
+    XPLMDrawString(white, left + 2, bottom + 2, g_windowText, nullptr, xplmFont_Basic);
     ++g_drawnInside;
 }
 void Key(XPLMWindowID, char, XPLMKeyFlags, char, void*, int) {}
@@ -98,6 +99,10 @@ std::string Run(const std::string& command) {
         XPLMDrawNumber(white, 0, 0, 1.5, 3, 1, 0, xplmFont_Basic);
         return "drew";
     }
+    if (command.rfind("text ", 0) == 0) {
+        snprintf(g_windowText, sizeof g_windowText, "%s", command.c_str() + 5);
+        return "its window draws \"" + std::string(g_windowText) + "\"";
+    }
     if (command == "drawn") {
         snprintf(line, sizeof line, "drawn inside %d times, last elapsed %.2f", g_drawnInside, g_lastElapsed);
         return line;
@@ -119,7 +124,7 @@ std::string Run(const std::string& command) {
         theirs();
         return "called";
     }
-    return "usage: offthread | bypass | draw-outside | drawn | foreign-window OTHER | call-other OTHER";
+    return "usage: offthread | bypass | draw-outside | drawn | text TEXT | foreign-window OTHER | call-other OTHER";
 }
 
 }  // namespace
