@@ -340,8 +340,7 @@ protected:
         server->Write(0x3304, &version, 4);
         server->Write(0x3308, &code, 2);
         IpcSession session;
-        uint32_t result = 0;
-        ASSERT_TRUE(IpcOpen(&result));
+        ASSERT_EQ(IpcOpen().code, IpcOk);
     }
     void TearDown() override {
         {
