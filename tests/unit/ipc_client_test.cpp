@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "base/log.h"
+#include "failed_checks.h"
 #include "simlink/fs98_window.h"
 #include "simlink/ipc_client.h"
 
@@ -209,6 +210,7 @@ TEST_F(IpcClient, ABatchCarriesSeveralReadsEachIntoItsOwnBuffer) {
     // One read more than a batch carries is refused and leaves the batch as it was.
     uint32_t values[kIpcMaxReads + 1] = {};
     {
+        ExpectedChecks expected("ipc_client.cpp");
         IpcSession session;
         for (uint32_t n = 0; n < kIpcMaxReads; ++n) ASSERT_EQ(IpcQueueRead(0x3304, 4, &values[n]).code, IpcOk);
         EXPECT_EQ(IpcQueueRead(0x3304, 4, &values[kIpcMaxReads]).code, IpcDoesNotFit);
@@ -220,6 +222,7 @@ TEST_F(IpcClient, ABatchCarriesSeveralReadsEachIntoItsOwnBuffer) {
 
 TEST_F(IpcClient, CallsWithoutTheSessionAreRefusedAndNothingIsSent) {
     Open();
+    ExpectedChecks expected("ipc_client.cpp");
     const int messages = server.messages;
     uint32_t value = 0;
     EXPECT_EQ(IpcQueueRead(0x3304, 4, &value).code, IpcNotHeld);
