@@ -45,6 +45,10 @@ FailedCheckHook SetFailedCheckHook(FailedCheckHook hook) { return g_failedCheckH
 
 void ReportFailedCheck(std::atomic<bool>& logged, const char* file, int line, const char* expression,
                        const CheckValue& left, const char* op, const CheckValue& right) {
+    const FailedCheckHook hook = g_failedCheckHook.load();
+    const bool first = !logged.exchange(true);
+    // Without a hook, a place that has said it costs nothing more when it fails again.
+    if (!hook && !first) return;
     // The build folder's path says nothing to the reader of the log.
     const char* name = file;
     for (const char* p = file; *p; ++p)
@@ -52,7 +56,6 @@ void ReportFailedCheck(std::atomic<bool>& logged, const char* file, int line, co
     char text[512];
     snprintf(text, sizeof text, "check failed at %s:%d: %s (%s %s %s)", name, line, expression, left.text, op,
              right.text);
-    if (FailedCheckHook hook = g_failedCheckHook.load()) hook(file, line, text);
-    if (logged.exchange(true)) return;
-    LogLine("%s", text);
+    if (hook) hook(file, line, text);
+    if (first) LogLine("%s", text);
 }
