@@ -45,6 +45,8 @@ mutants=(
   "src/bridge/atc_text_source.cpp|    const bool current = forgets == g_forgets && PluginLocksAlive();|s#forgets == g_forgets \&\& PluginLocksAlive();#forgets == g_forgets;#|^monitor_tests\$"
   "src/bridge/monitor.cpp|            LastTickCom1Khz = khz;|s#LastTickCom1Khz = khz;#LastTickCom1Khz = SampledCom1Khz.load();#|^monitor_tests\$"
   "src/simlink/ipc_server.cpp|    return GetWindowThreadProcessId(window, &process) && process == GetCurrentProcessId();|s#return GetWindowThreadProcessId(window, \&process) \&\& process == GetCurrentProcessId();#return GetWindowThreadProcessId(window, \&process) != 0;#|^unit_simlink_tests\$"
+  "src/base/checks.cpp|    if (hook) hook(file, line, text);|s#if (hook) hook#if (hook \&\& first) hook#|^unit_base_tests\$"
+  "standin/host/main.cpp|    if (FailedCheckInLog() && !o.expect.empty()) return 1;|s#if (FailedCheckInLog() \&\& !o.expect.empty()) return 1;#(void)FailedCheckInLog();#|^scenario_failed_check_fails_the_run\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do

@@ -119,7 +119,7 @@ DWORD WINAPI Worker(LPVOID) {
         Sleep(DWORD(i * 7 % kFramePaceMs));
         long frameBefore = g_frames.load();
         auto start = std::chrono::steady_clock::now();
-        bool ok = IpcRead(IpcOffset::ServerVersion, 4, &value);
+        bool ok = IpcRead(IpcOffset::ServerVersion, 4, &value).ok();
         g_crossUs.push_back(Micros(start));
         g_crossFrames.push_back(double(g_frames.load() - frameBefore));
         if (!ok) {
@@ -142,11 +142,11 @@ bool Ipc() {
         return false;
     }
     SIM_RunFrames(1);
-    uint32_t result = 0;
     {
         IpcSession session;
-        if (!IpcOpen(&result)) {
-            printf("frame_bench: the IPC link did not open (%u)\n", result);
+        const IpcStatus opened = IpcOpen();
+        if (!opened.ok()) {
+            printf("frame_bench: the IPC link did not open (%u)\n", (unsigned)opened.code);
             return false;
         }
     }
@@ -154,7 +154,7 @@ bool Ipc() {
     std::vector<double> same;
     for (int i = 0; i < 201; ++i) {
         auto start = std::chrono::steady_clock::now();
-        if (!IpcRead(IpcOffset::ServerVersion, 4, &value)) {
+        if (!IpcRead(IpcOffset::ServerVersion, 4, &value).ok()) {
             printf("frame_bench: a same-thread exchange failed\n");
             return false;
         }

@@ -106,9 +106,9 @@ int main() {
     server.Write(0x3308, &code, 2);
     {
         IpcSession session;
-        uint32_t result = 0;
-        if (!IpcOpen(&result)) {
-            printf("hints_bench: the IPC link did not open (code %u)\n", result);
+        const IpcStatus opened = IpcOpen();
+        if (!opened.ok()) {
+            printf("hints_bench: the IPC link did not open (code %u)\n", (unsigned)opened.code);
             return 1;
         }
     }

@@ -37,12 +37,25 @@ CheckValue CheckValueOf(const void* value) {
     return v;
 }
 
+namespace {
+std::atomic<FailedCheckHook> g_failedCheckHook{nullptr};
+}
+
+FailedCheckHook SetFailedCheckHook(FailedCheckHook hook) { return g_failedCheckHook.exchange(hook); }
+
 void ReportFailedCheck(std::atomic<bool>& logged, const char* file, int line, const char* expression,
                        const CheckValue& left, const char* op, const CheckValue& right) {
-    if (logged.exchange(true)) return;
+    const FailedCheckHook hook = g_failedCheckHook.load();
+    const bool first = !logged.exchange(true);
+    // Without a hook, a place that has said it costs nothing more when it fails again.
+    if (!hook && !first) return;
     // The build folder's path says nothing to the reader of the log.
     const char* name = file;
     for (const char* p = file; *p; ++p)
         if (*p == '/' || *p == '\\') name = p + 1;
-    LogLine("check failed at %s:%d: %s (%s %s %s)", name, line, expression, left.text, op, right.text);
+    char text[512];
+    snprintf(text, sizeof text, "check failed at %s:%d: %s (%s %s %s)", name, line, expression, left.text, op,
+             right.text);
+    if (hook) hook(file, line, text);
+    if (first) LogLine("%s", text);
 }

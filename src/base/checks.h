@@ -1,6 +1,7 @@
 #pragma once
 // Checks that are on in every build and say, once per place, in the simulator's log what went
-// wrong, then let the caller carry on with its usual fall-back.
+// wrong, then let the caller carry on with its usual fall-back. Test programs set a hook that
+// fails the test a check failed in.
 #include <atomic>
 #include <cinttypes>
 #include <cstdint>
@@ -31,6 +32,11 @@ CheckValue CheckOperand(const T& value) {
     else if constexpr (std::is_signed_v<T>) return CheckValueOf((long long)value);
     else return CheckValueOf((unsigned long long)value);
 }
+
+// Called with every failed check, on the thread it failed on, before (and whether or not) it is
+// logged; `text` is the log line's text. The plug-in sets none. Returns the hook it replaces.
+using FailedCheckHook = void (*)(const char* file, int line, const char* text);
+FailedCheckHook SetFailedCheckHook(FailedCheckHook hook);
 
 void ReportFailedCheck(std::atomic<bool>& logged, const char* file, int line, const char* expression,
                        const CheckValue& left, const char* op, const CheckValue& right);

@@ -60,8 +60,8 @@ void HealIpcLink() {
     {
         IpcSession session;
         if (!IpcServerGone()) return;
-        uint32_t result = 0;
-        if (!IpcReattach(&result)) {
+        // Held and open: only a window not there yet refuses it; the next tick tries again.
+        if (!IpcReattach().ok()) {
             if (!ServerWindowLost.exchange(1))
                 LogLine("the IPC server's window is gone; hot keys wait until the server is back");
             return;

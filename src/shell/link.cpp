@@ -246,14 +246,13 @@ bool StartLink() {
         }
         CreateFs98MainWindow();
         CreateHintsWindow();
-        uint32_t result = 0;
-        bool opened;
+        IpcStatus opened;
         {
             IpcSession session;
-            opened = IpcOpen(&result);
+            opened = IpcOpen();
         }
-        if (!opened) {
-            LogLine("the IPC server did not accept the link (code %u)", result);
+        if (!opened.ok()) {
+            LogLine("the IPC server did not accept the link (code %u)", (unsigned)opened.code);
             UndoRefusedStart();
             return false;
         }

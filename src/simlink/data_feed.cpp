@@ -57,13 +57,11 @@ void SampleXp12Weather(const DatarefHandles& d, WeatherSample& s) {
 // server never reads a half-written record. A write that does not fit is skipped.
 template <size_t N>
 void Queue(uint32_t offset, const std::array<uint8_t, N>& block) {
-    uint32_t result;
-    (void)IpcQueueWrite(offset, (uint32_t)N, block.data(), &result);  // skipped, as said above
+    (void)IpcQueueWrite(offset, (uint32_t)N, block.data());  // skipped, as said above
 }
 
 void QueueWord(uint32_t offset, uint32_t value) {
-    uint32_t result;
-    (void)IpcQueueWrite(offset, 4, &value, &result);  // skipped, as said above
+    (void)IpcQueueWrite(offset, 4, &value);  // skipped, as said above
 }
 
 }  // namespace
@@ -143,17 +141,18 @@ void UpdateSimulatorData() {
     Queue(0xCC38, TemperatureLayer(s));
     QueueWord(0xCE7C, 3);
     Queue(0xCE80, CloudLayers(s));
-    uint32_t result;
     // An ATC program that opened since the last feed left its library version where its next
     // open looks for the marker: put the marker back, so a reconnecting program gets in.
     // Without room for it the record still goes; the marker rides along with the next feed.
-    (void)IpcQueueIdentityMarker(&result);
-    // A failed exchange is logged where it failed, and the next feed (a second later, or the
-    // next tick) sends the whole record again. Any other refusal says the link is not what the
-    // feed took it for: said once, as it would repeat every second.
-    if (!IpcProcess(&result) && result != IpcSendFailed && result != IpcTimedOut) {
+    (void)IpcQueueIdentityMarker();
+    // Kept only for the log: a failed exchange is logged where it failed, and the next feed (a
+    // second later, or the next tick) sends the whole record again. Any other refusal says the
+    // link is not what the feed took it for: said once, as it would repeat every second.
+    const IpcStatus sent = IpcProcess();
+    if (!sent.ok() && sent.code != IpcSendFailed && sent.code != IpcTimedOut) {
         static std::atomic<bool> logged{false};
-        if (!logged.exchange(true)) LogLine("the simulator's data was not sent to the IPC server (code %u)", result);
+        if (!logged.exchange(true))
+            LogLine("the simulator's data was not sent to the IPC server (code %u)", (unsigned)sent.code);
     }
 }
 

@@ -23,11 +23,6 @@ constexpr UINT kSendTimeoutMs = 2000;
 constexpr DWORD kPauseMs = 100;
 constexpr int kHandshakePasses = 5;
 
-bool Fail(uint32_t* result, IpcResult code) {
-    *result = code;
-    return false;
-}
-
 void Put32(uint8_t* at, uint32_t value) { memcpy(at, &value, 4); }
 
 size_t Used() { return (size_t)(IpcLink.next - IpcLink.view); }
@@ -38,21 +33,38 @@ void StartBatch() {
     IpcLink.pendingReadCount = 0;
 }
 
-bool SessionHeldHere(uint32_t* result) {
-    if (DURAR_CHECK(g_sessionOwner.load(), ==, GetCurrentThreadId())) return true;
-    return Fail(result, IpcNotHeld);
+IpcStatus SessionHeldHere() {
+    if (DURAR_CHECK(g_sessionOwner.load(), ==, GetCurrentThreadId())) return {};
+    return {IpcNotHeld};
 }
 
 // Queue calls and the exchange: the session held here, the link open and the batch's end inside
 // the request area (an end outside it would have the next record written past the area).
-bool BatchReady(uint32_t* result) {
-    if (!SessionHeldHere(result)) return false;
-    if (!IpcLink.view) return Fail(result, IpcNotOpen);
+IpcStatus BatchReady() {
+    if (const IpcStatus held = SessionHeldHere(); !held.ok()) return held;
+    if (!IpcLink.view) return {IpcNotOpen};
     if (!DURAR_CHECK(IpcLink.next, >=, IpcLink.view) || !DURAR_CHECK(Used(), <=, kIpcRequestArea)) {
         StartBatch();  // the batch is lost either way; the link goes on
-        return Fail(result, IpcDoesNotFit);
+        return {IpcDoesNotFit};
     }
-    return true;
+    return {};
+}
+
+// The handshake's requests, each in a batch of its own; the first refusal or failed exchange ends it.
+IpcStatus Handshake(int pass) {
+    uint16_t simulatorCode = 0;
+    IpcStatus status = IpcQueueRead(IpcOffset::ServerVersion, 4, &IpcLink.serverVersion);
+    if (status.ok()) status = IpcProcess();
+    if (status.ok()) status = IpcQueueRead(IpcOffset::SimulatorCode, 2, &simulatorCode);
+    if (status.ok()) status = IpcProcess();
+    // Only the low 16 bits come from the server; a failed read leaves the code as it was.
+    IpcLink.simulatorCode = (IpcLink.simulatorCode & 0xFFFF0000u) | simulatorCode;
+    if (status.ok() && pass == 0) {
+        const uint16_t clientVersion = 2002;
+        status = IpcQueueWrite(IpcOffset::ClientVersion, 2, &clientVersion);
+        if (status.ok()) status = IpcProcess();
+    }
+    return status;
 }
 
 // The server plug-in's own window: another program's, or a library's that is no plug-in, would
@@ -72,19 +84,19 @@ IpcSession::~IpcSession() {
     ReleaseSRWLockExclusive(&g_sessionLock);
 }
 
-bool IpcOpen(uint32_t* result) {
-    if (!SessionHeldHere(result)) return false;
-    if (IpcLink.view) return Fail(result, IpcAlreadyOpen);
+IpcStatus IpcOpen() {
+    if (const IpcStatus held = SessionHeldHere(); !held.ok()) return held;
+    if (IpcLink.view) return {IpcAlreadyOpen};
     IpcLink.serverVersion = 0;
     IpcLink.simulatorCode = 0;
 
     HWND server = FindServerWindow();
-    if (!server) return Fail(result, IpcNoServerWindow);
+    if (!server) return {IpcNoServerWindow};
     IpcLink.serverWindow = server;
     IpcLink.messageId = RegisterWindowMessageA("FsasmLib:IPC");
     if (!IpcLink.messageId) {
         IpcLink.serverWindow = nullptr;
-        return Fail(result, IpcNoMessage);
+        return {IpcNoMessage};
     }
 
     IpcLink.openCounter++;
@@ -93,44 +105,33 @@ bool IpcOpen(uint32_t* result) {
     IpcLink.atom = GlobalAddAtomA(name);
     if (!IpcLink.atom) {
         IpcClose();
-        return Fail(result, IpcNoAtom);
+        return {IpcNoAtom};
     }
     IpcLink.mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kIpcAreaSize, name);
     if (!IpcLink.mapping || GetLastError() == ERROR_ALREADY_EXISTS) {
         IpcClose();
-        return Fail(result, IpcNoMapping);
+        return {IpcNoMapping};
     }
     IpcLink.view = static_cast<uint8_t*>(MapViewOfFile(IpcLink.mapping, FILE_MAP_WRITE, 0, 0, 0));
     if (!IpcLink.view) {
         IpcClose();
-        return Fail(result, IpcNoView);
+        return {IpcNoView};
     }
     StartBatch();
 
     for (int pass = 0; pass < kHandshakePasses; ++pass) {
         if (IpcLink.serverVersion != 0 && IpcLink.simulatorCode != 0) break;
-        uint16_t simulatorCode = 0;
-        bool ok = IpcQueueRead(IpcOffset::ServerVersion, 4, &IpcLink.serverVersion, result) && IpcProcess(result) &&
-                  IpcQueueRead(IpcOffset::SimulatorCode, 2, &simulatorCode, result) && IpcProcess(result);
-        // Only the low 16 bits come from the server; a failed read leaves the code as it was.
-        IpcLink.simulatorCode = (IpcLink.simulatorCode & 0xFFFF0000u) | simulatorCode;
-        if (ok && pass == 0) {
-            const uint16_t clientVersion = 2002;
-            ok = IpcQueueWrite(IpcOffset::ClientVersion, 2, &clientVersion, result) && IpcProcess(result);
-        }
-        if (!ok) {
-            uint32_t code = *result;
+        const IpcStatus status = Handshake(pass);
+        if (!status.ok()) {
             IpcClose();
-            *result = code;
-            return false;
+            return status;
         }
         // The pause gives a server that is still starting time to answer; one that has
         // answered needs none (and the pause is spent on the simulator's thread at link start).
         if (IpcLink.serverVersion != 0 && IpcLink.simulatorCode != 0) break;
         Sleep(kPauseMs);
     }
-    *result = IpcOk;
-    return true;
+    return {};
 }
 
 void IpcClose() {
@@ -152,11 +153,11 @@ void IpcClose() {
     }
 }
 
-bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t* result) {
-    if (!BatchReady(result)) return false;
-    if ((uint64_t)Used() + size + 20 > kIpcRequestArea) return Fail(result, IpcDoesNotFit);
+IpcStatus IpcQueueRead(uint32_t offset, uint32_t size, void* destination) {
+    if (const IpcStatus ready = BatchReady(); !ready.ok()) return ready;
+    if ((uint64_t)Used() + size + 20 > kIpcRequestArea) return {IpcDoesNotFit};
     // A read past the list would have its data land nowhere, or in another read's buffer.
-    if (!DURAR_CHECK(IpcLink.pendingReadCount, <, kIpcMaxReads)) return Fail(result, IpcDoesNotFit);
+    if (!DURAR_CHECK(IpcLink.pendingReadCount, <, kIpcMaxReads)) return {IpcDoesNotFit};
     uint8_t* record = IpcLink.next;
     Put32(record, 1);
     Put32(record + 4, offset);
@@ -165,26 +166,24 @@ bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t* r
     memset(record + 16, 0, size);
     IpcLink.pendingReads[IpcLink.pendingReadCount++] = IpcReadTarget{destination, size};
     IpcLink.next = record + 16 + size;
-    *result = IpcOk;
-    return true;
+    return {};
 }
 
-bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t* result) {
-    if (!BatchReady(result)) return false;
-    if ((uint64_t)Used() + size + 16 > kIpcRequestArea) return Fail(result, IpcDoesNotFit);
+IpcStatus IpcQueueWrite(uint32_t offset, uint32_t size, const void* source) {
+    if (const IpcStatus ready = BatchReady(); !ready.ok()) return ready;
+    if ((uint64_t)Used() + size + 16 > kIpcRequestArea) return {IpcDoesNotFit};
     uint8_t* record = IpcLink.next;
     Put32(record, 2);
     Put32(record + 4, offset);
     Put32(record + 8, size);
     if (size) memcpy(record + 12, source, size);
     IpcLink.next = record + 12 + size;
-    *result = IpcOk;
-    return true;
+    return {};
 }
 
-bool IpcProcess(uint32_t* result) {
-    if (!BatchReady(result)) return false;
-    if (IpcLink.next == IpcLink.view) return Fail(result, IpcNothingQueued);
+IpcStatus IpcProcess() {
+    if (const IpcStatus ready = BatchReady(); !ready.ok()) return ready;
+    if (IpcLink.next == IpcLink.view) return {IpcNothingQueued};
     Put32(IpcLink.next, 0);
     // The reads this exchange answers; the batch is over whatever the exchange gives.
     IpcReadTarget reads[kIpcMaxReads];
@@ -206,57 +205,52 @@ bool IpcProcess(uint32_t* result) {
     if (!sent) {
         const IpcResult code = GetLastError() != 0 ? IpcSendFailed : IpcTimedOut;
         LogLineLimited(LogIpcExchange, 30000, "IPC exchange with the server failed (code %u)", (unsigned)code);
-        return Fail(result, code);
+        return {code};
     }
 
     // The server's reply lies in the same area; the walk keeps within the request area,
     // whatever sizes a misbehaving server left in it.
     WalkIpcReply(IpcLink.view, kIpcRequestArea, reads, readCount);
-    *result = IpcOk;
-    return true;
+    return {};
 }
 
 bool IpcServerGone() { return IpcLink.view && !IsWindow(IpcLink.serverWindow); }
 
-bool IpcReattach(uint32_t* result) {
-    if (!SessionHeldHere(result)) return false;
-    if (!IpcLink.view) return Fail(result, IpcNotOpen);
-    if (IsWindow(IpcLink.serverWindow)) {
-        *result = IpcOk;
-        return true;
-    }
+IpcStatus IpcReattach() {
+    if (const IpcStatus held = SessionHeldHere(); !held.ok()) return held;
+    if (!IpcLink.view) return {IpcNotOpen};
+    if (IsWindow(IpcLink.serverWindow)) return {};
     HWND server = FindServerWindow();
-    if (!server) return Fail(result, IpcNoServerWindow);
+    if (!server) return {IpcNoServerWindow};
     IpcLink.serverWindow = server;
     StartBatch();
-    // What the open learnt of the server, learnt again from the new window.
+    // What the open learnt of the server, learnt again from the new window. A read that fails
+    // leaves what the open learnt (a failed exchange is logged where it failed); the window is
+    // taken either way.
     uint32_t version = 0;
     uint16_t code = 0;
-    if (IpcQueueRead(IpcOffset::ServerVersion, 4, &version, result) && IpcProcess(result))
+    if (IpcQueueRead(IpcOffset::ServerVersion, 4, &version).ok() && IpcProcess().ok())
         IpcLink.serverVersion = version;
-    if (IpcQueueRead(IpcOffset::SimulatorCode, 2, &code, result) && IpcProcess(result))
+    if (IpcQueueRead(IpcOffset::SimulatorCode, 2, &code).ok() && IpcProcess().ok())
         IpcLink.simulatorCode = (IpcLink.simulatorCode & 0xFFFF0000u) | code;
-    *result = IpcOk;
-    return true;
+    return {};
 }
 
-bool IpcQueueIdentityMarker(uint32_t* result) {
-    return IpcQueueWrite(IpcOffset::ClientVersion, 2, &kIdentityMarker, result);
-}
+IpcStatus IpcQueueIdentityMarker() { return IpcQueueWrite(IpcOffset::ClientVersion, 2, &kIdentityMarker); }
 
 // The session is not re-entrant: a thread that holds it would wait for itself.
 static bool SessionFree() { return DURAR_CHECK(g_sessionOwner.load(), !=, GetCurrentThreadId()); }
 
-bool IpcRead(uint32_t offset, uint32_t size, void* destination) {
-    if (!SessionFree()) return false;
+IpcStatus IpcRead(uint32_t offset, uint32_t size, void* destination) {
+    if (!SessionFree()) return {IpcNotHeld};
     IpcSession session;
-    uint32_t result;
-    return IpcQueueRead(offset, size, destination, &result) && IpcProcess(&result);
+    const IpcStatus queued = IpcQueueRead(offset, size, destination);
+    return queued.ok() ? IpcProcess() : queued;
 }
 
-bool IpcWrite(uint32_t offset, uint32_t size, const void* source) {
-    if (!SessionFree()) return false;
+IpcStatus IpcWrite(uint32_t offset, uint32_t size, const void* source) {
+    if (!SessionFree()) return {IpcNotHeld};
     IpcSession session;
-    uint32_t result;
-    return IpcQueueWrite(offset, size, source, &result) && IpcProcess(&result);
+    const IpcStatus queued = IpcQueueWrite(offset, size, source);
+    return queued.ok() ? IpcProcess() : queued;
 }

@@ -25,6 +25,12 @@ enum IpcResult : uint32_t {
     IpcNotHeld = 16,
 };
 
+// What an IPC call did: IpcOk, or why it did nothing (or, for an exchange, why it failed).
+struct [[nodiscard]] IpcStatus {
+    IpcResult code = IpcOk;
+    bool ok() const { return code == IpcOk; }
+};
+
 constexpr uint32_t kIpcAreaSize = 0x8000;
 constexpr uint32_t kIpcRequestArea = 0x7F00;
 // Reads one batch may carry; another is refused with IpcDoesNotFit (and a logged check).
@@ -51,18 +57,18 @@ extern IpcLinkState IpcLink;
 // The protocol's primitives. They are not re-entrant: hold an IpcSession around each batch
 // (queue calls and their IpcProcess) and around open and close. Open, the queue calls, process
 // and reattach refuse with IpcNotHeld (and a logged check) when this thread does not hold it.
-[[nodiscard]] bool IpcOpen(uint32_t* result);
+IpcStatus IpcOpen();
 void IpcClose();
-[[nodiscard]] bool IpcQueueRead(uint32_t offset, uint32_t size, void* destination, uint32_t* result);
-[[nodiscard]] bool IpcQueueWrite(uint32_t offset, uint32_t size, const void* source, uint32_t* result);
-[[nodiscard]] bool IpcProcess(uint32_t* result);
+IpcStatus IpcQueueRead(uint32_t offset, uint32_t size, void* destination);
+IpcStatus IpcQueueWrite(uint32_t offset, uint32_t size, const void* source);
+IpcStatus IpcProcess();
 
 // The link is open but its server window is gone (the server plug-in was disabled, say).
 bool IpcServerGone();
 // Takes the server's window found now in place of a gone one, keeping the open area, and reads
-// the server version and simulator code again. Code 2 when there is no server window yet, 9
-// when the link is not open; true at once when the window still lives.
-[[nodiscard]] bool IpcReattach(uint32_t* result);
+// the server version and simulator code again. IpcNoServerWindow when there is none yet,
+// IpcNotOpen when the link is not open; IpcOk at once when the window still lives.
+IpcStatus IpcReattach();
 
 // Exclusive use of the link by one thread. On the simulator's thread the wait keeps serving
 // messages sent to its windows: a worker thread holding the link may be waiting for exactly
@@ -76,9 +82,10 @@ public:
 };
 
 // Queues the marker's write into the batch being built (no exchange of its own).
-[[nodiscard]] bool IpcQueueIdentityMarker(uint32_t* result);
+IpcStatus IpcQueueIdentityMarker();
 
-// One request in a batch of its own, under the session lock; true when it was served. False
-// (and a logged check) when this thread holds the session already: taking it again would hang.
-[[nodiscard]] bool IpcRead(uint32_t offset, uint32_t size, void* destination);
-[[nodiscard]] bool IpcWrite(uint32_t offset, uint32_t size, const void* source);
+// One request in a batch of its own, under the session lock; IpcOk when it was served.
+// IpcNotHeld (and a logged check) when this thread holds the session already: taking it again
+// would hang.
+IpcStatus IpcRead(uint32_t offset, uint32_t size, void* destination);
+IpcStatus IpcWrite(uint32_t offset, uint32_t size, const void* source);

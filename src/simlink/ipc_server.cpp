@@ -20,7 +20,7 @@ constexpr uint32_t kServerVersion = 0x49290000;
 template <typename T>
 void EnsureIdentity(uint32_t offset, T wanted) {
     T value = 0;
-    if (!IpcRead(offset, sizeof value, &value) || value == wanted) return;
+    if (!IpcRead(offset, sizeof value, &value).ok() || value == wanted) return;
     // A failed write is logged by the exchange; the next link start or new window writes again.
     (void)IpcWrite(offset, sizeof wanted, &wanted);
 }
@@ -129,13 +129,12 @@ void ClearServerHotkeys() {
     // instead of 56 (each a wait for the simulator's frame when sent from the timer thread).
     const uint32_t zero = 0;
     IpcSession session;
-    uint32_t result = 0;
     int queued = 0;
     for (int n = 0; n < kHotkeySlotCount; ++n)
-        if (IpcQueueWrite(HotkeySlotOffset(n), 4, &zero, &result)) ++queued;
+        if (IpcQueueWrite(HotkeySlotOffset(n), 4, &zero).ok()) ++queued;
     // Rides along while the ATC program is away: its next open looks for the marker.
-    if (queued && IpcQueueIdentityMarker(&result)) ++queued;
+    if (queued && IpcQueueIdentityMarker().ok()) ++queued;
     // A failed exchange is logged where it failed; the tick clears the slots again while the
     // program stays away, and the next start clears them too.
-    if (queued) (void)IpcProcess(&result);
+    if (queued) (void)IpcProcess();
 }

@@ -24,14 +24,14 @@ constexpr int kUpFlag = 16;
 // 1 at 0x32FE, then the slot with its pressed byte set: one batch. The slot keeps the key code the
 // ATC program registered (for punctuation that is not the key character it matched), so the
 // program finds its own registration with the press flag, as from any other server. Inside the
-// press's session.
-bool WritePress(int slot, uint8_t registeredKey, uint8_t modifiers) {
+// press's session. Either write goes without the other when only one was queued.
+IpcStatus WritePress(int slot, uint8_t registeredKey, uint8_t modifiers) {
     const uint8_t one = 1;
     const uint32_t value = PressedSlotValue(registeredKey, modifiers);
-    uint32_t result;
-    bool queued = IpcQueueWrite(IpcOffset::HotkeyPressed, 1, &one, &result);
-    queued = IpcQueueWrite(HotkeySlotOffset(slot), 4, &value, &result) || queued;
-    return queued && IpcProcess(&result);
+    const IpcStatus flag = IpcQueueWrite(IpcOffset::HotkeyPressed, 1, &one);
+    const IpcStatus slotValue = IpcQueueWrite(HotkeySlotOffset(slot), 4, &value);
+    if (!flag.ok() && !slotValue.ok()) return slotValue;
+    return IpcProcess();
 }
 
 // Presses waiting for the deferred-work thread, in the order the pilot made them. Two IPC
@@ -153,14 +153,15 @@ int ReportHotkeyPress(uint8_t keyChar, int flags) {
     // The slots read and the press written in one session: nothing else reaches the server in
     // between (a tick's clearing of the slots, another press).
     IpcSession session;
-    uint32_t result;
     // A failed read matches nothing.
-    if (!IpcQueueRead(IpcOffset::HotkeySlots, sizeof slots, slots, &result)) return 0;
-    if (!IpcProcess(&result)) return 1;
+    if (!IpcQueueRead(IpcOffset::HotkeySlots, sizeof slots, slots).ok()) return 0;
+    if (!IpcProcess().ok()) return 1;
     const int slot = FirstMatchingSlot(slots, keyChar, flags);
     if (slot < 0) return 1;
     NoteMatchedHotkey(keyChar);
-    WritePress(slot, slots[slot * kHotkeySlotBytes], slots[slot * kHotkeySlotBytes + 1]);
+    // Not sent again when it fails: a failed exchange is logged where it failed, and the pilot
+    // presses once more, as for a press the program missed.
+    (void)WritePress(slot, slots[slot * kHotkeySlotBytes], slots[slot * kHotkeySlotBytes + 1]);
     return 2;
 }
 

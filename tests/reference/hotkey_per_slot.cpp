@@ -13,10 +13,9 @@ int ReportHotkeyPressPerSlot(uint8_t keyChar, int flags) {
     for (int n = 0; n < kHotkeySlotCount && slot < 0; ++n) {
         uint8_t read[kHotkeySlotBytes] = {};
         IpcSession session;
-        uint32_t result;
-        if (!IpcQueueRead(HotkeySlotOffset(n), kHotkeySlotBytes, read, &result)) continue;
+        if (!IpcQueueRead(HotkeySlotOffset(n), kHotkeySlotBytes, read).ok()) continue;
         ++exchanges;
-        if (!IpcProcess(&result)) continue;
+        if (!IpcProcess().ok()) continue;
         if (SlotMatches(read, keyChar, flags)) {
             slot = n;
             memcpy(bytes, read, sizeof bytes);
@@ -25,8 +24,8 @@ int ReportHotkeyPressPerSlot(uint8_t keyChar, int flags) {
     if (slot < 0) return exchanges;
     NoteMatchedHotkey(keyChar);
     const uint8_t one = 1;
-    if (IpcWrite(IpcOffset::HotkeyPressed, 1, &one)) ++exchanges;
+    if (IpcWrite(IpcOffset::HotkeyPressed, 1, &one).ok()) ++exchanges;
     const uint32_t value = PressedSlotValue(bytes[0], bytes[1]);
-    if (IpcWrite(HotkeySlotOffset(slot), 4, &value)) ++exchanges;
+    if (IpcWrite(HotkeySlotOffset(slot), 4, &value).ok()) ++exchanges;
     return exchanges;
 }

@@ -10,6 +10,7 @@
 #include "bridge/option_list.h"
 #include "common/sim_control.h"
 #include "config/hotkeys.h"
+#include "failed_checks.h"
 #include "simlink/data_feed.h"
 #include "simlink/datarefs.h"
 #include "ui/key_watcher.h"
@@ -77,6 +78,7 @@ TEST_F(StateReset, ResetAtcKeysLeavesNoKeyRouteOrEmergencyKey) {
 TEST_F(StateReset, AListCountingMoreEntriesThanItsTextHoldsIsPublishedAsItsTextGoes) {
     // The panel's height comes from the count: a count past the entries would draw rows of
     // nothing below the list.
+    ExpectedChecks expected("option_list.cpp");
     OptionList list;
     snprintf(list.text, sizeof list.text, "Request taxi\tS A*Contact tower\t B*");
     list.count = 5;

@@ -1,5 +1,7 @@
 // Checks that are on in every build: each says once, in the simulator's log, where and with which
-// values things went wrong, and never calls the simulator from another thread to say it.
+// values things went wrong, and never calls the simulator from another thread to say it. In test
+// programs every failed check fails its test unless the test said it trips it.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,6 +13,7 @@
 #include "base/checks.h"
 #include "base/log.h"
 #include "common/sim_control.h"
+#include "failed_checks.h"
 #include "log_capture.h"
 
 namespace {
@@ -23,6 +26,7 @@ bool OtherApiFacing() { return CHECK_SIMULATOR_THREAD(); }
 bool InRange(int index, unsigned size) { return DURAR_CHECK(index, <, (int)size); }
 
 TEST_F(Checks, AFailedCheckLogsItsPlaceAndValuesOncePerSite) {
+    ExpectedChecks expected("base_checks_test.cpp");
     EXPECT_TRUE(InRange(2, 4));
     EXPECT_TRUE(g_logged.empty());
     EXPECT_FALSE(InRange(7, 4));
@@ -73,11 +77,60 @@ TEST_F(Checks, ACallFromAWorkerThreadIsNamedOnceThroughTheQueue) {
 }
 
 TEST_F(Checks, ALogKindOutOfRangeIsNamedAndWritesNothing) {
+    ExpectedChecks expected("log.cpp");
     LogLineLimited(LogKindCount, 1000, "never %d", 1);
     LogLineLimited(-3, 1000, "never %d", 2);
     ASSERT_EQ(g_logged.size(), 2u);
     EXPECT_NE(g_logged[0].find("kind < (int)LogKindCount (4 < 4)"), std::string::npos) << g_logged[0];
     EXPECT_NE(g_logged[1].find("kind >= 0 (-3 >= 0)"), std::string::npos) << g_logged[1];
+}
+
+bool Unexpected() { return DURAR_CHECK(1, ==, 2); }
+bool Unhooked() { return DURAR_CHECK(3, <, 2); }
+
+void TripUnexpected() { (void)Unexpected(); }
+
+void TripUnexpectedOnAWorker() {
+    std::thread worker(TripUnexpected);
+    worker.join();
+}
+
+void TripWhereAnotherFileWasExpected() {
+    ExpectedChecks elsewhere("log.cpp");
+    TripUnexpected();
+    LogLineLimited(-1, 1000, "never");
+}
+
+void ExpectWhereNoneFails() { ExpectedChecks expected("base_checks_test.cpp"); }
+
+TEST_F(Checks, AFailedCheckNoTestExpectedFailsTheTestEachTimeOnAnyThread) {
+    // Logged once for its place, but every failure reaches the test.
+    EXPECT_NONFATAL_FAILURE(TripUnexpected(), "a check no test expected: check failed at base_checks_test.cpp");
+    EXPECT_NONFATAL_FAILURE(TripUnexpected(), "(1 == 2)");
+    EXPECT_NONFATAL_FAILURE_ON_ALL_THREADS(TripUnexpectedOnAWorker(), "a check no test expected");
+    // Expecting another file's checks covers none of this one's.
+    EXPECT_NONFATAL_FAILURE(TripWhereAnotherFileWasExpected(), "(1 == 2)");
+    // A test that says a check fails where none does has lost what it tests.
+    EXPECT_NONFATAL_FAILURE(ExpectWhereNoneFails(), "none did");
+}
+
+TEST_F(Checks, ExpectedChecksAreCountedEachTimeAndTheProductOnlyLogs) {
+    {
+        ExpectedChecks expected("base_checks_test.cpp");
+        for (int n = 0; n < 3; ++n) EXPECT_FALSE(Unexpected());
+        std::thread worker([] { EXPECT_FALSE(Unexpected()); });
+        worker.join();
+        EXPECT_EQ(expected.Count(), 4);
+    }
+    // Without the hook (the plug-in sets none) a failed check is only logged, once per place.
+    const FailedCheckHook hook = SetFailedCheckHook(nullptr);
+    ASSERT_NE(hook, nullptr);
+    EXPECT_FALSE(Unhooked());
+    EXPECT_FALSE(Unhooked());
+    SetFailedCheckHook(hook);
+    FlushQueuedLog();
+    ASSERT_EQ(g_logged.size(), 1u);
+    EXPECT_NE(g_logged[0].find("(3 < 2)"), std::string::npos) << g_logged[0];
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "base/locks.h"
+#include "failed_checks.h"
 #include "log_capture.h"
 
 namespace {
@@ -52,6 +53,7 @@ class OwnedLocks : public LogCapture {};
 // The thread holding the lock comes back for it (a message served on it while it holds it): it is
 // refused at once and the check is logged; other threads wait for the holder as usual.
 TEST_F(OwnedLocks, TheHolderComingBackIsRefusedAndOthersWait) {
+    ExpectedChecks expected("locks.cpp");
     OwnedLock lock;
     ASSERT_TRUE(lock.Acquire());
     EXPECT_FALSE(lock.Acquire());

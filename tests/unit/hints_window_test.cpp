@@ -24,6 +24,7 @@
 #include "bridge/monitor.h"
 #include "common/sim_control.h"
 #include "config/options.h"
+#include "failed_checks.h"
 #include "fake_server.h"
 #include "reference.h"
 #include "base/deferred_work.h"
@@ -193,11 +194,14 @@ TEST_F(HintsDrawing, WithoutFrequenciesTheBoxIs60ThenFortyPlus18PerOption) {
     ASSERT_EQ(f.size(), 4u);
     EXPECT_EQ(f[0].top - f[0].bottom, 60);
     EXPECT_EQ(f[3].text, "Use TAB key to show/hide the hints");
-    // Ten characters are not a list yet.
-    OptionList shortList;
-    strcpy(shortList.text, "0123456789");
-    shortList.count = 3;
-    PublishOptionList(shortList);
+    // Ten characters are not a list yet (and a count with no entries behind it is refused).
+    {
+        ExpectedChecks expected("option_list.cpp");
+        OptionList shortList;
+        strcpy(shortList.text, "0123456789");
+        shortList.count = 3;
+        PublishOptionList(shortList);
+    }
     SIM_RunFrames(1);
     f = LastFrame();
     EXPECT_EQ(f[0].top - f[0].bottom, 60);
@@ -340,8 +344,7 @@ protected:
         server->Write(0x3304, &version, 4);
         server->Write(0x3308, &code, 2);
         IpcSession session;
-        uint32_t result = 0;
-        ASSERT_TRUE(IpcOpen(&result));
+        ASSERT_EQ(IpcOpen().code, IpcOk);
     }
     void TearDown() override {
         {
@@ -706,6 +709,7 @@ TEST_F(NestedReport, AMessageServedDuringAReportNeverWaitsForItsOwnThread) {
     g_keyWindow = CreateWindowA("NestedKeyTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(g_keyWindow, nullptr);
     g_nestedReported.clear();
+    ExpectedChecks expected("locks.cpp");  // each refusal of the lock to its holder
     // A thread waiting for itself never comes back: the watchdog ends the program as failed.
     HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::thread watchdog([done] {

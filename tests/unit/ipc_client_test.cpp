@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "base/log.h"
+#include "failed_checks.h"
 #include "simlink/fs98_window.h"
 #include "simlink/ipc_client.h"
 
@@ -22,9 +23,9 @@ struct FakeServer {
 };
 FakeServer* g_server = nullptr;
 
-bool OpenUnderSession(uint32_t* code) {
+IpcStatus OpenUnderSession() {
     IpcSession session;
-    return IpcOpen(code);
+    return IpcOpen();
 }
 
 uint32_t Get32(const uint8_t* p) {
@@ -91,10 +92,8 @@ protected:
         g_server = nullptr;
     }
     void Open() {
-        uint32_t code = 99;
         IpcSession session;
-        ASSERT_TRUE(IpcOpen(&code));
-        ASSERT_EQ(code, IpcOk);
+        ASSERT_EQ(IpcOpen().code, IpcOk);
     }
     FakeServer server;
 };
@@ -105,14 +104,12 @@ TEST_F(IpcClient, OpenHandshakesAndRefusesASecondOpen) {
     EXPECT_EQ(IpcLink.simulatorCode, 8u);
     EXPECT_EQ(server.table[0x330A] | server.table[0x330B] << 8, 2002);
     EXPECT_EQ(server.messages, 3);  // the values were there on the first pass
-    uint32_t code = 0;
     {
         IpcSession session;
-        EXPECT_FALSE(IpcOpen(&code));
+        EXPECT_EQ(IpcOpen().code, IpcAlreadyOpen);
     }
-    EXPECT_EQ(code, IpcAlreadyOpen);
     uint16_t value = 0;
-    EXPECT_TRUE(IpcRead(0x3308, 2, &value));
+    EXPECT_EQ(IpcRead(0x3308, 2, &value).code, IpcOk);
     EXPECT_EQ(value, 8);
 }
 
@@ -125,9 +122,7 @@ TEST_F(IpcClient, AServerAnsweringZerosStillOpensAfterFivePasses) {
 TEST_F(IpcClient, NoServerWindowFailsWithCodeTwo) {
     DestroyWindow(server.window);
     server.window = nullptr;
-    uint32_t code = 0;
-    EXPECT_FALSE(OpenUnderSession(&code));
-    EXPECT_EQ(code, IpcNoServerWindow);
+    EXPECT_EQ(OpenUnderSession().code, IpcNoServerWindow);
     EXPECT_EQ(IpcLink.view, nullptr);
 }
 
@@ -137,9 +132,7 @@ TEST_F(IpcClient, OurOwnFs98mainWindowIsNoServer) {
     server.window = nullptr;
     HWND own = MakeWindow("FS98MAIN");
     Fs98MainWindow = own;
-    uint32_t code = 0;
-    EXPECT_FALSE(OpenUnderSession(&code));
-    EXPECT_EQ(code, IpcNoServerWindow);
+    EXPECT_EQ(OpenUnderSession().code, IpcNoServerWindow);
     EXPECT_EQ(IpcLink.view, nullptr);
     Fs98MainWindow = nullptr;
     DestroyWindow(own);
@@ -157,7 +150,7 @@ TEST_F(IpcClient, AServerInThisProcessServingAsFs98mainIsTaken) {
     Open();
     EXPECT_EQ(IpcLink.serverWindow, server.window);
     uint16_t value = 0;
-    EXPECT_TRUE(IpcRead(0x3308, 2, &value));
+    EXPECT_EQ(IpcRead(0x3308, 2, &value).code, IpcOk);
     EXPECT_EQ(value, 8);
     Fs98MainWindow = nullptr;
     DestroyWindow(own);
@@ -166,17 +159,17 @@ TEST_F(IpcClient, AServerInThisProcessServingAsFs98mainIsTaken) {
 TEST_F(IpcClient, ReadsAndWritesReachTheTable) {
     Open();
     const uint32_t slot = 0x0102AA41;
-    EXPECT_TRUE(IpcWrite(HotkeySlotOffset(55), 4, &slot));
+    EXPECT_EQ(IpcWrite(HotkeySlotOffset(55), 4, &slot).code, IpcOk);
     HotkeySlot back{};
-    EXPECT_TRUE(IpcRead(HotkeySlotOffset(55), 4, &back));
+    EXPECT_EQ(IpcRead(HotkeySlotOffset(55), 4, &back).code, IpcOk);
     EXPECT_EQ(back.keyCode, 0x41);
     EXPECT_EQ(back.modifiers, 0xAA);
     EXPECT_EQ(back.pressed, 1);
     // A read of size 0 is a header only and copies nothing.
-    uint32_t untouched = 0xDEADBEEF, code = 0;
+    uint32_t untouched = 0xDEADBEEF;
     IpcSession session;
-    ASSERT_TRUE(IpcQueueRead(0x3304, 0, &untouched, &code));
-    ASSERT_TRUE(IpcProcess(&code));
+    ASSERT_EQ(IpcQueueRead(0x3304, 0, &untouched).code, IpcOk);
+    ASSERT_EQ(IpcProcess().code, IpcOk);
     EXPECT_EQ(untouched, 0xDEADBEEFu);
 }
 
@@ -184,33 +177,29 @@ TEST_F(IpcClient, TheRequestAreaLimitIsExact) {
     Open();
     IpcSession session;
     static uint8_t big[0x8000];
-    uint32_t code = 0;
-    EXPECT_FALSE(IpcQueueRead(0, 0x7F00 - 20 + 1, big, &code));
-    EXPECT_EQ(code, IpcDoesNotFit);
-    EXPECT_TRUE(IpcQueueRead(0, 0x7F00 - 20, big, &code));
-    EXPECT_FALSE(IpcQueueWrite(0, 1, big, &code));  // the queued batch stays intact
-    EXPECT_EQ(code, IpcDoesNotFit);
-    EXPECT_TRUE(IpcProcess(&code));
-    EXPECT_FALSE(IpcProcess(&code));
-    EXPECT_EQ(code, IpcNothingQueued);
-    EXPECT_TRUE(IpcQueueWrite(0, 0x7F00 - 16, big, &code));
-    EXPECT_FALSE(IpcQueueWrite(0, 0, big, &code));
+    EXPECT_EQ(IpcQueueRead(0, 0x7F00 - 20 + 1, big).code, IpcDoesNotFit);
+    EXPECT_EQ(IpcQueueRead(0, 0x7F00 - 20, big).code, IpcOk);
+    EXPECT_EQ(IpcQueueWrite(0, 1, big).code, IpcDoesNotFit);  // the queued batch stays intact
+    EXPECT_EQ(IpcProcess().code, IpcOk);
+    EXPECT_EQ(IpcProcess().code, IpcNothingQueued);
+    EXPECT_EQ(IpcQueueWrite(0, 0x7F00 - 16, big).code, IpcOk);
+    EXPECT_EQ(IpcQueueWrite(0, 0, big).code, IpcDoesNotFit);
 }
 
 TEST_F(IpcClient, ABatchCarriesSeveralReadsEachIntoItsOwnBuffer) {
     Open();
     server.table[0x5000] = 0x5A;
-    uint32_t version = 0, code = 0;
+    uint32_t version = 0;
     uint16_t simulator = 0;
     uint8_t tail[3] = {0xEE, 0xEE, 0xEE};
     const uint8_t written = 0x77;
     {
         IpcSession session;
-        ASSERT_TRUE(IpcQueueRead(0x3304, 4, &version, &code));
-        ASSERT_TRUE(IpcQueueWrite(0x5001, 1, &written, &code));
-        ASSERT_TRUE(IpcQueueRead(0x3308, 2, &simulator, &code));
-        ASSERT_TRUE(IpcQueueRead(0x5000, 2, tail, &code));
-        ASSERT_TRUE(IpcProcess(&code));
+        ASSERT_EQ(IpcQueueRead(0x3304, 4, &version).code, IpcOk);
+        ASSERT_EQ(IpcQueueWrite(0x5001, 1, &written).code, IpcOk);
+        ASSERT_EQ(IpcQueueRead(0x3308, 2, &simulator).code, IpcOk);
+        ASSERT_EQ(IpcQueueRead(0x5000, 2, tail).code, IpcOk);
+        ASSERT_EQ(IpcProcess().code, IpcOk);
     }
     EXPECT_EQ(version, 0x11u);
     EXPECT_EQ(simulator, 8);
@@ -221,11 +210,11 @@ TEST_F(IpcClient, ABatchCarriesSeveralReadsEachIntoItsOwnBuffer) {
     // One read more than a batch carries is refused and leaves the batch as it was.
     uint32_t values[kIpcMaxReads + 1] = {};
     {
+        ExpectedChecks expected("ipc_client.cpp");
         IpcSession session;
-        for (uint32_t n = 0; n < kIpcMaxReads; ++n) ASSERT_TRUE(IpcQueueRead(0x3304, 4, &values[n], &code));
-        EXPECT_FALSE(IpcQueueRead(0x3304, 4, &values[kIpcMaxReads], &code));
-        EXPECT_EQ(code, IpcDoesNotFit);
-        ASSERT_TRUE(IpcProcess(&code));
+        for (uint32_t n = 0; n < kIpcMaxReads; ++n) ASSERT_EQ(IpcQueueRead(0x3304, 4, &values[n]).code, IpcOk);
+        EXPECT_EQ(IpcQueueRead(0x3304, 4, &values[kIpcMaxReads]).code, IpcDoesNotFit);
+        ASSERT_EQ(IpcProcess().code, IpcOk);
     }
     for (uint32_t n = 0; n < kIpcMaxReads; ++n) EXPECT_EQ(values[n], 0x11u) << n;
     EXPECT_EQ(values[kIpcMaxReads], 0u);
@@ -233,42 +222,37 @@ TEST_F(IpcClient, ABatchCarriesSeveralReadsEachIntoItsOwnBuffer) {
 
 TEST_F(IpcClient, CallsWithoutTheSessionAreRefusedAndNothingIsSent) {
     Open();
+    ExpectedChecks expected("ipc_client.cpp");
     const int messages = server.messages;
-    uint32_t value = 0, code = 0;
-    EXPECT_FALSE(IpcQueueRead(0x3304, 4, &value, &code));
-    EXPECT_EQ(code, IpcNotHeld);
-    EXPECT_FALSE(IpcProcess(&code));
-    EXPECT_EQ(code, IpcNotHeld);
+    uint32_t value = 0;
+    EXPECT_EQ(IpcQueueRead(0x3304, 4, &value).code, IpcNotHeld);
+    EXPECT_EQ(IpcProcess().code, IpcNotHeld);
     {
         IpcSession session;
-        ASSERT_TRUE(IpcQueueRead(0x3304, 4, &value, &code));
+        ASSERT_EQ(IpcQueueRead(0x3304, 4, &value).code, IpcOk);
         // Another thread meanwhile: its queue call would land in this thread's batch.
         std::thread other([&] {
-            uint32_t otherCode = 0;
             const uint32_t one = 1;
-            EXPECT_FALSE(IpcQueueWrite(0x5000, 4, &one, &otherCode));
-            EXPECT_EQ(otherCode, IpcNotHeld);
+            EXPECT_EQ(IpcQueueWrite(0x5000, 4, &one).code, IpcNotHeld);
         });
         other.join();
         // A one-request call under a session already held would wait for itself.
-        EXPECT_FALSE(IpcRead(0x3308, 2, &value));
-        EXPECT_FALSE(IpcWrite(0x5000, 4, &value));
+        EXPECT_EQ(IpcRead(0x3308, 2, &value).code, IpcNotHeld);
+        EXPECT_EQ(IpcWrite(0x5000, 4, &value).code, IpcNotHeld);
         EXPECT_EQ(server.messages, messages);
-        ASSERT_TRUE(IpcProcess(&code));
+        ASSERT_EQ(IpcProcess().code, IpcOk);
     }
     EXPECT_EQ(value, 0x11u);
     EXPECT_EQ(server.table[0x5000], 0);
     EXPECT_EQ(server.messages, messages + 1);
-    EXPECT_TRUE(IpcRead(0x3308, 2, &value));  // free again
+    EXPECT_EQ(IpcRead(0x3308, 2, &value).code, IpcOk);  // free again
 }
 
 TEST_F(IpcClient, NothingQueuedSendsNothing) {
     Open();
     int before = server.messages;
-    uint32_t code = 0;
     IpcSession session;
-    EXPECT_FALSE(IpcProcess(&code));
-    EXPECT_EQ(code, IpcNothingQueued);
+    EXPECT_EQ(IpcProcess().code, IpcNothingQueued);
     EXPECT_EQ(server.messages, before);
 }
 
@@ -280,7 +264,7 @@ TEST_F(IpcClient, AReplyNeverWritesPastTheCallersBuffer) {
         uint8_t after[14];
     } target;
     memset(&target, 0xCC, sizeof target);
-    EXPECT_TRUE(IpcRead(0x3308, 2, &target.value));
+    EXPECT_EQ(IpcRead(0x3308, 2, &target.value).code, IpcOk);
     EXPECT_EQ(target.value, 8);
     for (uint8_t b : target.after) EXPECT_EQ(b, 0xCC);
 }
@@ -288,12 +272,12 @@ TEST_F(IpcClient, AReplyNeverWritesPastTheCallersBuffer) {
 TEST_F(IpcClient, AGarbageIdStopsTheWalkAfterEarlierReads) {
     Open();
     server.garbageSecondRecord = true;
-    uint32_t version = 0, code = 0;
+    uint32_t version = 0;
     const uint16_t value = 7;
     IpcSession session;
-    ASSERT_TRUE(IpcQueueRead(0x3304, 4, &version, &code));
-    ASSERT_TRUE(IpcQueueWrite(0x4000, 2, &value, &code));
-    EXPECT_TRUE(IpcProcess(&code));
+    ASSERT_EQ(IpcQueueRead(0x3304, 4, &version).code, IpcOk);
+    ASSERT_EQ(IpcQueueWrite(0x4000, 2, &value).code, IpcOk);
+    EXPECT_EQ(IpcProcess().code, IpcOk);
     EXPECT_EQ(version, 0x11u);
     EXPECT_EQ(server.table[0x4000], 0);  // the garbled write was not served
 }
@@ -302,19 +286,17 @@ TEST_F(IpcClient, AVanishedServerFailsEachRequestAtOnceUntilItsNewWindowIsTaken)
     Open();
     DestroyWindow(server.window);
     server.window = nullptr;
-    uint32_t value = 0, code = 0;
+    uint32_t value = 0;
     {
         IpcSession session;
         EXPECT_TRUE(IpcServerGone());
-        ASSERT_TRUE(IpcQueueRead(0x3304, 4, &value, &code));
+        ASSERT_EQ(IpcQueueRead(0x3304, 4, &value).code, IpcOk);
         DWORD start = GetTickCount();
-        EXPECT_FALSE(IpcProcess(&code));
-        EXPECT_EQ(code, IpcSendFailed);
+        EXPECT_EQ(IpcProcess().code, IpcSendFailed);
         EXPECT_LT(GetTickCount() - start, 100u);  // no pauses for a window that cannot come back
         EXPECT_NE(IpcLink.view, nullptr);         // still open until closed
         // Nothing to take yet: the link stays as it is.
-        EXPECT_FALSE(IpcReattach(&code));
-        EXPECT_EQ(code, IpcNoServerWindow);
+        EXPECT_EQ(IpcReattach().code, IpcNoServerWindow);
         EXPECT_TRUE(IpcServerGone());
     }
 
@@ -325,31 +307,28 @@ TEST_F(IpcClient, AVanishedServerFailsEachRequestAtOnceUntilItsNewWindowIsTaken)
     const int counter = IpcLink.openCounter;
     {
         IpcSession session;
-        ASSERT_TRUE(IpcReattach(&code));
-        EXPECT_EQ(code, IpcOk);
+        ASSERT_EQ(IpcReattach().code, IpcOk);
         EXPECT_FALSE(IpcServerGone());
     }
     EXPECT_EQ(IpcLink.serverWindow, server.window);
     EXPECT_EQ(IpcLink.serverVersion, 0x22u);
     EXPECT_EQ(IpcLink.simulatorCode & 0xFFFF, 12u);
     EXPECT_EQ(IpcLink.openCounter, counter);  // the same area goes on
-    EXPECT_TRUE(IpcRead(0x3304, 4, &value));
+    EXPECT_EQ(IpcRead(0x3304, 4, &value).code, IpcOk);
     EXPECT_EQ(value, 0x22u);
     // A live window is kept as it is.
     const int messages = server.messages;
     {
         IpcSession session;
-        EXPECT_TRUE(IpcReattach(&code));
+        EXPECT_EQ(IpcReattach().code, IpcOk);
     }
     EXPECT_EQ(server.messages, messages);
 }
 
 TEST_F(IpcClient, ReattachNeedsAnOpenLink) {
-    uint32_t code = 0;
     IpcSession session;
     EXPECT_FALSE(IpcServerGone());
-    EXPECT_FALSE(IpcReattach(&code));
-    EXPECT_EQ(code, IpcNotOpen);
+    EXPECT_EQ(IpcReattach().code, IpcNotOpen);
 }
 
 TEST_F(IpcClient, TheIdentityMarkerRidesInTheBatchBeingBuilt) {
@@ -357,12 +336,12 @@ TEST_F(IpcClient, TheIdentityMarkerRidesInTheBatchBeingBuilt) {
     server.table[0x330A] = 0xD2;  // a client's library version, 2002
     server.table[0x330B] = 0x07;
     const int messages = server.messages;
-    uint32_t code = 0, value = 0x01020304;
+    uint32_t value = 0x01020304;
     {
         IpcSession session;
-        ASSERT_TRUE(IpcQueueWrite(0x4000, 4, &value, &code));
-        ASSERT_TRUE(IpcQueueIdentityMarker(&code));
-        ASSERT_TRUE(IpcProcess(&code));
+        ASSERT_EQ(IpcQueueWrite(0x4000, 4, &value).code, IpcOk);
+        ASSERT_EQ(IpcQueueIdentityMarker().code, IpcOk);
+        ASSERT_EQ(IpcProcess().code, IpcOk);
     }
     EXPECT_EQ(server.messages, messages + 1);
     EXPECT_EQ(server.table[0x330A], 0xDE);
@@ -374,9 +353,7 @@ TEST_F(IpcClient, ATakenAreaNameFailsAndLeavesNothingBehind) {
     char name[64];
     snprintf(name, sizeof name, "FsasmLib:IPC:%lX:%X", GetCurrentProcessId(), (unsigned)IpcLink.openCounter + 1);
     HANDLE squatter = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 0x8000, name);
-    uint32_t code = 0;
-    EXPECT_FALSE(OpenUnderSession(&code));
-    EXPECT_EQ(code, IpcNoMapping);
+    EXPECT_EQ(OpenUnderSession().code, IpcNoMapping);
     EXPECT_EQ(GlobalFindAtomA(name), 0);
     EXPECT_EQ(IpcLink.mapping, nullptr);
     CloseHandle(squatter);
@@ -400,14 +377,14 @@ TEST_F(IpcClient, AWorkerAndTheSimulatorThreadShareTheLinkWithoutDeadlock) {
         for (int i = 0; i < 20; ++i) {
             uint32_t v = 0;
             // Served only when the simulator's thread pumps, as in the simulator.
-            EXPECT_TRUE(IpcRead(0x3304, 4, &v));
+            EXPECT_EQ(IpcRead(0x3304, 4, &v).code, IpcOk);
             EXPECT_EQ(v, 0x11u);
         }
         done = 1;
     });
     for (int i = 0; i < 20; ++i) {
         uint32_t v = 0;
-        EXPECT_TRUE(IpcRead(0x3308, 2, &v));
+        EXPECT_EQ(IpcRead(0x3308, 2, &v).code, IpcOk);
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
     }
@@ -437,7 +414,7 @@ TEST_F(IpcClient, TwoThreadsGetBackExactlyTheirOwnValues) {
     auto worker = [&](uint32_t offset, uint32_t seed) {
         for (uint32_t i = 0; i < 2000; ++i) {
             uint32_t value = seed + i, back = 0;
-            if (!IpcWrite(offset, 4, &value) || !IpcRead(offset, 4, &back) || back != value) wrong++;
+            if (!IpcWrite(offset, 4, &value).ok() || !IpcRead(offset, 4, &back).ok() || back != value) wrong++;
         }
         done++;
     };
@@ -459,9 +436,9 @@ TEST_F(IpcClient, ASilentServerCostsNineTimedOutTries) {
         DWORD start = GetTickCount();
         uint32_t value = 0;
         IpcSession session;
-        uint32_t c = 0;
-        if (IpcQueueRead(0x3304, 4, &value, &c)) (void)IpcProcess(&c);  // its code is in c
-        code = c;
+        IpcStatus status = IpcQueueRead(0x3304, 4, &value);
+        if (status.ok()) status = IpcProcess();
+        code = status.code;
         elapsed = GetTickCount() - start;
         done = 1;
     });

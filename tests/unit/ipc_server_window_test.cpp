@@ -39,9 +39,8 @@ std::string CopyOfProbe(const char* name) {
 }
 
 HWND OpenedWindow() {
-    uint32_t code = 99;
     IpcSession session;
-    if (!IpcOpen(&code)) return nullptr;
+    if (!IpcOpen().ok()) return nullptr;
     return IpcLink.serverWindow;
 }
 
@@ -81,18 +80,16 @@ TEST_F(ServerWindow, TheServerPluginsOwnWindowAndNotAnotherLibrarysIsTakenAndHea
 
     // The server is disabled (its window goes): healing does not take the other one.
     DestroyWindow(serving);
-    uint32_t code = 99;
     {
         IpcSession session;
         EXPECT_TRUE(IpcServerGone());
-        EXPECT_FALSE(IpcReattach(&code));
-        EXPECT_EQ(code, IpcNoServerWindow);
+        EXPECT_EQ(IpcReattach().code, IpcNoServerWindow);
     }
     // Enabled again: its new window is taken.
     HWND renewed = server.make("UIPCMAIN");
     {
         IpcSession session;
-        EXPECT_TRUE(IpcReattach(&code));
+        EXPECT_EQ(IpcReattach().code, IpcOk);
         EXPECT_EQ(IpcLink.serverWindow, renewed);
     }
     DestroyWindow(renewed);

@@ -10,6 +10,7 @@
 #include "config/options.h"
 #include "shell/link.h"
 #include "shell/message_window.h"
+#include "failed_checks.h"
 #include "log_capture.h"
 #include "widget_test_support.h"
 
@@ -72,6 +73,7 @@ TEST(ShellReset, AMessageWindowOfAPastWorldIsNotDestroyedInTheNext) {
 class ShellResetLog : public LogCapture {};
 
 TEST_F(ShellResetLog, AResetWhileBackgroundWorkRunsLeavesTheStateAsItIsAndSaysSo) {
+    ExpectedChecks expected("plugin_state.cpp");
     const bool created = !PluginLocksAlive();
     if (created) CreatePluginLocks();
     ResetLinkState();
