@@ -60,6 +60,43 @@ bool OverlapsAnotherHook(const HookRecord& r) {
   return false;
 }
 
+uint32_t TimeStamp(const ImageView& image) {
+  uint32_t lfanew = 0, stamp = 0;
+  if (image.size >= 0x40) std::memcpy(&lfanew, image.base + 0x3C, 4);
+  if (uint64_t(lfanew) + 12 <= image.size) std::memcpy(&stamp, image.base + lfanew + 8, 4);
+  return stamp;
+}
+
+// The index of the image's directory: one walk of it for the first hook in a module, none for the
+// next ones. Null when it cannot be kept (the check then walks the directory).
+const DirectoryIndex* IndexOf(const ImageView& image) {
+  const auto base = reinterpret_cast<uintptr_t>(image.base);
+  const uint32_t stamp = TimeStamp(image);
+  for (uint32_t i = 0; i < Engine.moduleCount; ++i) {
+    const ModuleIndex& m = Engine.modules[i];
+    if (m.base == base && m.size == image.size && m.stamp == stamp) return &m.index;
+  }
+  const uint32_t entries = DirectoryEntries(image);
+  if (!entries) return nullptr;
+  auto* room = static_cast<ChainedPart*>(HeapAlloc(Engine.heap, 0, sizeof(ChainedPart) * entries));
+  if (!room) return nullptr;
+  const DirectoryIndex index = IndexDirectory(image, room);
+  ChainedPart* parts = room;
+  if (!index.partCount) {
+    HeapFree(Engine.heap, 0, room);
+    parts = nullptr;
+  } else if (void* kept = HeapReAlloc(Engine.heap, 0, room, sizeof(ChainedPart) * index.partCount)) {
+    parts = static_cast<ChainedPart*>(kept);
+  }
+  const uint32_t slot =
+      Engine.moduleCount < kModuleIndexes ? Engine.moduleCount++ : Engine.nextModule++ % kModuleIndexes;
+  ModuleIndex& m = Engine.modules[slot];
+  if (m.parts) HeapFree(Engine.heap, 0, m.parts);
+  m = ModuleIndex{base, uint32_t(image.size), stamp, index, parts};
+  m.index.parts = parts;
+  return &m.index;
+}
+
 // Where the target lies in a loaded image with an exception directory, the function's own code
 // must not branch into the patched bytes.
 bool BranchesIntoPatch(const HookRecord& r) {
@@ -76,7 +113,7 @@ bool BranchesIntoPatch(const HookRecord& r) {
   span.copiedEnd = span.target + r.copied;
   span.patchBegin = uint32_t(PatchStart(r) - base);
   span.patchEnd = uint32_t(span.patchBegin + PatchSize(r));
-  return CheckFunctionBody(image, span) == BodyCheck::BranchesIntoPatch;
+  return CheckFunctionBody(image, span, IndexOf(image)) == BodyCheck::BranchesIntoPatch;
 }
 
 HookStatus Patch(HookRecord& r, bool arm) {
@@ -177,6 +214,8 @@ HookStatus HookShutdown() {
   if (status != HookOk) return status;
   ReleaseAllCodeBlocks();
   if (Engine.records) HeapFree(Engine.heap, 0, Engine.records);
+  for (uint32_t i = 0; i < Engine.moduleCount; ++i)
+    if (Engine.modules[i].parts) HeapFree(Engine.heap, 0, Engine.modules[i].parts);
   HeapDestroy(Engine.heap);
   Engine = EngineState{};
   return HookOk;

@@ -6,9 +6,19 @@
 #include <atomic>
 #include <cstdint>
 
+#include "hook/function_body.h"
 #include "hook/hook_record.h"
 
 struct CodeBlock;
+
+// A module's exception directory indexed once, for every hook made in it while the engine runs.
+struct ModuleIndex {
+  uintptr_t base;
+  uint32_t size, stamp;  // SizeOfImage and the file header's time stamp, as when indexed
+  DirectoryIndex index;
+  ChainedPart* parts;  // in the private heap, or null
+};
+constexpr uint32_t kModuleIndexes = 4;
 
 struct EngineState {
   HANDLE heap;  // null while not initialised
@@ -17,6 +27,8 @@ struct EngineState {
   uint32_t count;
   CodeBlock* blocks;
   uint32_t freezes;  // times FreezeThreads ran, for diagnostics
+  ModuleIndex modules[kModuleIndexes];
+  uint32_t moduleCount, nextModule;  // the oldest is replaced when all are taken
 };
 
 extern EngineState Engine;

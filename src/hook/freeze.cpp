@@ -2,6 +2,8 @@
 
 #include <tlhelp32.h>
 
+#include <cstring>
+
 #include "hook/engine_state.h"
 
 namespace {
@@ -24,8 +26,65 @@ bool AddThread(ThreadList* list, DWORD id) {
   return true;
 }
 
+// The system's process list, each process followed by its threads, as the native query gives it.
+constexpr ULONG kSystemProcessInformation = 5;
+constexpr LONG kInfoLengthMismatch = LONG(0xC0000004);
+constexpr size_t kProcessNext = 0, kProcessThreads = 4, kProcessId = 0x50, kProcessSize = 0x100;
+constexpr size_t kThreadSize = 0x50, kThreadClientThread = 0x30;
+using QuerySystemFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+
+size_t Read(const uint8_t* at, size_t bytes) {
+  uint64_t v = 0;
+  memcpy(&v, at, bytes);
+  return size_t(v);
+}
+
+// One query for the whole list, in the engine's heap: some tenths of a millisecond where the
+// tool-help snapshot takes milliseconds. False when it cannot be had; the snapshot is used then.
+bool ListOtherThreadsQuickly(ThreadList* list) {
+  static const auto query = reinterpret_cast<QuerySystemFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return false;
+  ULONG size = 64 * 1024, filled = 0;
+  uint8_t* buffer = nullptr;
+  LONG status = kInfoLengthMismatch;
+  for (int tries = 0; tries < 4 && status == kInfoLengthMismatch; ++tries) {
+    if (buffer) HeapFree(Engine.heap, 0, buffer);
+    buffer = static_cast<uint8_t*>(HeapAlloc(Engine.heap, 0, size));
+    if (!buffer) return false;
+    ULONG needed = 0;
+    status = query(kSystemProcessInformation, buffer, size, &needed);
+    filled = needed < size ? needed : size;
+    size = (needed > size ? needed : size * 2) + 16 * 1024;  // threads come and go meanwhile
+  }
+  bool found = false;
+  if (status == 0) {
+    const size_t self = GetCurrentProcessId(), me = GetCurrentThreadId();
+    for (size_t at = 0; at + kProcessSize <= filled;) {
+      const uint8_t* process = buffer + at;
+      const size_t threads = Read(process + kProcessThreads, 4);
+      if (Read(process + kProcessId, 8) == self) {
+        if (threads > (filled - at - kProcessSize) / kThreadSize) break;  // cut short: not found
+        found = true;
+        for (size_t t = 0; t < threads; ++t) {
+          const size_t id = Read(process + kProcessSize + t * kThreadSize + kThreadClientThread, 8);
+          if (id != me && !AddThread(list, DWORD(id))) break;
+        }
+        break;
+      }
+      const size_t next = Read(process + kProcessNext, 4);
+      if (!next) break;
+      at += next;
+    }
+  }
+  HeapFree(Engine.heap, 0, buffer);
+  return found;
+}
+
 // Gathered before any thread is suspended: the snapshot uses the process heap.
 void ListOtherThreads(ThreadList* list) {
+  if (ListOtherThreadsQuickly(list)) return;
+  list->count = 0;
   const HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   if (snap == INVALID_HANDLE_VALUE) return;
   const DWORD self = GetCurrentProcessId(), me = GetCurrentThreadId();

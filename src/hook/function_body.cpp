@@ -1,5 +1,6 @@
 #include "hook/function_body.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "hook/decoder.h"
@@ -54,8 +55,20 @@ Directory ExceptionDirectory(const ImageView& im) {
   return d;
 }
 
-// The entry whose code holds `rva` (the directory is sorted by start).
-bool Lookup(const ImageView& im, const Directory& dir, uint32_t rva, Entry* found) {
+// The entry whose code holds `rva`: halving the directory when it is known to be in order, else
+// the first sound entry of a walk (an entry out of order must not hide the one sought).
+bool Lookup(const ImageView& im, const Directory& dir, bool ordered, uint32_t rva, Entry* found) {
+  if (!ordered) {
+    for (uint32_t i = 0; i < dir.count; ++i) {
+      Entry e;
+      if (!ReadEntry(im, dir.at + uint64_t(i) * 12, &e)) return false;
+      if (rva >= e.begin && rva < e.end) {
+        *found = e;
+        return true;
+      }
+    }
+    return false;
+  }
   uint32_t lo = 0, hi = dir.count;
   while (lo < hi) {
     const uint32_t mid = lo + (hi - lo) / 2;
@@ -90,6 +103,12 @@ bool Primary(const ImageView& im, Entry e, Entry* primary) {
     if (!ReadEntry(im, uint64_t(e.unwind) + 4 + 2 * ((codes + 1) & ~1u), &e)) return false;
   }
   return false;
+}
+
+// Whether an entry is a part of another entry's function (else it is a primary or unreadable).
+bool IsChained(const ImageView& im, const Entry& e) {
+  if (e.unwind & 1) return true;
+  return uint64_t(e.unwind) + 4 <= im.size && ((im.base[e.unwind] >> 3) & kChainInfo);
 }
 
 bool In(uint64_t v, uint32_t begin, uint32_t end) { return v >= begin && v < end; }
@@ -128,11 +147,57 @@ uint32_t ImageSize(const ImageView& image) {
   return opt && Read32(image, opt + 56, &size) ? size : 0;
 }
 
-BodyCheck CheckFunctionBody(const ImageView& im, const PatchSpan& span) {
+uint32_t DirectoryEntries(const ImageView& image) { return ExceptionDirectory(image).count; }
+
+DirectoryIndex IndexDirectory(const ImageView& im, ChainedPart* room) {
   const Directory dir = ExceptionDirectory(im);
+  DirectoryIndex index;
+  index.at = dir.at;
+  index.count = dir.count;
+  index.parts = room;
+  bool ordered = true;
+  uint32_t lastEnd = 0;
+  for (uint32_t i = 0; i < dir.count; ++i) {
+    Entry e, root;
+    if (!ReadEntry(im, dir.at + uint64_t(i) * 12, &e) || e.begin < lastEnd) {
+      ordered = false;
+      break;
+    }
+    lastEnd = e.end;
+    if (IsChained(im, e) && Primary(im, e, &root)) room[index.partCount++] = {root.begin, i};
+  }
+  index.ordered = ordered;
+  if (!ordered) index.partCount = 0;  // no use: the check walks every entry
+  std::sort(room, room + index.partCount, [](const ChainedPart& a, const ChainedPart& b) {
+    return a.primary < b.primary || (a.primary == b.primary && a.entry < b.entry);
+  });
+  return index;
+}
+
+BodyCheck CheckFunctionBody(const ImageView& im, const PatchSpan& span, const DirectoryIndex* index) {
+  const Directory dir = ExceptionDirectory(im);
+  const bool indexed = index && index->ordered && index->at == dir.at && index->count == dir.count;
   Entry own, primary;
-  if (!dir.count || !Lookup(im, dir, span.target, &own) || !Primary(im, own, &primary))
+  if (!dir.count || !Lookup(im, dir, indexed, span.target, &own) || !Primary(im, own, &primary))
     return BodyCheck::NoExtent;
+  if (indexed) {
+    // The primary part, then the parts the index lists for it (each read again: they must still
+    // belong to it).
+    if (PartBranchesIntoPatch(im, primary.begin, primary.end, span))
+      return BodyCheck::BranchesIntoPatch;
+    const ChainedPart* end = index->parts + index->partCount;
+    const ChainedPart* part = std::lower_bound(
+        index->parts, end, primary.begin,
+        [](const ChainedPart& p, uint32_t begin) { return p.primary < begin; });
+    for (; part != end && part->primary == primary.begin; ++part) {
+      Entry e, root;
+      if (part->entry >= dir.count || !ReadEntry(im, dir.at + uint64_t(part->entry) * 12, &e) ||
+          !Primary(im, e, &root) || root.begin != primary.begin)
+        continue;
+      if (PartBranchesIntoPatch(im, e.begin, e.end, span)) return BodyCheck::BranchesIntoPatch;
+    }
+    return BodyCheck::Clean;
+  }
   // The primary part and every part chained to it, wherever the compiler placed them.
   for (uint32_t i = 0; i < dir.count; ++i) {
     Entry e, root;

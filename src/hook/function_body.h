@@ -30,6 +30,27 @@ enum class BodyCheck {
 // SizeOfImage from the headers, or 0 when `image` (its headers at least) is no PE32+ image.
 uint32_t ImageSize(const ImageView& image);
 
+// What one walk of a module's exception directory tells every later check in that module: whether
+// its entries are in order (a lookup may then halve the directory), and which entries are parts
+// chained to a primary entry (found otherwise only by walking them all).
+struct ChainedPart {
+  uint32_t primary;  // begin of the primary entry
+  uint32_t entry;    // the part's index in the directory
+};
+struct DirectoryIndex {
+  uint32_t at = 0, count = 0;  // the directory it describes
+  bool ordered = false;        // every entry sound, each beginning at or after the last one's end
+  const ChainedPart* parts = nullptr;  // ordered by primary
+  uint32_t partCount = 0;
+};
+
+// Entries in the image's exception directory, 0 without one.
+uint32_t DirectoryEntries(const ImageView& image);
+// Walks the directory once; `room` holds DirectoryEntries(image) parts and becomes index.parts.
+DirectoryIndex IndexDirectory(const ImageView& image, ChainedPart* room);
+
 // Decodes the function containing span.target within its extent, skipping the bytes that run
-// from the trampoline; decoding stops at the first undecodable bytes of each part.
-BodyCheck CheckFunctionBody(const ImageView& image, const PatchSpan& span);
+// from the trampoline; decoding stops at the first undecodable bytes of each part. Without an
+// index of this image's directory, or with one that found it out of order, every entry is walked.
+BodyCheck CheckFunctionBody(const ImageView& image, const PatchSpan& span,
+                            const DirectoryIndex* index = nullptr);

@@ -47,10 +47,20 @@ struct Image {
     ++entries;
     Put32(kOpt + 116 + 24, 12 * entries);
   }
+  // Checked by walking every entry and through an index of the directory: both must agree.
   BodyCheck Check(uint32_t target) const {
-    return CheckFunctionBody(ImageView{bytes.data(), bytes.size()},
-                             PatchSpan{kText + target, kText + target + 5, kText + target,
-                                       kText + target + 5});
+    const ImageView view{bytes.data(), bytes.size()};
+    const PatchSpan span{kText + target, kText + target + 5, kText + target, kText + target + 5};
+    std::vector<ChainedPart> room(DirectoryEntries(view) + 1);
+    const DirectoryIndex index = IndexDirectory(view, room.data());
+    const BodyCheck walked = CheckFunctionBody(view, span);
+    EXPECT_EQ(CheckFunctionBody(view, span, &index), walked) << "target +" << target;
+    return walked;
+  }
+  bool Ordered() const {
+    const ImageView view{bytes.data(), bytes.size()};
+    std::vector<ChainedPart> room(DirectoryEntries(view) + 1);
+    return IndexDirectory(view, room.data()).ordered;
   }
 };
 
@@ -129,6 +139,45 @@ TEST(FunctionBody, BrokenImagesGiveNoExtent) {
   notPe.bytes[kOpt] = 0x0A;  // PE32
   EXPECT_EQ(notPe.Check(0x20), BodyCheck::NoExtent);
   EXPECT_EQ(ImageSize(ImageView{im.bytes.data(), 0x40}), 0u);  // headers cut short
+}
+
+// A directory out of order is no reason to lose the function: the check walks every entry then.
+TEST(FunctionBody, EntriesOutOfOrderAreWalked) {
+  Image im;
+  for (uint32_t f = 0; f < 6; ++f) {
+    im.Code(0x20 * f, {0x48, 0x83, 0xEC, 0x28, 0x90, 0xFF, 0xC9, 0x75, 0xFB, 0xC3});  // loop to +4
+    im.Entry(0x20 * f, 0x20 * f + 0x0A);
+  }
+  ASSERT_TRUE(im.Ordered());
+  std::vector<uint8_t> first(&im.bytes[kPdata], &im.bytes[kPdata + 12]);
+  std::memcpy(&im.bytes[kPdata], &im.bytes[kPdata + 12 * 5], 12);  // the last entry first
+  std::memcpy(&im.bytes[kPdata + 12 * 5], first.data(), 12);
+  EXPECT_FALSE(im.Ordered());
+  for (uint32_t f = 0; f < 6; ++f) EXPECT_EQ(im.Check(0x20 * f), BodyCheck::BranchesIntoPatch) << f;
+
+  Image overlap;  // in order of start, but the first entry runs into the second's code
+  overlap.Code(0x00, {0x90, 0xC3});
+  overlap.Entry(0x00, 0x24);
+  overlap.Code(0x20, {0x48, 0x83, 0xEC, 0x28, 0x90, 0xFF, 0xC9, 0x75, 0xFB, 0xC3});
+  overlap.Entry(0x20, 0x2A);
+  EXPECT_FALSE(overlap.Ordered());
+}
+
+// An index describes one directory: given another image's, the check walks this one's entries.
+TEST(FunctionBody, AnIndexOfAnotherDirectoryIsNotUsed) {
+  Image small;
+  small.Code(0x00, {0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0xC3});
+  small.Entry(0x00, 0x07);
+  Image cold = small;  // the same function with a cold part jumping back into its patch
+  cold.Code(0x80, {0xE9, 0x7D, 0xFF, 0xFF, 0xFF});  // jmp +2
+  cold.Entry(0x80, 0x85, 0);
+  std::vector<ChainedPart> room(4);
+  const DirectoryIndex index =
+      IndexDirectory(ImageView{small.bytes.data(), small.bytes.size()}, room.data());
+  EXPECT_EQ(index.partCount, 0u);
+  EXPECT_EQ(CheckFunctionBody(ImageView{cold.bytes.data(), cold.bytes.size()},
+                              PatchSpan{kText, kText + 5, kText, kText + 5}, &index),
+            BodyCheck::BranchesIntoPatch);
 }
 
 }  // namespace
