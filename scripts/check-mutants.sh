@@ -19,7 +19,7 @@ mutants=(
   "src/shell/link.cpp|        RestoreNativeAtc();|s#RestoreNativeAtc();#/* switches kept */#|^scenario_native_atc_xp12\$"
   "src/shell/link.cpp|    (void)RemoveHooks();  // a hook it must keep|s#(void)RemoveHooks();  // a hook it must keep#/* hooks kept */ // a hook it must keep#|^scenario_link_refused_open\$"
   "src/hook/function_body.cpp|2 * ((codes + 1) & ~1u)|s#2 \* ((codes + 1) & ~1u)#2 * codes#|^hook_decoder\$"
-  "src/hook/function_body.cpp| || e.begin < lastEnd) {|s# || e.begin < lastEnd) {#) {#|^hook_decoder\$"
+  "src/hook/function_body.cpp|    lastEnd = e.end;|s#^    lastEnd = e.end;#    lastEnd = 0;#|^hook_decoder\$"
   "src/hook/function_body.cpp|room[index.partCount++] = {root.begin, i};|s#room\[index.partCount++\] = {root.begin, i};#(void)root;#|^hook_decoder\$"
   "src/hook/freeze.cpp|kThreadClientThread = 0x30;|s#kThreadClientThread = 0x30;#kThreadClientThread = 0x28;#|^hook_engine\$"
   "src/hook/engine.cpp|  if (arm) HoldDetourModule(*r);|s#  if (arm) HoldDetourModule(\*r);#  /* no reference */#|^unload_tests\$"
