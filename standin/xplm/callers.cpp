@@ -187,6 +187,20 @@ void ApiCallFrom(const char* name, const void* caller) {
         return;
     }
     const int running = CurrentPlugin();
+    // The usual call, a plug-in's own code in its own callback or the simulator's code, is judged
+    // without copying the module's names.
+    {
+        const uintptr_t at = reinterpret_cast<uintptr_t>(caller);
+        std::lock_guard<std::mutex> lock(g_modulesMutex);
+        for (const Module& known : g_modules)
+            if (at >= known.base && at < known.end) {
+                if (known.simulator || (known.plugin == running && !W().pluginStack.empty())) {
+                    g_lastCaller = known.simulator ? running : known.plugin;
+                    return;
+                }
+                break;
+            }
+    }
     Module m;
     bool known = Resolve(caller, &m);
     if (known && m.simulator) {
