@@ -4,6 +4,9 @@ set -eu
 cd "$(dirname "$0")/.."
 . ./scripts/prepare.sh
 cd build
+# Every test program runs its cases in a new random order each time (the seed is printed:
+# --gtest_random_seed=N repeats it), and ctest its programs: no test may lean on another's leftovers.
+export GTEST_SHUFFLE=1
 ctest --output-on-failure -j "$(nproc)" "$@"
 cd ..
 # Native (Linux) checks of the portable code: decoder against its oracles, parsers.

@@ -5,11 +5,24 @@
 
 #include "base/log.h"
 
-bool CheckSimulatorThread(const char* function, std::atomic<bool>& logged) {
+namespace {
+// The round places compare their memory with; 0 is never current.
+std::atomic<unsigned> g_checkRound{1};
+
+// True the first time in this round.
+bool FirstInRound(CheckLogged& logged) {
+    const unsigned round = g_checkRound.load();
+    return logged.exchange(round) != round;
+}
+}  // namespace
+
+void ForgetLoggedChecks() { g_checkRound.fetch_add(1); }
+
+bool CheckSimulatorThread(const char* function, CheckLogged& logged) {
     // Before the plug-in starts the simulator's thread is not known yet: nothing to compare with.
     if (OnSimulatorThread() || !SimulatorThreadKnown()) return true;
     // LogLine queues the line for the simulator's thread; nothing here calls the API.
-    if (!logged.exchange(true)) LogLine("%s ran off the simulator's thread", function);
+    if (FirstInRound(logged)) LogLine("%s ran off the simulator's thread", function);
     return false;
 }
 
@@ -43,10 +56,10 @@ std::atomic<FailedCheckHook> g_failedCheckHook{nullptr};
 
 FailedCheckHook SetFailedCheckHook(FailedCheckHook hook) { return g_failedCheckHook.exchange(hook); }
 
-void ReportFailedCheck(std::atomic<bool>& logged, const char* file, int line, const char* expression,
+void ReportFailedCheck(CheckLogged& logged, const char* file, int line, const char* expression,
                        const CheckValue& left, const char* op, const CheckValue& right) {
     const FailedCheckHook hook = g_failedCheckHook.load();
-    const bool first = !logged.exchange(true);
+    const bool first = FirstInRound(logged);
     // Without a hook, a place that has said it costs nothing more when it fails again.
     if (!hook && !first) return;
     // The build folder's path says nothing to the reader of the log.

@@ -7,12 +7,18 @@
 #include <cstdint>
 #include <type_traits>
 
+// What a place remembers of having logged: the round of ForgetLoggedChecks it logged in (0: never).
+using CheckLogged = std::atomic<unsigned>;
+// From now on every place logs its next failure again, as after a load. Test programs call it
+// before each test, so what one test tripped does not silence the next.
+void ForgetLoggedChecks();
+
 // False (after logging once for this function) when the simulator's thread is known and this is
 // another thread: the simulator API must not be called from here.
-bool CheckSimulatorThread(const char* function, std::atomic<bool>& logged);
+bool CheckSimulatorThread(const char* function, CheckLogged& logged);
 #define CHECK_SIMULATOR_THREAD()                                \
     ([](const char* function) {                                 \
-        static std::atomic<bool> logged{false};                 \
+        static CheckLogged logged{0};                           \
         return CheckSimulatorThread(function, logged);          \
     }(__func__))
 
@@ -38,7 +44,7 @@ CheckValue CheckOperand(const T& value) {
 using FailedCheckHook = void (*)(const char* file, int line, const char* text);
 FailedCheckHook SetFailedCheckHook(FailedCheckHook hook);
 
-void ReportFailedCheck(std::atomic<bool>& logged, const char* file, int line, const char* expression,
+void ReportFailedCheck(CheckLogged& logged, const char* file, int line, const char* expression,
                        const CheckValue& left, const char* op, const CheckValue& right);
 
 // The comparison's result; when it fails, the file, line, expression and both values are logged
@@ -46,7 +52,7 @@ void ReportFailedCheck(std::atomic<bool>& logged, const char* file, int line, co
 #define DURAR_CHECK(a, op, b)                                                                      \
     ([&](const auto& left_, const auto& right_) {                                                  \
         if (left_ op right_) return true;                                                          \
-        static std::atomic<bool> logged_{false};                                                   \
+        static CheckLogged logged_{0};                                                             \
         ReportFailedCheck(logged_, __FILE__, __LINE__, #a " " #op " " #b, CheckOperand(left_), #op, \
                           CheckOperand(right_));                                                   \
         return false;                                                                              \

@@ -67,6 +67,12 @@ void LogLine(const char* format, ...) {
     Write(line);
 }
 
+void ForgetLogLimits() {
+    AcquireSRWLockExclusive(&g_limitLock);
+    for (Limit& limit : g_limits) limit = Limit{};
+    ReleaseSRWLockExclusive(&g_limitLock);
+}
+
 void LogLineLimited(int kind, unsigned intervalMs, const char* format, ...) {
     if (!DURAR_CHECK(kind, >=, 0) || !DURAR_CHECK(kind, <, (int)LogKindCount)) return;
     const DWORD now = GetTickCount();

@@ -12,6 +12,9 @@ bool SimulatorThreadKnown();
 void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // At most one line per kind every intervalMs; the next one says how many were left out.
 void LogLineLimited(int kind, unsigned intervalMs, const char* format, ...) __attribute__((format(printf, 3, 4)));
+// Every kind's limit as at load: its next line is written at once. Test programs call it before
+// each test, so what one test logged does not hold back the next one's line.
+void ForgetLogLimits();
 // On the simulator's thread: writes the lines other threads queued.
 void FlushQueuedLog();
 

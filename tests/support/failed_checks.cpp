@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "base/checks.h"
+#include "base/log.h"
 
 namespace {
 
@@ -38,6 +39,15 @@ void FailTheTest(const char* file, int line, const char* text) {
     ADD_FAILURE_AT(file, line) << "a check no test expected: " << text;
 }
 
+// Each test starts as after a load: what an earlier test logged once, or within a rate limit,
+// does not silence its lines, whatever the order the tests run in.
+class FreshLogMemory : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override {
+        ForgetLoggedChecks();
+        ForgetLogLimits();
+    }
+};
+
 }  // namespace
 
 ExpectedChecks::ExpectedChecks(const char* file) : file_(file) {
@@ -66,5 +76,6 @@ int ExpectedChecks::Count() const {
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     SetFailedCheckHook(FailTheTest);
+    testing::UnitTest::GetInstance()->listeners().Append(new FreshLogMemory);
     return RUN_ALL_TESTS();
 }

@@ -122,6 +122,8 @@ TEST_F(Checks, ExpectedChecksAreCountedEachTimeAndTheProductOnlyLogs) {
         worker.join();
         EXPECT_EQ(expected.Count(), 4);
     }
+    FlushQueuedLog();
+    g_logged.clear();
     // Without the hook (the plug-in sets none) a failed check is only logged, once per place.
     const FailedCheckHook hook = SetFailedCheckHook(nullptr);
     ASSERT_NE(hook, nullptr);

@@ -117,6 +117,17 @@ TEST_F(Unload, AHookThatStaysArmedKeepsTheLibraryLoaded) {
     FreeLibrary(module);
     EXPECT_TRUE(Loaded());
     EXPECT_EQ(call(35), 142);  // would fault in an unloaded library
+
+    // Writable again, the patch comes out at the next removal, which gives the hook's reference
+    // back: once ours goes too, nothing of this test keeps the library loaded for the next one.
+    // (Ours is taken first: the removal runs in the library and must return into it.)
+    ASSERT_TRUE(UnmapViewOfFile(view));
+    ASSERT_EQ(MapViewOfFileEx(section, FILE_MAP_ALL_ACCESS | FILE_MAP_EXECUTE, 0, 0, 0x10000, view), view);
+    ASSERT_EQ(LoadLibraryA("unload_probe.dll"), module);
+    EXPECT_EQ(remove(), 0);
+    EXPECT_EQ(call(35), 42);
+    FreeLibrary(module);
+    EXPECT_FALSE(Loaded());
     UnmapViewOfFile(view);
     CloseHandle(section);
 }

@@ -126,6 +126,9 @@ void ServerTest::SetUp() {
 
 void ServerTest::TearDown() {
     if (id >= 0) SIM_StopPlugin(id);
+    // As the simulator does after a plug-in's stop: the library goes, and with it every setting
+    // a test gave the server, so the next test meets it as loaded.
+    if (module && FreeLibrary(module)) module = nullptr;
     EXPECT_EQ(ServerWindow(), nullptr) << "the server window outlived the plug-in";
     EXPECT_EQ(SIM_OffThreadCalls(), 0) << SIM_FirstOffThreadCall();
     // Requests are served by the window procedure, outside every plug-in callback: no SDK calls.

@@ -145,6 +145,8 @@ TEST_F(Strip, TheTextBufferSitsWhereTheRealServersBuildKeepsIt) {
 }
 
 TEST_F(Strip, ADisabledServerShowsNothing) {
+    // A server whose window serves from start to stop takes the message while disabled.
+    Control("window-lifetime start-stop");
     SIM_DisablePlugin(id);
     Say("Loaded FP", 5);
     SIM_RunFrames(2);
