@@ -46,10 +46,12 @@ mutants=(
   "standin/xpuipc/text_strip.cpp|    return g_enabled ? -1.0f : 0.0f;|s#return g_enabled ? -1.0f : 0.0f;#return g_strip ? -1.0f : 0.0f;#|^scenario_atc_standin\$"
   "src/base/locks.cpp|    WakeAllConditionVariable(&g_stopping);|s#^    WakeAllConditionVariable(&g_stopping);#    /* resting work not woken */#|^monitor_tests\$"
   "src/bridge/atc_text_source.cpp|    const bool current = forgets == g_forgets && PluginLocksAlive();|s#forgets == g_forgets \&\& PluginLocksAlive();#forgets == g_forgets;#|^monitor_tests\$"
-  "src/bridge/monitor.cpp|            LastTickCom1Khz = khz;|s#LastTickCom1Khz = khz;#LastTickCom1Khz = SampledCom1Khz.load();#|^monitor_tests\$"
+  "src/bridge/monitor.cpp|            LastTickCom1Khz = khz;|s#LastTickCom1Khz = khz;#LastTickCom1Khz = SampledCom1Khz();#|^monitor_tests\$"
   "src/simlink/ipc_server.cpp|    return GetWindowThreadProcessId(window, &process) && process == GetCurrentProcessId();|s#return GetWindowThreadProcessId(window, \&process) \&\& process == GetCurrentProcessId();#return GetWindowThreadProcessId(window, \&process) != 0;#|^unit_simlink_tests\$"
   "src/base/checks.cpp|    if (hook) hook(file, line, text);|s#if (hook) hook#if (hook \&\& first) hook#|^unit_base_tests\$"
   "standin/host/main.cpp|    if (FailedCheckInLog() && !o.expect.empty()) return 1;|s#if (FailedCheckInLog() \&\& !o.expect.empty()) return 1;#(void)FailedCheckInLog();#|^scenario_failed_check_fails_the_run\$"
+  "src/ui/plugin_menu.h|void ResetPluginMenu();|s#^void ResetPluginMenu();#extern int PluginMenuItems; void ResetPluginMenu();#|^globals\$"
+  "src/airport/airport_data.h|void ResetFrequencyTable();|s#^void ResetFrequencyTable();#extern void (*RadioRefreshSeam)(); void ResetFrequencyTable();#|^globals\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do

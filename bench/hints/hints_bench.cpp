@@ -166,10 +166,12 @@ int main() {
     // ---- the panel's draw with a full list
     PluginOptions.EnableKeyboardHints = 1;
     PluginOptions.ShowFrequencies = 1;
-    for (int i = 0; i < kFrequencyTableSize; ++i) FrequencyTable[i] = {118.0f + 0.25f * i, 1 + i % 12};
-    FrequencyTable[5] = {119.9f, FrequencyTower};
-    SampledCom1 = 11990;  // tuned to the tower in the air: the landing list, the longest
-    SampledOnGround = 0;
+    FrequencyEntry radios[kFrequencyTableSize];
+    for (int i = 0; i < kFrequencyTableSize; ++i) radios[i] = {118.0f + 0.25f * i, 1 + i % 12};
+    radios[5] = {119.9f, FrequencyTower};
+    SetFrequencyTable(radios);
+    SetSampledCom1(11990);  // tuned to the tower in the air: the landing list, the longest
+    SetSampledOnGround(0);
     BuildOptionList();
     UseHintsWindow(XPLMCreateWindow(0, 768, 220, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick, nullptr));
     SIM_RunFrames(1);

@@ -12,10 +12,9 @@
 #include "base/log.h"
 #include "config/options.h"
 
-FrequencyEntry FrequencyTable[kFrequencyTableSize] = {};
-
 namespace {
 
+FrequencyEntry FrequencyTable[kFrequencyTableSize] = {};
 SRWLOCK FrequencyTableLock = SRWLOCK_INIT;
 
 constexpr DWORD kReadChunk = 64 * 1024;
@@ -62,6 +61,21 @@ void CopyFrequencyTable(FrequencyEntry out[kFrequencyTableSize]) {
     AcquireSRWLockShared(&FrequencyTableLock);
     memcpy(out, FrequencyTable, sizeof FrequencyTable);
     ReleaseSRWLockShared(&FrequencyTableLock);
+}
+
+bool FrequencyTableHasEntry() {
+    AcquireSRWLockShared(&FrequencyTableLock);
+    const bool has = FrequencyTable[0].Type != 0;
+    ReleaseSRWLockShared(&FrequencyTableLock);
+    return has;
+}
+
+int LoadFrequencyTable(const char* ident) { return LoadAirportFrequencies(ident, FrequencyTable); }
+
+void SetFrequencyTable(const FrequencyEntry table[kFrequencyTableSize]) {
+    AcquireSRWLockExclusive(&FrequencyTableLock);
+    memcpy(FrequencyTable, table, sizeof FrequencyTable);
+    ReleaseSRWLockExclusive(&FrequencyTableLock);
 }
 
 void ResetFrequencyTable() {

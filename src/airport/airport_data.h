@@ -5,13 +5,16 @@
 
 #include "airport/airport_records.h"
 
-// The nearest airport's frequencies, filled from entry 0; the first entry with Frequency 0 ends
-// the list. Written by LoadAirportFrequencies on the radio refresh thread.
-extern FrequencyEntry FrequencyTable[kFrequencyTableSize];
-// A consistent copy of FrequencyTable: LoadAirportFrequencies writes a table under the same lock.
+// The nearest airport's frequencies (the radio refresh's table, kept in airport_data.cpp), filled
+// from entry 0; the first entry with Frequency 0 ends the list. Readers copy it whole under its
+// lock, writers replace it whole under the same lock. thread: any, each of these.
 void CopyFrequencyTable(FrequencyEntry out[kFrequencyTableSize]);
 // Does the table hold the frequencies of an airport (its first entry has a type)?
-inline bool FrequencyTableHasEntry() { return FrequencyTable[0].Type != 0; }
+bool FrequencyTableHasEntry();
+// LoadAirportFrequencies into the table: the radio refresh, on its thread.
+int LoadFrequencyTable(const char* ident);
+// The table replaced by a given one, as if loaded (tests and benchmarks).
+void SetFrequencyTable(const FrequencyEntry table[kFrequencyTableSize]);
 // The table empty, as at load (under the table's lock). Only while no radio refresh runs.
 void ResetFrequencyTable();
 

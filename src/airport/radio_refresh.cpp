@@ -9,28 +9,28 @@
 #include "base/guard.h"
 #include "base/locks.h"
 
-std::atomic<int> LastCom1Frequency{0};
-
 namespace {
+
+std::atomic<int> g_lastCom1Frequency{0};
 
 // Both only under RadioLookupLock.
 char LastAirportIdent[6] = "";
 DWORD LastRadioRefreshTime = 0;
 constexpr DWORD kRadioRefreshMs = 240000;
 
-bool RefreshRadiosOnce(LPVOID frequency) {
+bool RefreshRadiosOnce() {
     BackgroundWork work;
     if (!work.Admitted()) return false;
     TriedLock lock(&RadioLookupLock);
     if (!lock.Held()) return false;
-    int k = *static_cast<std::atomic<int>*>(frequency) & 0xFFFF;
+    int k = g_lastCom1Frequency.load() & 0xFFFF;
     DWORD now = timeGetTime();
     if (now > LastRadioRefreshTime + kRadioRefreshMs || k == 0) {
         char ident[6] = {};
         bool found = FindNearestAirport(ident) != 0;
         LastRadioRefreshTime = now;
         if (found && !strchr(ident, '?') && lstrcmpiA(ident, LastAirportIdent) != 0) {
-            LoadAirportFrequencies(ident, FrequencyTable);
+            LoadFrequencyTable(ident);
             memset(LastAirportIdent, 0, sizeof LastAirportIdent);
             memcpy(LastAirportIdent, ident, strnlen(ident, sizeof LastAirportIdent - 1));
         }
@@ -48,13 +48,17 @@ void CopyLastAirportIdent(char out[6]) {
 
 void ResetRadioRefreshState() {
     if (!DURAR_CHECK(BackgroundWorkRunning(), ==, 0)) return;  // its state is in use
-    LastCom1Frequency = 0;
+    g_lastCom1Frequency = 0;
     memset(LastAirportIdent, 0, sizeof LastAirportIdent);
     LastRadioRefreshTime = 0;
 }
 
-DWORD WINAPI RefreshAirportRadios(LPVOID frequency) {
-    return GuardedWorker("RefreshAirportRadios", (DWORD)0, [frequency] {
-        return RefreshRadiosOnce(frequency) ? (DWORD)1 : (DWORD)0;
+int LastCom1Frequency() { return g_lastCom1Frequency.load(); }
+
+void SetLastCom1Frequency(int frequency) { g_lastCom1Frequency = frequency; }
+
+DWORD WINAPI RefreshAirportRadios(LPVOID) {
+    return GuardedWorker("RefreshAirportRadios", (DWORD)0, [] {
+        return RefreshRadiosOnce() ? (DWORD)1 : (DWORD)0;
     });
 }

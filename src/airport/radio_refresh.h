@@ -6,9 +6,10 @@
 #include <atomic>
 
 // The COM1 frequency (10 kHz units) the radios were last looked up for; 0 asks for a look-up.
-// Atomic: the tick, the first flight loop and the hints panel set it, refreshes read it.
-extern std::atomic<int> LastCom1Frequency;
-// A copy of the ident whose frequencies FrequencyTable holds ("" before the first; kept as
+// thread: any (the tick, the first flight loop and the hints panel set it, refreshes read it).
+int LastCom1Frequency();
+void SetLastCom1Frequency(int frequency);
+// A copy of the ident whose frequencies the frequency table holds ("" before the first; kept as
 // LastAirportIdent in radio_refresh.cpp, which refreshes write under RadioLookupLock). Only
 // while no refresh runs.
 void CopyLastAirportIdent(char out[6]);
@@ -16,8 +17,8 @@ void CopyLastAirportIdent(char out[6]);
 // Only while no refresh runs.
 void ResetRadioRefreshState();
 
-// The argument is the address of a COM1 frequency (LastCom1Frequency). One look-up at a time
-// (a second caller returns at once). Gives 1 when a look-up ran and the table has frequencies:
+// A look-up for LastCom1Frequency; the argument (a thread routine's) is not used. One look-up at
+// a time (a second caller returns at once). Gives 1 when a look-up ran and the table has frequencies:
 // the caller then rebuilds the option list.
 // thread: the tick's, the deferred-work thread (no simulator call; the position is sampled).
-DWORD WINAPI RefreshAirportRadios(LPVOID lastCom1Frequency);
+DWORD WINAPI RefreshAirportRadios(LPVOID unused);

@@ -7,10 +7,11 @@ CRITICAL_SECTION StartLinkLock;
 CRITICAL_SECTION RadioLookupLock;
 CRITICAL_SECTION MonitorTimerLock;
 
+namespace {
+// Test equipment, null in the product.
 void (*BackgroundWorkCountedOut)() = nullptr;
 void (*BackgroundThreadsAwaited)() = nullptr;
 
-namespace {
 // Statically initialised, so they never need creating or deleting themselves.
 SRWLOCK g_workLock = SRWLOCK_INIT;
 CONDITION_VARIABLE g_workDone = CONDITION_VARIABLE_INIT;
@@ -151,6 +152,10 @@ BackgroundWork::~BackgroundWork() {
     ReleaseSRWLockExclusive(&g_workLock);
     if (BackgroundWorkCountedOut) BackgroundWorkCountedOut();
 }
+
+void SetBackgroundWorkCountedOutHook(void (*hook)()) { BackgroundWorkCountedOut = hook; }
+
+void SetBackgroundThreadsAwaitedHook(void (*hook)()) { BackgroundThreadsAwaited = hook; }
 
 int BackgroundWorkRunning() {
     AcquireSRWLockShared(&g_workLock);

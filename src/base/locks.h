@@ -49,12 +49,12 @@ private:
 // uses may only run while there are none.
 int BackgroundWorkRunning();
 
-// Test equipment, null in the product: called by a BackgroundWork guard's end after the work has
-// been counted out, so a test can hold a thread there.
-extern void (*BackgroundWorkCountedOut)();
+// Test equipment, null in the product (null takes it away again): called by a BackgroundWork
+// guard's end after the work has been counted out, so a test can hold a thread there.
+void SetBackgroundWorkCountedOutHook(void (*hook)());
 // Test equipment, null in the product: called by the stop between taking the list of threads to
 // wait for and the wait.
-extern void (*BackgroundThreadsAwaited)();
+void SetBackgroundThreadsAwaitedHook(void (*hook)());
 
 // A critical section taken only if it is free (TryEnterCriticalSection), left on every way out.
 class TriedLock {

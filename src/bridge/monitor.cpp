@@ -137,19 +137,19 @@ void RunMonitorTick() {
         if (PluginOptions.EnableKeyboardHints) {
             // COM1 is read once (and once more after the settling wait): the channel remembered
             // is the one the list was built for, not a later sample's.
-            int com1 = SampledCom1.load();
-            int khz = SampledCom1Khz.load();
-            if (com1 != LastCom1Frequency.load()) {
+            int com1 = SampledCom1();
+            int khz = SampledCom1Khz();
+            if (com1 != LastCom1Frequency()) {
                 Sleep(kCom1SettleMs);
-                const int settled = SampledCom1.load();
-                khz = SampledCom1Khz.load();
+                const int settled = SampledCom1();
+                khz = SampledCom1Khz();
                 if (settled == com1) {
-                    LastCom1Frequency = com1;
-                    RefreshAirportRadios(&LastCom1Frequency);
+                    SetLastCom1Frequency(com1);
+                    RefreshAirportRadios(nullptr);
                 }
                 if (FrequencyTableHasEntry()) BuildOptionList();
             } else {
-                int ground = SampledOnGround.load();
+                int ground = SampledOnGround();
                 const bool channelMoved = khz != LastTickCom1Khz;
                 if (ground != OnGround.load() || channelMoved) {
                     g_onGround = ground;

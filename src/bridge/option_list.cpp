@@ -17,7 +17,7 @@ namespace {
 std::atomic<int> g_emergencyMode{0};
 }  // namespace
 
-const std::atomic<int>& EmergencyMode = g_emergencyMode;
+int EmergencyMode() { return g_emergencyMode.load(); }
 
 void SetEmergencyMode(bool on) { g_emergencyMode = on ? 1 : 0; }
 
@@ -78,12 +78,12 @@ void BuildOptionList() {
         in.com1Khz = Datarefs.com1Khz ? (int)ReadDataref(Datarefs.com1Khz) : 0;
         in.onGround = ReadDataref(Datarefs.onGround) > 0;
     } else {
-        in.com1 = SampledCom1.load();
-        in.com1Khz = SampledCom1Khz.load();
-        in.onGround = SampledOnGround.load() != 0;
+        in.com1 = SampledCom1();
+        in.com1Khz = SampledCom1Khz();
+        in.onGround = SampledOnGround() != 0;
     }
     if (in.onGround) g_emergencyMode = 0;
-    in.emergency = EmergencyMode.load() != 0;
+    in.emergency = EmergencyMode() != 0;
     in.frequencies = table;
     const AtcKeys keys = CurrentAtcKeys();
     in.hotkeys = keys.table;
@@ -91,15 +91,15 @@ void BuildOptionList() {
     PublishOptionList(ChooseOptionList(in));
 }
 
-DWORD WINAPI RefreshRadiosAndOptions(LPVOID lastCom1Frequency) {
-    if (!RefreshAirportRadios(lastCom1Frequency)) return 0;
+DWORD WINAPI RefreshRadiosAndOptions(LPVOID unused) {
+    if (!RefreshAirportRadios(unused)) return 0;
     BuildOptionList();
     return 1;
 }
 
 namespace {
 
-void RadioRefreshJob() { RefreshRadiosAndOptions(&LastCom1Frequency); }
+void RadioRefreshJob() { RefreshRadiosAndOptions(nullptr); }
 
 }  // namespace
 

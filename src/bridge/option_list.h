@@ -7,11 +7,10 @@
 
 #include "bridge/option_text.h"
 
-// 1 while the option list is the emergency answer list. Atomic: the key watcher sets it on the
+// 1 while the option list is the emergency answer list: the key watcher sets it on the
 // simulator's thread, the tick and link stop clear it, the list's rebuild on any thread reads it.
-// Kept in option_list.cpp; other files read it here and change it through SetEmergencyMode.
-extern const std::atomic<int>& EmergencyMode;
-// thread: any.
+// thread: any, both.
+int EmergencyMode();
 void SetEmergencyMode(bool on);
 
 // The published list (OptionListText and OptionCount, kept in option_list.cpp) is rebuilt and
@@ -28,7 +27,7 @@ OptionList CurrentOptionList();
 void BuildOptionList();
 // A radio refresh (RefreshAirportRadios) that rebuilds the list when it found frequencies; a
 // thread routine, like the refresh itself.
-DWORD WINAPI RefreshRadiosAndOptions(LPVOID lastCom1Frequency);
+DWORD WINAPI RefreshRadiosAndOptions(LPVOID unused);
 // The list empty and EmergencyMode off, as at load. Only while no worker runs.
 void ResetOptionList();
 // The same on the deferred-work thread for LastCom1Frequency; false when it is not running.

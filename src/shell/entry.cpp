@@ -52,7 +52,7 @@ void BuildPluginMenu() {
     PluginMenuEntry = XPLMAppendMenuItem(plugins, "QVE to X-Plane", nullptr, 1);
     UsePluginMenu(XPLMCreateMenu("QVE to X-Plane", plugins, PluginMenuEntry, MenuHandler, nullptr));
     for (int i = 0; i < MenuItemCount; ++i)
-        XPLMAppendMenuItem(PluginMenu, kMenuItems[i], reinterpret_cast<void*>(static_cast<intptr_t>(i)), 1);
+        XPLMAppendMenuItem(PluginMenu(), kMenuItems[i], reinterpret_cast<void*>(static_cast<intptr_t>(i)), 1);
 }
 
 void PlaceAtcText() {

@@ -217,7 +217,7 @@ float FirstFlightLoop(float, float, int, void*) {
         }
         if (!CreateMonitorTimer()) MessageBoxA(nullptr, "Couldn't create timer", "DURarURavud", MB_OK | MB_ICONWARNING);
         StartDeferredWork();
-        LastCom1Frequency = 0;
+        SetLastCom1Frequency(0);
         if (!QueueRadioRefresh()) LogLine("the radio refresh could not be queued");
         return 0.0f;
     });
@@ -319,13 +319,13 @@ bool StopLink() {
 }
 
 void MenuAfterLinkStarted() {
-    XPLMEnableMenuItem(PluginMenu, MenuEnable, 0);
-    XPLMEnableMenuItem(PluginMenu, MenuDisable, 1);
-    XPLMCheckMenuItem(PluginMenu, MenuKeyboardHints,
+    XPLMEnableMenuItem(PluginMenu(), MenuEnable, 0);
+    XPLMEnableMenuItem(PluginMenu(), MenuDisable, 1);
+    XPLMCheckMenuItem(PluginMenu(), MenuKeyboardHints,
                       PluginOptions.EnableKeyboardHints ? xplm_Menu_Checked : xplm_Menu_Unchecked);
 }
 
 void MenuAfterLinkStopped() {
-    XPLMEnableMenuItem(PluginMenu, MenuEnable, 1);
-    XPLMEnableMenuItem(PluginMenu, MenuDisable, 0);
+    XPLMEnableMenuItem(PluginMenu(), MenuEnable, 1);
+    XPLMEnableMenuItem(PluginMenu(), MenuDisable, 0);
 }

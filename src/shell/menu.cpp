@@ -6,10 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "XPLMDisplay.h"
 #include "XPLMMenus.h"
 #include "XPLMUtilities.h"
-#include "XPWidgets.h"
 #include "base/com_scope.h"
 #include "base/guard.h"
 #include "bridge/atc_window.h"
@@ -24,19 +22,6 @@ namespace {
 
 constexpr int kWindowWidth = 200;
 constexpr int kWindowHeight = 150;
-
-// Items 2 and 8: one window at most, top-left corner at the screen's centre; a hidden one is
-// shown again, a visible one left as it is.
-void OpenWidgetWindow(XPWidgetID& window, int& open, void (*create)(int, int, int, int)) {
-    if (!open) {
-        int width = 0, height = 0;
-        XPLMGetScreenSize(&width, &height);
-        create(width / 2, height / 2, kWindowWidth, kWindowHeight);
-        open = 1;
-    } else if (!XPIsWidgetVisible(window)) {
-        XPShowWidget(window);
-    }
-}
 
 // Item 3, online: the address (or document) opened with "open". Utility: the program started in
 // its own folder; the target itself is never changed.
@@ -103,7 +88,7 @@ void MenuHandler(void* menuRef, void* itemRef) {
                 if (StopLink()) MenuAfterLinkStopped();
                 break;
             case MenuSettings:
-                OpenWidgetWindow(SettingsWindow, SettingsWindowOpen, CreateSettingsWindow);
+                OpenSettingsWindow(kWindowWidth, kWindowHeight);
                 break;
             case MenuFlightPlanning:
                 FlightPlanning();
@@ -121,7 +106,7 @@ void MenuHandler(void* menuRef, void* itemRef) {
                 ToggleViewMode();
                 break;
             case MenuAbout:
-                OpenWidgetWindow(AboutWindow, AboutWindowOpen, CreateAboutWindow);
+                OpenAboutWindow(kWindowWidth, kWindowHeight);
                 break;
             default:
                 break;  // not one of the nine items

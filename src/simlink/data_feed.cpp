@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <atomic>
 #include <cmath>
 
 #include "XPLMDataAccess.h"
@@ -17,11 +18,12 @@
 #include "simlink/ipc_client.h"
 #include "simlink/weather_units.h"
 
-std::atomic<int> SampledCom1{0};
-std::atomic<int> SampledOnGround{0};
-std::atomic<int> SampledCom1Khz{0};
-
 namespace {
+
+// Atomics: sampled on the simulator's thread, read on any.
+std::atomic<int> g_com1{0};
+std::atomic<int> g_onGround{0};
+std::atomic<int> g_com1Khz{0};
 
 SRWLOCK g_sampleLock = SRWLOCK_INIT;
 WeatherSample g_sample;
@@ -84,10 +86,22 @@ static void SampleLegacyWeather(const DatarefHandles& d, WeatherSample& s) {
 
 void SampleCom1AndGround() {
     if (!CHECK_SIMULATOR_THREAD()) return;
-    SampledCom1 = (int)ReadDataref(Datarefs.com1);
-    SampledCom1Khz = Datarefs.com1Khz ? (int)ReadDataref(Datarefs.com1Khz) : 0;
-    SampledOnGround = ReadDataref(Datarefs.onGround) > 0 ? 1 : 0;
+    g_com1 = (int)ReadDataref(Datarefs.com1);
+    g_com1Khz = Datarefs.com1Khz ? (int)ReadDataref(Datarefs.com1Khz) : 0;
+    g_onGround = ReadDataref(Datarefs.onGround) > 0 ? 1 : 0;
 }
+
+int SampledCom1() { return g_com1.load(); }
+
+int SampledCom1Khz() { return g_com1Khz.load(); }
+
+int SampledOnGround() { return g_onGround.load(); }
+
+void SetSampledCom1(int com1) { g_com1 = com1; }
+
+void SetSampledCom1Khz(int khz) { g_com1Khz = khz; }
+
+void SetSampledOnGround(int onGround) { g_onGround = onGround; }
 
 void SampleSimulator() {
     // The feed runs on background threads too; they use the last sample instead.
@@ -110,9 +124,9 @@ void SampleSimulator() {
 
 void ResetDataFeed() {
     if (!DURAR_CHECK(BackgroundWorkRunning(), ==, 0)) return;  // its state is in use
-    SampledCom1 = 0;
-    SampledCom1Khz = 0;
-    SampledOnGround = 0;
+    g_com1 = 0;
+    g_com1Khz = 0;
+    g_onGround = 0;
     AcquireSRWLockExclusive(&g_sampleLock);
     g_sample = WeatherSample();
     ReleaseSRWLockExclusive(&g_sampleLock);

@@ -4,14 +4,17 @@
 
 #include <atomic>
 
-// COM1 (10 kHz units) and the ground state as last sampled on the simulator's thread; atomics,
-// read by the tick and the option list's rebuild on worker threads. The weather sample is kept in
-// data_feed.cpp and read through LastWeatherSample (a copy under its lock).
-extern std::atomic<int> SampledCom1;
-extern std::atomic<int> SampledOnGround;
-// COM1's exact channel in kHz (132835 is 132.835 MHz) where the simulator has the 8.33 kHz
-// dataref, else 0.
-extern std::atomic<int> SampledCom1Khz;
+// COM1 (10 kHz units), its exact channel in kHz (132835 is 132.835 MHz; 0 where the simulator
+// lacks the 8.33 kHz dataref) and the ground state (1 on the ground), as last sampled on the
+// simulator's thread; read by the tick and the option list's rebuild on worker threads.
+// thread: any. The weather sample is read through LastWeatherSample (a copy under its lock).
+int SampledCom1();
+int SampledCom1Khz();
+int SampledOnGround();
+// One value as if the simulator's thread had sampled it (tests and benchmarks). thread: any.
+void SetSampledCom1(int com1);
+void SetSampledCom1Khz(int khz);
+void SetSampledOnGround(int onGround);
 // The samples back to their values at load (all 0). Only while no worker runs.
 void ResetDataFeed();
 

@@ -55,7 +55,7 @@ void Draw(const float colour[3], int x, int y, const char* text) {
 // Marked running by the job itself: a queued job dropped by a stop leaves no mark behind.
 void PanelRadioRefresh() {
     g_panelRefreshRunning = 1;
-    RefreshRadiosAndOptions(&LastCom1Frequency);  // guarded itself
+    RefreshRadiosAndOptions(nullptr);  // guarded itself
     g_panelRefreshEnded = timeGetTime();
     g_panelRefreshRunning = 0;
 }
@@ -66,7 +66,7 @@ void PanelRadioRefresh() {
 void StartRadioRefresh() {
     if (g_panelRefreshRunning.load() == 1) return;
     if (timeGetTime() - g_panelRefreshEnded.load() < kPanelRefreshRestMs) return;
-    LastCom1Frequency = 0;
+    SetLastCom1Frequency(0);
     // Queued once while pending; when it cannot be queued, the next frame tries again.
     (void)DeferredWork.Queue(PanelRadioRefresh);
 }
@@ -95,8 +95,8 @@ void DrawFrequencies(const FrequencyEntry* table, int x, int y) {
 }  // namespace
 
 void ShowKeyboardHintsCheckMark() {
-    if (PluginMenu)
-        XPLMCheckMenuItem(PluginMenu, MenuKeyboardHints,
+    if (PluginMenu())
+        XPLMCheckMenuItem(PluginMenu(), MenuKeyboardHints,
                           PluginOptions.EnableKeyboardHints ? xplm_Menu_Checked : xplm_Menu_Unchecked);
 }
 

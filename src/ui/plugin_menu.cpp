@@ -4,7 +4,7 @@ namespace {
 XPLMMenuID g_pluginMenu = nullptr;
 }  // namespace
 
-XPLMMenuID const& PluginMenu = g_pluginMenu;
+XPLMMenuID PluginMenu() { return g_pluginMenu; }
 
 void UsePluginMenu(XPLMMenuID menu) { g_pluginMenu = menu; }
 

@@ -3,8 +3,8 @@
 // check marks and enables set by the shell's menu code and by the hints window (item 5).
 #include "XPLMMenus.h"
 
-// Made once in XPluginStart and handed over (UsePluginMenu); read on the simulator's thread only.
-extern XPLMMenuID const& PluginMenu;
+// Made once in XPluginStart and handed over (UsePluginMenu); null before. Simulator's thread only.
+XPLMMenuID PluginMenu();
 void UsePluginMenu(XPLMMenuID menu);
 // Forgets the menu (as at load); the simulator's own menu is left as it is.
 void ResetPluginMenu();

@@ -19,15 +19,17 @@
 #include "simlink/datarefs.h"
 #include "simlink/native_atc.h"
 
-XPWidgetID SettingsWindow = nullptr;
-int SettingsWindowOpen = 0;
-XPWidgetID AboutWindow = nullptr;
-int AboutWindowOpen = 0;
-
 // The maker's site; an address under the reserved ".example" domain until the real one is known.
 const char* const MakerWebSite = "https://www.nordaviq.example/";
 
 namespace {
+
+// The two windows' handles and Open flags: the menu opens them, link stop and their close boxes
+// close them; all on the simulator's thread.
+XPWidgetID SettingsWindow = nullptr;
+int SettingsWindowOpen = 0;
+XPWidgetID AboutWindow = nullptr;
+int AboutWindowOpen = 0;
 
 // ---- the settings window's widgets
 
@@ -143,7 +145,33 @@ void CloseWindow(int& open, XPWidgetID& handle, Widgets& widgets) {
     XPDestroyWidget(window, 1);
 }
 
+void OpenWidgetWindow(XPWidgetID window, int open, void (*create)(int, int, int, int), int width, int height) {
+    if (!open) {
+        int screenWidth = 0, screenHeight = 0;
+        XPLMGetScreenSize(&screenWidth, &screenHeight);
+        create(screenWidth / 2, screenHeight / 2, width, height);
+    } else if (!XPIsWidgetVisible(window)) {
+        XPShowWidget(window);
+    }
+}
+
 }  // namespace
+
+void OpenSettingsWindow(int width, int height) {
+    OpenWidgetWindow(SettingsWindow, SettingsWindowOpen, CreateSettingsWindow, width, height);
+}
+
+void OpenAboutWindow(int width, int height) {
+    OpenWidgetWindow(AboutWindow, AboutWindowOpen, CreateAboutWindow, width, height);
+}
+
+XPWidgetID SettingsWindowId() { return SettingsWindow; }
+
+bool SettingsWindowIsOpen() { return SettingsWindowOpen == 1; }
+
+XPWidgetID AboutWindowId() { return AboutWindow; }
+
+bool AboutWindowIsOpen() { return AboutWindowOpen == 1; }
 
 void CloseSettingsWindow() { CloseWindow(SettingsWindowOpen, SettingsWindow, g_settings); }
 
@@ -192,6 +220,7 @@ void CreateSettingsWindow(int left, int top, int width, int height) {
                                              xpButtonBehaviorPushButton, -1);
 
     XPAddWidgetCallback(SettingsWindow, SettingsWindowCallback);
+    SettingsWindowOpen = 1;
 }
 
 int SettingsWindowCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {
@@ -234,6 +263,7 @@ void CreateAboutWindow(int left, int top, int width, int height) {
     g_about.link = Button(L + 40, T - 120, R - 40, T - 136, true, "      Go to Nordaviq website", AboutWindow,
                           xpPushButton, xpButtonBehaviorPushButton, -1);
     XPAddWidgetCallback(AboutWindow, AboutWindowCallback);
+    AboutWindowOpen = 1;
 }
 
 int AboutWindowCallback(XPWidgetMessage message, XPWidgetID widget, intptr_t param1, intptr_t param2) {

@@ -205,17 +205,17 @@ TEST_F(AirportFiles, ThreeFrequenciesAfterTwelveLeaveExactlyThree) {
     for (int i = 0; i < 12; ++i) bytes += "\"BIGA\"," + std::to_string(i + 1) + ",1" + std::to_string(18 + i) + ".1\n";
     for (int i = 0; i < 3; ++i) bytes += "SMA," + std::to_string(i + 4) + ",122." + std::to_string(i) + "\n";
     WriteBytes(radio, bytes);
-    ASSERT_EQ(LoadAirportFrequencies("BIGA", FrequencyTable), 1);
+    ASSERT_EQ(LoadFrequencyTable("BIGA"), 1);
     FrequencyEntry copy[kFrequencyTableSize];
     CopyFrequencyTable(copy);
     EXPECT_FLOAT_EQ(copy[11].Frequency, 129.1f);
-    ASSERT_EQ(LoadAirportFrequencies("SMA,", FrequencyTable), 1);
+    ASSERT_EQ(LoadFrequencyTable("SMA,"), 1);
     CopyFrequencyTable(copy);
     EXPECT_FLOAT_EQ(copy[2].Frequency, 122.2f);
     EXPECT_EQ(copy[2].Type, 6);
     for (int i = 3; i < kFrequencyTableSize; ++i) EXPECT_EQ(copy[i].Frequency, 0.0f) << i;
     // Nothing of this airport: an empty table.
-    ASSERT_EQ(LoadAirportFrequencies("NONE", FrequencyTable), 1);
+    ASSERT_EQ(LoadFrequencyTable("NONE"), 1);
     CopyFrequencyTable(copy);
     EXPECT_EQ(copy[0].Frequency, 0.0f);
 }

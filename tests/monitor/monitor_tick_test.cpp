@@ -97,6 +97,13 @@ protected:
         ResetPluginState();
     }
 
+    // One entry of the radio refresh's table.
+    static float RadioFrequency(int index) {
+        FrequencyEntry table[kFrequencyTableSize];
+        CopyFrequencyTable(table);
+        return table[index].Frequency;
+    }
+
     static std::string AirportIdent() {
         char ident[6];
         CopyLastAirportIdent(ident);
@@ -145,57 +152,60 @@ TEST_F(Monitor, AProgramConnectedWhileTheLinkIsDownIsClosedAndTheSourceForgotten
 TEST_F(Monitor, RadiosAreReloadedOnlyForAnotherAirportAndNotTwiceWithin240Seconds) {
     // The first call (COM1 still 0) identifies the airport at once.
     Aircraft(50.04, 8.57);
-    LastCom1Frequency = 0;
-    RefreshAirportRadios(&LastCom1Frequency);
+    SetLastCom1Frequency(0);
+    RefreshAirportRadios(nullptr);
     EXPECT_EQ(AirportIdent(), "EDDF");
-    EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 118.025f);
-    EXPECT_FLOAT_EQ(FrequencyTable[1].Frequency, 119.9f);
+    EXPECT_FLOAT_EQ(RadioFrequency(0), 118.025f);
+    EXPECT_FLOAT_EQ(RadioFrequency(1), 119.9f);
 
     // Same airport found again: the table is not read again (the mark stays).
-    FrequencyTable[0].Frequency = 999.0f;
-    RefreshAirportRadios(&LastCom1Frequency);
+    FrequencyEntry marked[kFrequencyTableSize];
+    CopyFrequencyTable(marked);
+    marked[0].Frequency = 999.0f;
+    SetFrequencyTable(marked);
+    RefreshAirportRadios(nullptr);
     EXPECT_EQ(AirportIdent(), "EDDF");
-    EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 999.0f);
+    EXPECT_FLOAT_EQ(RadioFrequency(0), 999.0f);
 
     // Another airport: reloaded.
     Aircraft(48.36, 11.78);
-    RefreshAirportRadios(&LastCom1Frequency);
+    RefreshAirportRadios(nullptr);
     EXPECT_EQ(AirportIdent(), "EDDM");
-    EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 118.7f);
-    EXPECT_FLOAT_EQ(FrequencyTable[1].Frequency, 0.0f);
+    EXPECT_FLOAT_EQ(RadioFrequency(0), 118.7f);
+    EXPECT_FLOAT_EQ(RadioFrequency(1), 0.0f);
 
     // A settled COM1 within 240 s of that: no new identification, though the aircraft moved.
     Aircraft(48.69, 9.22);
-    LastCom1Frequency = 12180;
-    RefreshAirportRadios(&LastCom1Frequency);
+    SetLastCom1Frequency(12180);
+    RefreshAirportRadios(nullptr);
     EXPECT_EQ(AirportIdent(), "EDDM");
     EXPECT_EQ(g_boxes, 0);
 }
 
 TEST_F(Monitor, Com1IsTakenOnlyWhenItStaysTheSameForTwoSeconds) {
     Aircraft(50.04, 8.57);
-    LastCom1Frequency = 0;
-    RefreshAirportRadios(&LastCom1Frequency);  // just identified: the 240 s start now
+    SetLastCom1Frequency(0);
+    RefreshAirportRadios(nullptr);  // just identified: the 240 s start now
     ASSERT_EQ(AirportIdent(), "EDDF");
     Aircraft(48.69, 9.22);
 
     LinkActive = 1;
     AtcAttached = 1;  // attached already: the tick goes straight to the feed and COM1
-    LastCom1Frequency = 11800;
-    SampledCom1 = 12180;
+    SetLastCom1Frequency(11800);
+    SetSampledCom1(12180);
     // The pilot turns the knob on while the tick waits for COM1 to settle.
     std::thread knob([] {
         Sleep(500);
-        SampledCom1 = 12190;
+        SetSampledCom1(12190);
     });
     Tick();
     knob.join();
-    EXPECT_EQ(LastCom1Frequency, 11800);
+    EXPECT_EQ(LastCom1Frequency(), 11800);
 
     // Unchanged over the next tick's wait: taken, and the radio refresh within 240 s of the last
     // identification leaves the airport as it was.
     Tick();
-    EXPECT_EQ(LastCom1Frequency, 12190);
+    EXPECT_EQ(LastCom1Frequency(), 12190);
     EXPECT_EQ(AirportIdent(), "EDDF");
     EXPECT_EQ(g_closes, 0);
     EXPECT_EQ(g_boxes, 0);
@@ -203,22 +213,22 @@ TEST_F(Monitor, Com1IsTakenOnlyWhenItStaysTheSameForTwoSeconds) {
 
 TEST_F(Monitor, AChannelTurnedWhileTheTickBuildsTheListIsTakenByTheNextTick) {
     Aircraft(50.04, 8.57);
-    LastCom1Frequency = 0;
-    RefreshAirportRadios(&LastCom1Frequency);  // EDDF's radios
+    SetLastCom1Frequency(0);
+    RefreshAirportRadios(nullptr);  // EDDF's radios
     ASSERT_TRUE(FrequencyTableHasEntry());
     LinkActive = 1;
     AtcAttached = 1;
-    LastCom1Frequency = 11990;
-    SampledCom1 = 11990;
-    SampledCom1Khz = 119900;  // EDDF's 119.900
-    SampledOnGround = 0;
+    SetLastCom1Frequency(11990);
+    SetSampledCom1(11990);
+    SetSampledCom1Khz(119900);  // EDDF's 119.900
+    SetSampledOnGround(0);
     NoteGroundState(false);
     Tick();
     const std::string tunedToEddf = CurrentOptionList().text;
     // On the ground now: the list is built again, and right after, the pilot turns to 119.905,
     // in the same 10 kHz step.
-    SampledOnGround = 1;
-    MonitorTickListBuilt = [] { SampledCom1Khz = 119905; };
+    SetSampledOnGround(1);
+    MonitorTickListBuilt = [] { SetSampledCom1Khz(119905); };
     Tick();
     MonitorTickListBuilt = nullptr;
     const std::string builtBeforeTheTurn = CurrentOptionList().text;
@@ -226,8 +236,8 @@ TEST_F(Monitor, AChannelTurnedWhileTheTickBuildsTheListIsTakenByTheNextTick) {
     Tick();
     EXPECT_NE(CurrentOptionList().text, builtBeforeTheTurn);
     // And back on EDDF's channel: its list again.
-    SampledCom1Khz = 119900;
-    SampledOnGround = 0;
+    SetSampledCom1Khz(119900);
+    SetSampledOnGround(0);
     Tick();
     EXPECT_EQ(CurrentOptionList().text, tunedToEddf);
 }
@@ -291,20 +301,20 @@ TEST_F(Monitor, ResetMonitorStateGivesTheImportNoticeAndTheTextSearchBack) {
 
 TEST_F(Monitor, ResetRadioRefreshForgetsTheAirportSoItsRadiosAreLoadedAgain) {
     Aircraft(50.04, 8.57);
-    RefreshAirportRadios(&LastCom1Frequency);
+    RefreshAirportRadios(nullptr);
     ASSERT_EQ(AirportIdent(), "EDDF");
     ResetFrequencyTable();
     EXPECT_FALSE(FrequencyTableHasEntry());
-    RefreshAirportRadios(&LastCom1Frequency);  // the same airport: its file is not read again
+    RefreshAirportRadios(nullptr);  // the same airport: its file is not read again
     EXPECT_FALSE(FrequencyTableHasEntry());
 
-    LastCom1Frequency = 12180;
+    SetLastCom1Frequency(12180);
     ResetRadioRefreshState();
-    EXPECT_EQ(LastCom1Frequency.load(), 0);
+    EXPECT_EQ(LastCom1Frequency(), 0);
     EXPECT_EQ(AirportIdent(), "");
-    RefreshAirportRadios(&LastCom1Frequency);
+    RefreshAirportRadios(nullptr);
     EXPECT_EQ(AirportIdent(), "EDDF");
-    EXPECT_FLOAT_EQ(FrequencyTable[0].Frequency, 118.025f);
+    EXPECT_FLOAT_EQ(RadioFrequency(0), 118.025f);
 }
 
 // Whatever is thrown on the timer pool's thread or a radio refresh thread stays there: the
@@ -331,9 +341,9 @@ TEST_F(Monitor, AnExceptionInATickOrARadioRefreshEndsOnlyThatRun) {
     EXPECT_EQ(AtcAttached, 0);
 
     Aircraft(50.04, 8.57);
-    LastCom1Frequency = 0;
+    SetLastCom1Frequency(0);
     PatchOwnImport("winmm.dll", "timeGetTime", reinterpret_cast<void*>(&ThrowingClock));
-    HANDLE thread = CreateThread(nullptr, 0, RefreshAirportRadios, &LastCom1Frequency, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, RefreshAirportRadios, nullptr, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
     DWORD code = 99;
@@ -342,7 +352,7 @@ TEST_F(Monitor, AnExceptionInATickOrARadioRefreshEndsOnlyThatRun) {
     PatchOwnImport("winmm.dll", "timeGetTime", realClock);
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(AirportIdent(), "");
-    RefreshAirportRadios(&LastCom1Frequency);  // the radio lock was left: this one runs
+    RefreshAirportRadios(nullptr);  // the radio lock was left: this one runs
     EXPECT_EQ(AirportIdent(), "EDDF");
 }
 

@@ -37,9 +37,11 @@ protected:
         keys.emergencyKey = 'L';
         snprintf(keys.route, sizeof keys.route, "EDDF to EDDM");
         PublishAtcKeys(keys);
-        for (int i = 0; i < 4; ++i) FrequencyTable[i] = {118.0f + 0.25f * i, 1 + i};
-        SampledCom1 = 11800;
-        SampledOnGround = 0;
+        FrequencyEntry radios[kFrequencyTableSize] = {};
+        for (int i = 0; i < 4; ++i) radios[i] = {118.0f + 0.25f * i, 1 + i};
+        SetFrequencyTable(radios);
+        SetSampledCom1(11800);
+        SetSampledOnGround(0);
     }
 };
 
@@ -48,11 +50,11 @@ TEST_F(StateReset, ResetOptionListEndsTheEmergencyTheNextRebuildWouldKeep) {
     BuildOptionList();
     const std::string normal = CurrentOptionList().text;
     NoteMatchedHotkey('L');  // the emergency key, in the air
-    ASSERT_EQ(EmergencyMode.load(), 1);
+    ASSERT_EQ(EmergencyMode(), 1);
     ASSERT_NE(std::string(CurrentOptionList().text), normal);
 
     ResetOptionList();
-    EXPECT_EQ(EmergencyMode.load(), 0);
+    EXPECT_EQ(EmergencyMode(), 0);
     EXPECT_EQ(CurrentOptionList().count, 0);
     EXPECT_STREQ(CurrentOptionList().text, "");
     BuildOptionList();  // still in the air: without the reset this would be the emergency list
@@ -72,7 +74,7 @@ TEST_F(StateReset, ResetAtcKeysLeavesNoKeyRouteOrEmergencyKey) {
     // The old emergency key does nothing any more.
     BuildOptionList();
     NoteMatchedHotkey('L');
-    EXPECT_EQ(EmergencyMode.load(), 0);
+    EXPECT_EQ(EmergencyMode(), 0);
 }
 
 TEST_F(StateReset, AListCountingMoreEntriesThanItsTextHoldsIsPublishedAsItsTextGoes) {

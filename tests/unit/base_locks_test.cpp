@@ -120,9 +120,9 @@ TEST(PluginLocks, TheStopWaitsForItsThreadsWhateverAStartTidiesMeanwhile) {
         Sleep(600);
         SetEvent(g_endSecond);
     });
-    BackgroundThreadsAwaited = FirstEndsAndAStartIsTried;
+    SetBackgroundThreadsAwaitedHook(FirstEndsAndAStartIsTried);
     EXPECT_TRUE(DeletePluginLocks(10000));
-    BackgroundThreadsAwaited = nullptr;
+    SetBackgroundThreadsAwaitedHook(nullptr);
     ender.join();
     CloseHandle(g_endFirst);
     CloseHandle(g_endSecond);

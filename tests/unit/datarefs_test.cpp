@@ -116,8 +116,8 @@ TEST_F(TypedDatarefs, TheSampleFedToTheAtcProgramHasThePublishedValues) {
         EXPECT_EQ(layers[16 * layer + 7], 1 + layer);
         EXPECT_EQ(layers[16 * layer + 2] | layers[16 * layer + 3] << 8, 1200 + 1000 * layer);
     }
-    EXPECT_EQ(SampledCom1.load(), 11850);
-    EXPECT_EQ(SampledOnGround.load(), 1);
+    EXPECT_EQ(SampledCom1(), 11850);
+    EXPECT_EQ(SampledOnGround(), 1);
     GeoPosition p;
     ASSERT_EQ(GetAircraftPosition(&p), 1);
     EXPECT_NEAR(p.Latitude * 57.29577951308232, 50.0333, 1e-5);
@@ -220,12 +220,12 @@ TEST_F(LoggedDatarefs, ResetDataFeedEmptiesTheSamples) {
     SIM_SetDataref("sim/cockpit2/clock_timer/zulu_time_hours", xplmType_Int, 14);
     FindFlightLoopDatarefs();
     SampleSimulator();
-    ASSERT_EQ(SampledCom1.load(), 12150);
+    ASSERT_EQ(SampledCom1(), 12150);
     ASSERT_EQ(LastWeatherSample().zuluHour, 14);
     ResetDataFeed();
     // Worker threads read these until the next sample: nothing of the past world.
-    EXPECT_EQ(SampledCom1.load(), 0);
-    EXPECT_EQ(SampledOnGround.load(), 0);
+    EXPECT_EQ(SampledCom1(), 0);
+    EXPECT_EQ(SampledOnGround(), 0);
     const WeatherSample s = LastWeatherSample();
     EXPECT_EQ(s.windSpeed, 0.0f);
     EXPECT_EQ(s.zuluHour, 0);

@@ -60,8 +60,10 @@ void SetHotkey(int index, HotkeyEntry entry) {
 }
 
 void SetAirport(int count) {
+    FrequencyEntry table[kFrequencyTableSize];
     for (int i = 0; i < kFrequencyTableSize; ++i)
-        FrequencyTable[i] = i < count ? FrequencyEntry{118.0f + 0.25f * i, 1 + i % 12} : FrequencyEntry{0, 0};
+        table[i] = i < count ? FrequencyEntry{118.0f + 0.25f * i, 1 + i % 12} : FrequencyEntry{0, 0};
+    SetFrequencyTable(table);
 }
 
 struct Item {
@@ -91,14 +93,14 @@ protected:
         UsePluginMenu(XPLMCreateMenu("QVE to X-Plane", XPLMFindPluginsMenu(),
                                     XPLMAppendMenuItem(XPLMFindPluginsMenu(), "QVE to X-Plane", nullptr, 1), nullptr,
                                     nullptr));
-        for (int i = 0; i < MenuItemCount; ++i) XPLMAppendMenuItem(PluginMenu, "item", nullptr, 1);
+        for (int i = 0; i < MenuItemCount; ++i) XPLMAppendMenuItem(PluginMenu(), "item", nullptr, 1);
         UseHintsWindow(XPLMCreateWindow(100, 768, 320, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick,
                                        nullptr));
         LinkActive = 1;
         AtcAttached = 1;
         DefaultHotkeys();
-        SampledCom1 = 13500;
-        SampledOnGround = 1;
+        SetSampledCom1(13500);
+        SetSampledOnGround(1);
     }
     void TearDown() override { ResetGroups(); }
     // Every group the panel and the key watcher use, as at load.
@@ -115,7 +117,7 @@ protected:
     }
     int CheckMark() {
         XPLMMenuCheck check = xplm_Menu_NoCheck;
-        XPLMCheckMenuItemState(PluginMenu, MenuKeyboardHints, &check);
+        XPLMCheckMenuItemState(PluginMenu(), MenuKeyboardHints, &check);
         return check;
     }
     bool Visible() { return XPLMGetWindowIsVisible(HintsWindow) != 0; }
@@ -150,7 +152,7 @@ TEST_F(HintsDrawing, WaitingForHotkeysAndFrequencies) {
     EXPECT_EQ(f[3].top, 718);
     EXPECT_EQ(f[4].text, "Retrieving radio frequencies...");
     EXPECT_EQ(f[4].top, 686);
-    EXPECT_EQ(LastCom1Frequency.load(), 0);
+    EXPECT_EQ(LastCom1Frequency(), 0);
 }
 
 std::atomic<bool> g_workerHeld{false}, g_releaseWorker{false};
@@ -250,10 +252,10 @@ TEST_F(HintsDrawing, ReadyListAndFrequencyLines) {
 
 TEST_F(HintsDrawing, ListsArePublishedWhole) {
     SetAirport(4);
-    SampledOnGround = 1;
+    SetSampledOnGround(1);
     BuildOptionList();
     const OptionList ground = CurrentOptionList();
-    SampledOnGround = 0;
+    SetSampledOnGround(0);
     BuildOptionList();
     const OptionList air = CurrentOptionList();
     ASSERT_EQ(ground.count, 11);
@@ -261,7 +263,7 @@ TEST_F(HintsDrawing, ListsArePublishedWhole) {
     std::atomic<bool> stop{false};
     std::thread builder([&] {
         for (int i = 0; !stop; ++i) {
-            SampledOnGround = i % 2;
+            SetSampledOnGround(i % 2);
             if (i % 5 == 4) ClearOptionList();
             else BuildOptionList();
         }
@@ -487,16 +489,16 @@ TEST_F(KeyWatch, TabTogglesOnReleaseOnly) {
 
 TEST_F(KeyWatch, EmergencyKeyInTheAirSwitchesTheList) {
     SetAirport(4);
-    SampledOnGround = 0;
+    SetSampledOnGround(0);
     BuildOptionList();
     server->SetSlot(0, 'E' | 3 << 8);
     EXPECT_EQ(Key(XPLM_VK_E, kDown | kShift | kCtrl).first, 2);
-    EXPECT_EQ(EmergencyMode.load(), 1);
+    EXPECT_EQ(EmergencyMode(), 1);
     EXPECT_EQ(std::string(CurrentOptionList().text).substr(0, 25), "Affirmative______________");
     // Landed: the next rebuild ends it.
-    SampledOnGround = 1;
+    SetSampledOnGround(1);
     BuildOptionList();
-    EXPECT_EQ(EmergencyMode.load(), 0);
+    EXPECT_EQ(EmergencyMode(), 0);
 }
 
 TEST_F(KeyWatch, EmergencyKeyOnTheGroundLeavesTheNormalList) {
@@ -505,13 +507,13 @@ TEST_F(KeyWatch, EmergencyKeyOnTheGroundLeavesTheNormalList) {
     const std::string before = CurrentOptionList().text;
     server->SetSlot(0, 'E' | 3 << 8);
     EXPECT_EQ(Key(XPLM_VK_E, kDown | kShift | kCtrl).second, (std::vector<uint32_t>{0x32FE, 0x3210}));
-    EXPECT_EQ(EmergencyMode.load(), 0);
+    EXPECT_EQ(EmergencyMode(), 0);
     EXPECT_EQ(CurrentOptionList().text, before);
     // Without frequencies the list is not rebuilt, and the mode stays until a rebuild.
     SetAirport(0);
-    SampledOnGround = 0;
+    SetSampledOnGround(0);
     Key(XPLM_VK_E, kDown | kShift | kCtrl);
-    EXPECT_EQ(EmergencyMode.load(), 1);
+    EXPECT_EQ(EmergencyMode(), 1);
     EXPECT_EQ(CurrentOptionList().text, before);
 }
 

@@ -194,8 +194,9 @@ protected:
         ResetAtcKeys();
         ResetOptionList();
         // Radios known, so that an attach builds the option list.
-        for (int i = 0; i < kFrequencyTableSize; ++i) FrequencyTable[i] = FrequencyEntry{0, 0};
-        FrequencyTable[0] = FrequencyEntry{121.9f, 2};
+        FrequencyEntry radios[kFrequencyTableSize] = {};
+        radios[0] = FrequencyEntry{121.9f, 2};
+        SetFrequencyTable(radios);
         OptionList sentinel;
         strcpy(sentinel.text, "before the attach*");
         sentinel.count = 1;

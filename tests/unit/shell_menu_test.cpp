@@ -120,18 +120,18 @@ TEST_F(Menu, EnableThatFailsLeavesTheMenuAndDisableSetsIt) {
 
 TEST_F(Menu, SettingsTwiceGiveOneWindowAndAHiddenOneIsShownAgain) {
     Pick(MenuSettings);
-    ASSERT_EQ(SettingsWindowOpen, 1);
-    XPWidgetID window = SettingsWindow;
+    ASSERT_TRUE(SettingsWindowIsOpen());
+    XPWidgetID window = SettingsWindowId();
     int l = 0, t = 0, r = 0, b = 0;
     XPGetWidgetGeometry(window, &l, &t, &r, &b);
     EXPECT_EQ((std::vector<int>{l, t, r, b}), (std::vector<int>{512, 384, 712, 234}));
     const int count = widgets::Count();
     Pick(MenuSettings);
-    EXPECT_EQ(SettingsWindow, window);
+    EXPECT_EQ(SettingsWindowId(), window);
     EXPECT_EQ(widgets::Count(), count);
     XPHideWidget(window);
     Pick(MenuSettings);
-    EXPECT_EQ(SettingsWindow, window);
+    EXPECT_EQ(SettingsWindowId(), window);
     EXPECT_TRUE(XPIsWidgetVisible(window));
     EXPECT_EQ(widgets::Count(), count);
 }
@@ -139,8 +139,8 @@ TEST_F(Menu, SettingsTwiceGiveOneWindowAndAHiddenOneIsShownAgain) {
 TEST_F(Menu, SettingsReopenOnTheFirstPage) {
     Pick(MenuSettings);
     ASSERT_TRUE(widgets::Click("   Other Options"));
-    ASSERT_TRUE(widgets::CloseBox(SettingsWindow));
-    EXPECT_EQ(SettingsWindowOpen, 0);
+    ASSERT_TRUE(widgets::CloseBox(SettingsWindowId()));
+    EXPECT_FALSE(SettingsWindowIsOpen());
     Pick(MenuSettings);
     EXPECT_TRUE(XPIsWidgetVisible(widgets::Find(" Top L")));
     EXPECT_TRUE(XPIsWidgetVisible(widgets::Find("   Other Options")));
@@ -150,10 +150,10 @@ TEST_F(Menu, SettingsReopenOnTheFirstPage) {
 
 TEST_F(Menu, AboutTwiceGivesOneWindowAndAClosedOneIsCreatedFresh) {
     Pick(MenuAbout);
-    ASSERT_EQ(AboutWindowOpen, 1);
-    XPWidgetID first = AboutWindow;
+    ASSERT_TRUE(AboutWindowIsOpen());
+    XPWidgetID first = AboutWindowId();
     Pick(MenuAbout);
-    EXPECT_EQ(AboutWindow, first);
+    EXPECT_EQ(AboutWindowId(), first);
     EXPECT_EQ(widgets::Count(), 6);
     XPHideWidget(first);
     Pick(MenuAbout);
@@ -161,8 +161,8 @@ TEST_F(Menu, AboutTwiceGivesOneWindowAndAClosedOneIsCreatedFresh) {
     ASSERT_TRUE(widgets::CloseBox(first));
     EXPECT_EQ(widgets::Count(), 0);
     Pick(MenuAbout);
-    EXPECT_NE(AboutWindow, first);
-    EXPECT_EQ(AboutWindowOpen, 1);
+    EXPECT_NE(AboutWindowId(), first);
+    EXPECT_TRUE(AboutWindowIsOpen());
     EXPECT_EQ(widgets::Count(), 6);
 }
 

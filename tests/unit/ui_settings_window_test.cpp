@@ -75,11 +75,9 @@ protected:
     // As the menu opens it: top-left corner at the screen's centre, 200 by 150.
     void OpenSettings() {
         CreateSettingsWindow(960, 540, 200, 150);
-        SettingsWindowOpen = 1;
     }
     void OpenAbout() {
         CreateAboutWindow(960, 540, 200, 150);
-        AboutWindowOpen = 1;
     }
     static double KillAtc() {
         double value = -1;
@@ -115,9 +113,9 @@ TEST_F(SettingsWindows, SettingsWindowIsBuiltAsTheTableSays) {
               "  button \"   Set Title Colour\" 140,470,260,450 hidden type=0 behavior=0 state=0\n"
               "  button \"    Set Options Colour\" 140,450,260,430 hidden type=0 behavior=0 state=0\n"
               "  button \"    Set Hilight Colour\" 140,430,260,410 hidden type=0 behavior=0 state=0\n");
-    EXPECT_EQ(SettingsWindow, widgets::Find("QVE ATC window settings"));
-    // The menu, not the builder, sets the flag.
-    EXPECT_EQ(SettingsWindowOpen, 0);
+    EXPECT_EQ(SettingsWindowId(), widgets::Find("QVE ATC window settings"));
+    // Built is open: its close box and the link's stop close it.
+    EXPECT_TRUE(SettingsWindowIsOpen());
 }
 
 TEST_F(SettingsWindows, NoCornerIsMarkedForPositionsOutsideOneToFour) {
@@ -230,23 +228,27 @@ TEST_F(SettingsWindows, ColourButtonsChooseTheirColour) {
 TEST_F(SettingsWindows, CloseBoxDestroysTheWholeWindow) {
     OpenSettings();
     EXPECT_EQ(widgets::Count(), 13);
-    ASSERT_TRUE(widgets::CloseBox(SettingsWindow));
-    EXPECT_EQ(SettingsWindowOpen, 0);
-    EXPECT_EQ(SettingsWindow, nullptr);
+    ASSERT_TRUE(widgets::CloseBox(SettingsWindowId()));
+    EXPECT_FALSE(SettingsWindowIsOpen());
+    EXPECT_EQ(SettingsWindowId(), nullptr);
     EXPECT_EQ(widgets::Count(), 0);
-    // A close box message when the flag is already clear destroys nothing.
+    // A close box message or a close once the window is closed destroys nothing else.
     OpenSettings();
-    XPWidgetID window = SettingsWindow;
-    SettingsWindowOpen = 0;
+    OpenAbout();
+    XPWidgetID window = SettingsWindowId();
+    CloseSettingsWindow();
     EXPECT_EQ(SettingsWindowCallback(xpMessage_CloseButtonPushed, window, (intptr_t)window, 0), 1);
-    EXPECT_EQ(widgets::Count(), 13);
+    CloseSettingsWindow();
+    EXPECT_TRUE(AboutWindowIsOpen());
+    EXPECT_EQ(widgets::Count(), 6);
+    EXPECT_EQ(SIM_Misuses(), 0) << SIM_FirstMisuse();
 }
 
 TEST_F(SettingsWindows, UnknownMessagesAndButtonsAreNotConsumed) {
     OpenSettings();
-    EXPECT_EQ(SettingsWindowCallback(xpMsg_PushButtonPressed, SettingsWindow, 0, 0), 0);
-    EXPECT_EQ(SettingsWindowCallback(xpMsg_ButtonStateChanged, SettingsWindow, 12345, 1), 0);
-    EXPECT_EQ(SettingsWindowCallback(xpMsg_MouseDown, SettingsWindow, 0, 0), 0);
+    EXPECT_EQ(SettingsWindowCallback(xpMsg_PushButtonPressed, SettingsWindowId(), 0, 0), 0);
+    EXPECT_EQ(SettingsWindowCallback(xpMsg_ButtonStateChanged, SettingsWindowId(), 12345, 1), 0);
+    EXPECT_EQ(SettingsWindowCallback(xpMsg_MouseDown, SettingsWindowId(), 0, 0), 0);
     EXPECT_EQ(PluginOptions.WindowPosition, 1);
     EXPECT_EQ(AtcTextRect().left, 1);
     EXPECT_TRUE(outside::Calls.empty());
@@ -261,7 +263,7 @@ TEST_F(SettingsWindows, AboutWindowIsBuiltAsTheTableSays) {
               "  caption \"  \" 110,430,290,418 visible\n"
               "  caption \"Nordaviq Simulations\" 110,410,290,398 visible\n"
               "  button \"      Go to Nordaviq website\" 140,380,260,364 visible type=0 behavior=0 state=0\n");
-    EXPECT_EQ(AboutWindow, widgets::Find("About QVE to X-Plane"));
+    EXPECT_EQ(AboutWindowId(), widgets::Find("About QVE to X-Plane"));
 }
 
 TEST_F(SettingsWindows, AboutButtonOpensTheMakersSiteWithComAroundIt) {
@@ -310,16 +312,16 @@ TEST_F(SettingsWindows, AboutButtonHandsTheSiteToTheDeferredWorkThread) {
 
 TEST_F(SettingsWindows, ClosedAboutWindowIsGoneAndANewOneIsFresh) {
     OpenAbout();
-    XPWidgetID first = AboutWindow;
-    ASSERT_TRUE(widgets::CloseBox(AboutWindow));
-    EXPECT_EQ(AboutWindowOpen, 0);
-    EXPECT_EQ(AboutWindow, nullptr);
+    XPWidgetID first = AboutWindowId();
+    ASSERT_TRUE(widgets::CloseBox(AboutWindowId()));
+    EXPECT_FALSE(AboutWindowIsOpen());
+    EXPECT_EQ(AboutWindowId(), nullptr);
     EXPECT_EQ(widgets::Count(), 0);
     OpenAbout();
-    EXPECT_NE(AboutWindow, first);
+    EXPECT_NE(AboutWindowId(), first);
     EXPECT_EQ(widgets::Count(), 6);
     // The old window's button no longer opens anything; the new one does.
-    EXPECT_EQ(AboutWindowCallback(xpMsg_PushButtonPressed, AboutWindow, 0, 0), 0);
+    EXPECT_EQ(AboutWindowCallback(xpMsg_PushButtonPressed, AboutWindowId(), 0, 0), 0);
     EXPECT_TRUE(outside::Calls.empty());
     ASSERT_TRUE(widgets::Click("      Go to Nordaviq website"));
     EXPECT_EQ(outside::Calls.size(), 3u);
@@ -335,8 +337,8 @@ TEST_F(SettingsWindows, ResetWindowsForgetsAPastWorldsWidgets) {
     SIM_Init(nullptr);
     widgets::Reset();
     ResetSettingsWindows();
-    EXPECT_EQ(SettingsWindowOpen, 0);
-    EXPECT_EQ(AboutWindowOpen, 0);
+    EXPECT_FALSE(SettingsWindowIsOpen());
+    EXPECT_FALSE(AboutWindowIsOpen());
     // Closing now destroys nothing of the world that is gone.
     CloseSettingsWindow();
     CloseAboutWindow();

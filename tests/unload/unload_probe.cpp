@@ -18,7 +18,7 @@ void ProbeStartTextScan() {
 
 int ProbeDeleteLocks(unsigned timeoutMs) { return DeletePluginLocks(timeoutMs) ? 1 : 0; }
 
-void ProbeHoldWorkEnd(void (*hold)()) { BackgroundWorkCountedOut = hold; }
+void ProbeHoldWorkEnd(void (*hold)()) { SetBackgroundWorkCountedOutHook(hold); }
 
 }  // extern "C"
 
