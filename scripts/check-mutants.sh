@@ -50,6 +50,13 @@ mutants=(
   "src/simlink/ipc_server.cpp|    return GetWindowThreadProcessId(window, &process) && process == GetCurrentProcessId();|s#return GetWindowThreadProcessId(window, \&process) \&\& process == GetCurrentProcessId();#return GetWindowThreadProcessId(window, \&process) != 0;#|^unit_simlink_tests\$"
   "src/base/checks.cpp|    if (hook) hook(file, line, text);|s#if (hook) hook#if (hook \&\& first) hook#|^unit_base_tests\$"
   "standin/host/main.cpp|    if (FailedCheckInLog() && !o.expect.empty()) return 1;|s#if (FailedCheckInLog() \&\& !o.expect.empty()) return 1;#(void)FailedCheckInLog();#|^scenario_failed_check_fails_the_run\$"
+  "standin/xplm/api_levels.cpp|        if (IntroducedIn(name) > version) continue;|s#if (IntroducedIn(name) > version) continue;#(void)version;#|^standin_tests\$"
+  "standin/xplm/modern_windows.cpp|    SIM_SendMessage(-1, on ? XPLM_MSG_ENTERED_VR : XPLM_MSG_EXITING_VR, nullptr);|s#^    SIM_SendMessage(-1,#    SIM_SetDataref(kVrDataref, xplmType_Int, on ? 1 : 0); SIM_SendMessage(-1,#|^(standin_tests|scenario_vr_modern_window)\$"
+  "standin/xplm/modern_windows.cpp|        win->positioning = xplm_WindowPositionFree;|s#^        win->positioning = xplm_WindowPositionFree;#        /* left in VR */#|^(standin_tests|scenario_vr_modern_window)\$"
+  "standin/xplm/display.cpp|        if (headset && !w.vrOn) continue;|s#if (headset \&\& !w.vrOn) continue;#/* drawn with the headset off */#|^standin_tests\$"
+  "standin/xplm/display.cpp|            if (StopsClicks(win)) return 1;|s#if (StopsClicks(win)) return 1;#/* passed through */#|^standin_tests\$"
+  "standin/xplm/utilities.cpp|                          : version >= 11200 ? 301|s#version >= 11200 ? 301#version >= 11200 ? 303#|^standin_tests\$"
+  "standin/host/intercepts.cpp|    if (!SIM_VrOn()) return \"\";|s#if (!SIM_VrOn()) return \"\";#return \"\";#|^scenario_vr_message_box\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do
