@@ -62,8 +62,9 @@ void WindowRect(const Window* win, int* left, int* top, int* right, int* bottom)
     *right = win->right;
     *bottom = win->bottom;
     if (InVr(win)) {
-        *right = win->left + win->vrWidth;
-        *bottom = win->top - win->vrHeight;
+        // Any size a plug-in gives: kept within int, never wrapped.
+        *right = (int)std::min<long long>(INT_MAX, (long long)win->left + win->vrWidth);
+        *bottom = (int)std::max<long long>(INT_MIN, (long long)win->top - win->vrHeight);
     }
 }
 
@@ -323,7 +324,7 @@ SIM_API int SIM_SetVr(int on, char* error, int errorSize) {
             snprintf(error, (size_t)errorSize, "no VR before 11.20 (simulator version %d)", w.xplaneVersion);
         return 0;
     }
-    if ((on != 0) == w.vrOn) return 1;
+    if ((on != 0) == w.vrOn.load()) return 1;
     // Right before the change, to every plug-in: the windows are still where they were.
     SIM_SendMessage(-1, on ? XPLM_MSG_ENTERED_VR : XPLM_MSG_EXITING_VR, nullptr);
     w.vrOn = on != 0;
@@ -331,6 +332,8 @@ SIM_API int SIM_SetVr(int on, char* error, int errorSize) {
     SIM_SetDatarefWritable(kVrDataref, 0);
     if (Tracing("windows")) Event(on ? "VR on" : "VR off");
     if (on) return 1;
+    // The picture of a headset taken off is empty, not its last frame.
+    w.lastHeadset.clear();
     // What a plug-in left in VR comes back to the desktop where it was before.
     for (Window* win : w.windows) {
         if (win->dead || !InVr(win)) continue;

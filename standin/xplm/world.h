@@ -2,6 +2,7 @@
 // Internal state of the stand-in simulator. One process-wide world, touched on the main thread.
 #include <windows.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <set>
@@ -186,7 +187,8 @@ struct World {
     std::vector<SimDrawItem> drawing;    // frame being drawn
     std::vector<SimDrawItem> lastFrame;  // last completed frame
     // The headset: on from `vr on` (11.20 and later); its picture holds only the windows in VR.
-    bool vrOn = false;
+    // Read by the host on any thread (a message box from a plug-in's worker).
+    std::atomic<bool> vrOn{false};
     std::vector<SimDrawItem> headsetDrawing;
     std::vector<SimDrawItem> lastHeadset;
 };

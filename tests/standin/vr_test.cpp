@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -259,8 +260,14 @@ TEST_F(Vr, TheHeadsetShowsOnlyWindowsInVrAndTheDesktopNoLongerDoes) {
     EXPECT_EQ(vw, 400);
     EXPECT_EQ(vh, 250);
     EXPECT_EQ(Geometry(goes), (std::vector<int>{600, 300, 1000, 50}));
-    // Off: what stayed in VR comes back to where it was on the desktop.
+    XPLMSetWindowGeometryVR(goes, INT_MAX, INT_MAX);
+    EXPECT_EQ(Geometry(goes), (std::vector<int>{600, 300, INT_MAX, 300 - INT_MAX}));
+    XPLMSetWindowGeometryVR(goes, 400, 250);
+    // Off: the headset shows nothing from then on, and what stayed in VR comes back to where it
+    // was on the desktop.
+    ASSERT_EQ(SIM_HeadsetItemCount(), 1);
     ASSERT_EQ(SIM_SetVr(0, error, sizeof error), 1);
+    EXPECT_EQ(SIM_HeadsetItemCount(), 0);
     EXPECT_EQ(XPLMWindowIsInVR(goes), 0);
     EXPECT_EQ(Geometry(goes), (std::vector<int>{600, 300, 800, 200}));
     SIM_RunFrames(1);
