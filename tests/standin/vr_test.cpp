@@ -295,6 +295,22 @@ TEST_F(Vr, ClicksWheelAndCursorReachTheWindowThePilotSees) {
     (void)desk;
 }
 
+TEST_F(Vr, HigherLayersDrawOverAndTakeClicksBeforeLowerOnesWhateverTheirAge) {
+    XPLMCreateWindow_t p = Params("modal", 100, 500, 400, 300);
+    p.layer = xplm_WindowLayerModal;
+    XPLMWindowID modal = XPLMCreateWindowEx(&p);
+    XPLMWindowID floating = Modern("floating", 100, 500, 400, 300);
+    XPLMWindowID classic = XPLMCreateWindow(100, 500, 400, 300, 1, Draw, Key, Click, const_cast<char*>("classic"));
+    XPLMBringWindowToFront(floating);
+    SIM_RunFrames(1);
+    EXPECT_EQ(Texts(false), (std::vector<std::string>{"classic", "floating", "modal"}));
+    EXPECT_EQ(SIM_Mouse(200, 400, xplm_MouseDown), 1);
+    SIM_Mouse(200, 400, xplm_MouseUp);
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"click modal"}));
+    (void)modal;
+    (void)classic;
+}
+
 TEST_F(Vr, ADecoratedWindowStopsClicksItsHandlerPassesOn) {
     XPLMWindowID under = Modern("under", 100, 500, 400, 300);
     XPLMCreateWindow_t p = Params("over", 100, 500, 400, 300);

@@ -210,6 +210,11 @@ std::string Run(const std::string& command) {
         g_followVr = command == "follow-vr";
         return g_followVr ? "its modern window follows the headset" : "its modern window stays where it is put";
     }
+    if (command == "focus") {
+        if (!g_modern) return "no modern window";
+        XPLMTakeKeyboardFocus(g_modern);
+        return "its modern window has the keyboard";
+    }
     if (command == "modern-events") {
         snprintf(line, sizeof line, "clicks %d right-clicks %d wheel %d cursor %d keys %d", g_modernClicks,
                  g_modernRightClicks, g_modernWheel, g_modernCursor, g_modernKeys);
@@ -225,7 +230,8 @@ std::string Run(const std::string& command) {
         return "box answered " + std::to_string(answer);
     }
     return "usage: offthread | bypass | draw-outside | drawn | text TEXT | foreign-window OTHER | call-other OTHER"
-           " | modern [decorated] | position MODE | follow-vr | stay-in-vr | modern-events | vr-messages | box TEXT";
+           " | modern [decorated] | position MODE | follow-vr | stay-in-vr | focus | modern-events | vr-messages"
+           " | box TEXT";
 }
 
 }  // namespace
