@@ -218,6 +218,51 @@ TEST_F(Vr, PositioningModesPlaceTheWindowAndKeepItPlacedAsTheScreenChanges) {
     EXPECT_EQ(XPLMWindowIsPoppedOut(w), 0);
 }
 
+void Monitor(int index, int left, int top, int right, int bottom, void* refcon) {
+    static_cast<std::vector<int>*>(refcon)->insert(static_cast<std::vector<int>*>(refcon)->end(),
+                                                   {index, left, top, right, bottom});
+}
+
+TEST_F(Vr, TheDesktopIsOneMonitorTheScreenWithItsOriginAtTheBottomLeft) {
+    SIM_SetScreenSize(1280, 720);
+    std::vector<int> bounds(4), global, os;
+    XPLMGetScreenBoundsGlobal(&bounds[0], &bounds[1], &bounds[2], &bounds[3]);
+    EXPECT_EQ(bounds, (std::vector<int>{0, 720, 1280, 0}));
+    XPLMGetAllMonitorBoundsGlobal(Monitor, &global);
+    XPLMGetAllMonitorBoundsOS(Monitor, &os);
+    EXPECT_EQ(global, (std::vector<int>{0, 0, 720, 1280, 0}));
+    EXPECT_EQ(os, global);
+    XPLMGetAllMonitorBoundsOS(nullptr, nullptr);  // nothing to call: nothing happens
+    SIM_Mouse(33, 44, xplm_MouseDown);
+    int x = 0, y = 0;
+    XPLMGetMouseLocationGlobal(&x, &y);
+    EXPECT_EQ(x, 33);
+    EXPECT_EQ(y, 44);
+    EXPECT_EQ(SIM_Misuses(), 0);
+}
+
+TEST_F(Vr, LimitsGravityAndTitlesAreForModernWindowsOnly) {
+    XPLMWindowID classic = XPLMCreateWindow(100, 500, 400, 300, 1, Draw, Key, Click, const_cast<char*>("classic"));
+    XPLMWindowID modern = Modern("modern");
+    for (XPLMWindowID w : {classic, modern}) {
+        XPLMSetWindowResizingLimits(w, 10, 20, 300, 400);
+        XPLMSetWindowTitle(w, "Title");
+        XPLMSetWindowGravity(w, 1, 1, 1, 1);
+    }
+    SIM_SetScreenSize(2020, 1080);
+    EXPECT_EQ(Geometry(classic), (std::vector<int>{100, 500, 400, 300}));
+    EXPECT_EQ(Geometry(modern), (std::vector<int>{200, 500, 500, 300}));
+    char text[1024] = "";
+    SIM_Describe("windows", text, sizeof text);
+    EXPECT_STREQ(text,
+                 "window 0 of X-Plane 100,500,400,300 visible\n"
+                 "window 1 of X-Plane 200,500,500,300 visible modern layer=1 decoration=0 mode=free title=\"Title\" "
+                 "limits=10,20,300,400\n");
+    // Limits the wrong way round are refused and counted.
+    XPLMSetWindowResizingLimits(modern, 300, 20, 10, 400);
+    EXPECT_EQ(SIM_Misuses(), 1);
+}
+
 TEST_F(Vr, APoppedOutWindowHasItsOwnOsGeometry) {
     XPLMWindowID w = Modern("w", 100, 500, 400, 300);
     int os[4] = {};
