@@ -285,7 +285,7 @@ TEST_F(Vr, APoppedOutWindowHasItsOwnOsGeometry) {
 TEST_F(Vr, TheHeadsetShowsOnlyWindowsInVrAndTheDesktopNoLongerDoes) {
     SetVersion(12100);
     XPLMWindowID classic = XPLMCreateWindow(10, 100, 200, 10, 1, Draw, Key, Click, const_cast<char*>("classic"));
-    XPLMWindowID stays = Modern("stays", 300, 300, 500, 200);
+    ASSERT_NE(Modern("stays", 300, 300, 500, 200), nullptr);
     XPLMWindowID goes = Modern("goes", 600, 300, 800, 200);
     ASSERT_NE(classic, nullptr);
     XPLMSetWindowPositioningMode(goes, xplm_WindowVR, -1);
