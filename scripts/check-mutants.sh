@@ -58,6 +58,7 @@ mutants=(
   "standin/xplm/utilities.cpp|                          : version >= 11200 ? 301|s#version >= 11200 ? 301#version >= 11200 ? 303#|^standin_tests\$"
   "standin/xplm/display.cpp|    std::stable_sort(order.begin(), order.end(), [](const Window* a, const Window* b) { return a->layer < b->layer; });|s#std::stable_sort(order.begin(), order.end(), \[\](const Window\* a, const Window\* b) { return a->layer < b->layer; });#(void)0;#|^standin_tests\$"
   "standin/host/plugin_loader.cpp|        if (!missing.empty()) {|s#if (!missing.empty()) {#if (false) {#|^scenario_vr_absent_before_11_10\$"
+  "standin/host/widgets_access.cpp|SIM_VrOn() && SIM_MouseEx(x, y, xplm_MouseDown, 0, 1)) headset = 1;|s#SIM_VrOn()#false#|^scenario_vr_modern_window\$"
   "standin/host/intercepts.cpp|    if (!SIM_VrOn()) return \"\";|s#if (!SIM_VrOn()) return \"\";#return \"\";#|^scenario_vr_message_box\$"
 )
 failures=0

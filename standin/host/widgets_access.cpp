@@ -36,8 +36,10 @@ bool ClickAt(const std::string& descriptor, const char* pointFunction, std::stri
     if (!widget) return *error = "no widget " + Quote(descriptor), false;
     int x = 0, y = 0;
     if (!point(widget, &x, &y)) return *error = "widget " + Quote(descriptor) + " cannot be clicked", false;
-    SIM_Mouse(x, y, xplm_MouseDown);
-    SIM_Mouse(x, y, xplm_MouseUp);
+    // A widget window in the headset is clicked there.
+    int headset = 0;
+    if (!SIM_Mouse(x, y, xplm_MouseDown) && SIM_VrOn() && SIM_MouseEx(x, y, xplm_MouseDown, 0, 1)) headset = 1;
+    SIM_MouseEx(x, y, xplm_MouseUp, 0, headset);
     return true;
 }
 

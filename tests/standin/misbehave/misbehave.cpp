@@ -14,6 +14,8 @@
 #include "XPLMPlugin.h"
 #include "XPLMProcessing.h"
 #include "XPLMUtilities.h"
+#include "XPStandardWidgets.h"
+#include "XPWidgets.h"
 
 namespace {
 
@@ -155,6 +157,38 @@ std::string MakeModern(int decoration) {
     return "modern window made";
 }
 
+// ---- a widget window on a native window, which can go to the headset
+XPWidgetID g_widget = nullptr;
+int g_widgetPresses = 0;
+
+int WidgetMessage(XPWidgetMessage message, XPWidgetID, intptr_t, intptr_t) {
+    if (message != xpMsg_PushButtonPressed) return 0;
+    ++g_widgetPresses;
+    return 1;
+}
+
+std::string MakeNativeWidget() {
+    if (g_widget) return "widget window already made";
+    if (!XPLMHasFeature("XPLM_USE_NATIVE_WIDGET_WINDOWS")) return "native widget windows not found";
+    XPLMEnableFeature("XPLM_USE_NATIVE_WIDGET_WINDOWS", 1);
+    g_widget = XPCreateWidget(800, 600, 1000, 450, 1, "Misbehave widget", 1, nullptr, xpWidgetClass_MainWindow);
+    XPWidgetID button = XPCreateWidget(820, 560, 980, 540, 1, "Press me", 0, g_widget, xpWidgetClass_Button);
+    XPAddWidgetCallback(button, WidgetMessage);
+    return "widget window made";
+}
+
+std::string WidgetToVr() {
+    // Not an XPLM function: the widget library's own export.
+    auto underlying = reinterpret_cast<XPLMWindowID (*)(XPWidgetID)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("XPWidgets_64.dll"), "XPGetWidgetUnderlyingWindow")));
+    auto set = Find<void (*)(XPLMWindowID, int, int)>("XPLMSetWindowPositioningMode");
+    auto inVr = Find<int (*)(XPLMWindowID)>("XPLMWindowIsInVR");
+    if (!g_widget) return "no widget window";
+    if (!underlying || !set || !inVr) return "the VR functions not found";
+    set(underlying(g_widget), xplm_WindowVR, -1);
+    return "widget window in VR: " + std::to_string(inVr(underlying(g_widget)));
+}
+
 XPLMPluginID Other(const std::string& name) { return XPLMFindPluginBySignature(("test.misbehave." + name).c_str()); }
 
 std::string Run(const std::string& command) {
@@ -210,6 +244,9 @@ std::string Run(const std::string& command) {
         g_followVr = command == "follow-vr";
         return g_followVr ? "its modern window follows the headset" : "its modern window stays where it is put";
     }
+    if (command == "native-widget") return MakeNativeWidget();
+    if (command == "widget-vr") return WidgetToVr();
+    if (command == "widget-presses") return "pressed " + std::to_string(g_widgetPresses) + " times";
     if (command == "focus") {
         if (!g_modern) return "no modern window";
         XPLMTakeKeyboardFocus(g_modern);
@@ -231,7 +268,7 @@ std::string Run(const std::string& command) {
     }
     return "usage: offthread | bypass | draw-outside | drawn | text TEXT | foreign-window OTHER | call-other OTHER"
            " | modern [decorated] | position MODE | follow-vr | stay-in-vr | focus | modern-events | vr-messages"
-           " | box TEXT";
+           " | box TEXT | native-widget | widget-vr | widget-presses";
 }
 
 }  // namespace
@@ -259,6 +296,8 @@ void XPluginStop(void) {
     g_window = nullptr;
     if (g_modern) XPLMDestroyWindow(g_modern);
     g_modern = nullptr;
+    if (g_widget) XPDestroyWidget(g_widget, 1);
+    g_widget = nullptr;
     if (g_hidden) DestroyWindow(g_hidden);
     g_hidden = nullptr;
     UnregisterClassA(("MisbehaveHidden" + FolderName()).c_str(), Self());
