@@ -141,8 +141,9 @@ BOOL WINAPI FakeChooseColorA(LPCHOOSECOLORA cc) {
         return FALSE;
     }
     const std::string hidden = NoteVrHidden("ChooseColorA");
-    std::string line = "ChooseColorA" + hidden + " owner=" + Hex((uintptr_t)cc->hwndOwner) + " initial=" + Hex(cc->rgbResult) +
-                       " flags=" + Hex(cc->Flags) + " custom=" + (cc->lpCustColors ? "set" : "(null)");
+    std::string line = "ChooseColorA" + hidden + " owner=" + Hex((uintptr_t)cc->hwndOwner) +
+                       " initial=" + Hex(cc->rgbResult) + " flags=" + Hex(cc->Flags) +
+                       " custom=" + (cc->lpCustColors ? "set" : "(null)");
     if (answer < 0) {
         Out(line + " -> 0");
         return FALSE;
