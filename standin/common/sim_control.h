@@ -121,7 +121,7 @@ SIM_API int SIM_CommandRunCount(const char* name);
 
 // ---- observation
 // Writes a stable text description of "plugins", "menus", "windows", "flightloops", "hotkeys",
-// "sniffers", "datarefs", "commands" or "frame" into buf (NUL-terminated, cut to size).
+// "sniffers", "datarefs", "commands", "frame" or "headset" into buf (NUL-terminated, cut to size).
 // Gives the full length the text needs.
 SIM_API int SIM_Describe(const char* what, char* buf, int size);
 // "frame-cost" describes, per plug-in, the main-thread time of its code per frame since
