@@ -52,6 +52,16 @@ mutants=(
   "standin/host/main.cpp|    if (FailedCheckInLog() && !o.expect.empty()) return 1;|s#if (FailedCheckInLog() \&\& !o.expect.empty()) return 1;#(void)FailedCheckInLog();#|^scenario_failed_check_fails_the_run\$"
   "src/ui/plugin_menu.h|void ResetPluginMenu();|s#^void ResetPluginMenu();#extern int PluginMenuItems; void ResetPluginMenu();#|^globals\$"
   "src/airport/airport_data.h|void ResetFrequencyTable();|s#^void ResetFrequencyTable();#extern void (*RadioRefreshSeam)(); void ResetFrequencyTable();#|^globals\$"
+  "standin/xplm/api_levels.cpp|        if (IntroducedIn(name) > version) continue;|s#if (IntroducedIn(name) > version) continue;#(void)version;#|^standin_tests\$"
+  "standin/xplm/modern_windows.cpp|    SIM_SendMessage(-1, on ? XPLM_MSG_ENTERED_VR : XPLM_MSG_EXITING_VR, nullptr);|s#^    SIM_SendMessage(-1,#    SIM_SetDataref(kVrDataref, xplmType_Int, on ? 1 : 0); SIM_SendMessage(-1,#|^(standin_tests|scenario_vr_modern_window)\$"
+  "standin/xplm/modern_windows.cpp|        win->positioning = xplm_WindowPositionFree;|s#^        win->positioning = xplm_WindowPositionFree;#        /* left in VR */#|^(standin_tests|scenario_vr_modern_window)\$"
+  "standin/xplm/display.cpp|        if (headset && !w.vrOn) continue;|s#if (headset \&\& !w.vrOn) continue;#/* drawn with the headset off */#|^standin_tests\$"
+  "standin/xplm/display.cpp|            if (StopsClicks(win)) return 1;|s#if (StopsClicks(win)) return 1;#/* passed through */#|^standin_tests\$"
+  "standin/xplm/utilities.cpp|                          : version >= 11200 ? 301|s#version >= 11200 ? 301#version >= 11200 ? 303#|^standin_tests\$"
+  "standin/xplm/display.cpp|    std::stable_sort(order.begin(), order.end(), [](const Window* a, const Window* b) { return a->layer < b->layer; });|s#std::stable_sort(order.begin(), order.end(), \[\](const Window\* a, const Window\* b) { return a->layer < b->layer; });#(void)0;#|^standin_tests\$"
+  "standin/host/plugin_loader.cpp|        if (!missing.empty()) {|s#if (!missing.empty()) {#if (false) {#|^scenario_vr_absent_before_11_10\$"
+  "standin/host/widgets_access.cpp|SIM_VrOn() && SIM_MouseEx(x, y, xplm_MouseDown, 0, 1)) headset = 1;|s#SIM_VrOn()#false#|^scenario_vr_modern_window\$"
+  "standin/host/intercepts.cpp|    if (!SIM_VrOn()) return \"\";|s#if (!SIM_VrOn()) return \"\";#return \"\";#|^scenario_vr_message_box\$"
 )
 failures=0
 for entry in "${mutants[@]}"; do

@@ -35,7 +35,7 @@ WIDGET_API void XPSetWidgetDescriptor(XPWidgetID inWidget, const char* inDescrip
 WIDGET_API int XPGetWidgetDescriptor(XPWidgetID inWidget, char* outDescriptor, int inMaxDescLength);
 // Newer than the API level this project keeps to (kXPLM_Version 210): visible only to code that
 // asks for the newer level; the stand-in library exports it as newer simulators do.
-#if defined(XPLM400)
+#if defined(XPLM301) || defined(XPLM400)
 WIDGET_API XPLMWindowID XPGetWidgetUnderlyingWindow(XPWidgetID inWidget);
 #endif
 WIDGET_API void XPSetWidgetProperty(XPWidgetID inWidget, XPWidgetPropertyID inProperty, intptr_t inValue);

@@ -69,6 +69,35 @@ XPLM_API int XPLMUnregisterDrawCallback(XPLMDrawCallback_f inCallback, XPLMDrawi
                                         int inWantsBefore, void* inRefcon);
 
 // ---- windows with cursor and mouse-wheel callbacks
+#if defined(XPLM300)
+typedef int XPLMWindowLayer;
+enum {
+    xplm_WindowLayerFlightOverlay = 0,
+    xplm_WindowLayerFloatingWindows = 1,
+    xplm_WindowLayerModal = 2,
+    xplm_WindowLayerGrowlNotifications = 3
+};
+typedef int XPLMWindowPositioningMode;
+enum {
+    xplm_WindowPositionFree = 0,
+    xplm_WindowCenterOnMonitor = 1,
+    xplm_WindowFullScreenOnMonitor = 2,
+    xplm_WindowFullScreenOnAllMonitors = 3,
+    xplm_WindowPopOut = 4,
+#if defined(XPLM301)
+    xplm_WindowVR = 5
+#endif
+};
+#endif
+#if defined(XPLM301)
+typedef int XPLMWindowDecoration;
+enum {
+    xplm_WindowDecorationNone = 0,
+    xplm_WindowDecorationRoundRectangle = 1,
+    xplm_WindowDecorationSelfDecorated = 2,
+    xplm_WindowDecorationSelfDecoratedResizable = 3
+};
+#endif
 typedef int XPLMCursorStatus;
 enum { xplm_CursorDefault = 0, xplm_CursorHidden = 1, xplm_CursorArrow = 2, xplm_CursorCustom = 3 };
 typedef XPLMCursorStatus (*XPLMHandleCursor_f)(XPLMWindowID inWindowID, int x, int y, void* inRefcon);
@@ -87,8 +116,45 @@ typedef struct {
     XPLMHandleCursor_f handleCursorFunc;
     XPLMHandleMouseWheel_f handleMouseWheelFunc;
     void* refcon;
+#if defined(XPLM301)
+    XPLMWindowDecoration decorateAsFloatingWindow;
+#endif
+#if defined(XPLM300)
+    XPLMWindowLayer layer;
+    XPLMHandleMouseClick_f handleRightClickFunc;
+#endif
 } XPLMCreateWindow_t;
 XPLM_API XPLMWindowID XPLMCreateWindowEx(XPLMCreateWindow_t* inParams);
+
+// ---- modern windows: newer than the API level this project keeps to (kXPLM_Version 210), visible
+// only to code that asks for the newer level. A simulator exports each from the version that
+// brought it (XPLM300: 11.10, XPLM301: 11.20); a plug-in finds them with XPLMFindSymbol.
+#if defined(XPLM300)
+XPLM_API void XPLMGetScreenBoundsGlobal(int* outLeft, int* outTop, int* outRight, int* outBottom);
+typedef void (*XPLMReceiveMonitorBoundsGlobal_f)(int inMonitorIndex, int inLeftBx, int inTopBx, int inRightBx,
+                                                 int inBottomBx, void* inRefcon);
+XPLM_API void XPLMGetAllMonitorBoundsGlobal(XPLMReceiveMonitorBoundsGlobal_f inMonitorBoundsCallback, void* inRefcon);
+typedef void (*XPLMReceiveMonitorBoundsOS_f)(int inMonitorIndex, int inLeftPx, int inTopPx, int inRightPx,
+                                             int inBottomPx, void* inRefcon);
+XPLM_API void XPLMGetAllMonitorBoundsOS(XPLMReceiveMonitorBoundsOS_f inMonitorBoundsCallback, void* inRefcon);
+XPLM_API void XPLMGetMouseLocationGlobal(int* outX, int* outY);
+XPLM_API void XPLMGetWindowGeometryOS(XPLMWindowID inWindowID, int* outLeft, int* outTop, int* outRight,
+                                      int* outBottom);
+XPLM_API void XPLMSetWindowGeometryOS(XPLMWindowID inWindowID, int inLeft, int inTop, int inRight, int inBottom);
+XPLM_API int XPLMWindowIsPoppedOut(XPLMWindowID inWindowID);
+XPLM_API void XPLMSetWindowGravity(XPLMWindowID inWindowID, float inLeftGravity, float inTopGravity,
+                                   float inRightGravity, float inBottomGravity);
+XPLM_API void XPLMSetWindowResizingLimits(XPLMWindowID inWindowID, int inMinWidthBoxels, int inMinHeightBoxels,
+                                          int inMaxWidthBoxels, int inMaxHeightBoxels);
+XPLM_API void XPLMSetWindowPositioningMode(XPLMWindowID inWindowID, XPLMWindowPositioningMode inPositioningMode,
+                                           int inMonitorIndex);
+XPLM_API void XPLMSetWindowTitle(XPLMWindowID inWindowID, const char* inWindowTitle);
+#endif
+#if defined(XPLM301)
+XPLM_API void XPLMGetWindowGeometryVR(XPLMWindowID inWindowID, int* outWidthBoxels, int* outHeightBoxels);
+XPLM_API void XPLMSetWindowGeometryVR(XPLMWindowID inWindowID, int widthBoxels, int heightBoxels);
+XPLM_API int XPLMWindowIsInVR(XPLMWindowID inWindowID);
+#endif
 
 // ---- hot key details; outDescription takes 512 bytes
 XPLM_API void XPLMGetHotKeyInfo(XPLMHotKeyID inHotKey, char* outVirtualKey, XPLMKeyFlags* outFlags,

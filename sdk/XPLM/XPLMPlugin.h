@@ -32,6 +32,11 @@ XPLM_API void XPLMEnumerateFeatures(XPLMFeatureEnumerator_f inEnumerator, void* 
 #define XPLM_MSG_PLANE_UNLOADED 106
 #define XPLM_MSG_WILL_WRITE_PREFS 107
 #define XPLM_MSG_LIVERY_LOADED 108
+#if defined(XPLM301)
+// Sent right before the simulator enters VR, and right before it leaves it.
+#define XPLM_MSG_ENTERED_VR 109
+#define XPLM_MSG_EXITING_VR 110
+#endif
 
 #ifdef __cplusplus
 }

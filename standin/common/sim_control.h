@@ -88,6 +88,24 @@ SIM_API void SIM_Key(char key, int flags, char virtualKey);
 // visible window under the point; drag and up go to the window that took the down.
 // Gives 1 when a window took the event.
 SIM_API int SIM_Mouse(int x, int y, int status);
+// The same with the right button (a modern window's right-click handler) and, with headset set,
+// among the windows the headset shows (in VR) instead of the desktop's.
+SIM_API int SIM_MouseEx(int x, int y, int status, int rightButton, int headset);
+// The wheel (0 vertical, 1 horizontal) turned by clicks over the front-most window that takes it.
+SIM_API int SIM_Wheel(int x, int y, int wheel, int clicks, int headset);
+// The cursor the windows under the point ask for (XPLMCursorStatus; 0 leaves it to the simulator).
+SIM_API int SIM_Cursor(int x, int y, int headset);
+
+// ---- VR (11.20 and later)
+// Turns the headset on or off as the simulator does: XPLM_MSG_ENTERED_VR / XPLM_MSG_EXITING_VR to
+// every plug-in right before the change, then sim/graphics/VR/enabled; on the way out, windows
+// still in VR go back to the desktop. Gives 0 with a reason before 11.20; nothing happens when the
+// headset is already in that state.
+SIM_API int SIM_SetVr(int on, char* error, int errorSize);
+SIM_API int SIM_VrOn(void);
+// The items the headset showed in the last completed frame: the windows in VR only.
+SIM_API int SIM_HeadsetItemCount(void);
+SIM_API const SimDrawItem* SIM_HeadsetItem(int index);
 
 // ---- menus and commands
 // Picks a menu item by its path of item texts separated by '|', starting below the simulator's
@@ -103,7 +121,7 @@ SIM_API int SIM_CommandRunCount(const char* name);
 
 // ---- observation
 // Writes a stable text description of "plugins", "menus", "windows", "flightloops", "hotkeys",
-// "sniffers", "datarefs", "commands" or "frame" into buf (NUL-terminated, cut to size).
+// "sniffers", "datarefs", "commands", "frame" or "headset" into buf (NUL-terminated, cut to size).
 // Gives the full length the text needs.
 SIM_API int SIM_Describe(const char* what, char* buf, int size);
 // "frame-cost" describes, per plug-in, the main-thread time of its code per frame since

@@ -35,6 +35,9 @@ void PatchPluginImports(HMODULE module);
 // Scenario answers and fakes; "what" and the arguments as written in the scenario.
 bool ConfigureAnswer(const std::vector<std::string>& args, std::string* error);
 bool ConfigureFake(const std::vector<std::string>& args, std::string* error);
+// Modal Win32 boxes and dialogs shown while the headset was on: the pilot in it never sees them.
+int VrHiddenBoxes();
+std::string FirstVrHiddenBox();
 
 // ---- messages the plug-ins' threads send to the main thread, counted in their frame cost
 // Holds an SRW lock for a scope. The host's bookkeeping that the simulator's thread touches for

@@ -10,6 +10,7 @@
 #include <deque>
 #include <mutex>
 
+#include "common/sim_control.h"
 #include "host.h"
 #include "timers.h"
 
@@ -73,11 +74,25 @@ std::string MessageBoxFlags(UINT type) {
     return buttons;
 }
 
+// A modal box is drawn on the monitor only: shown while the headset is on, the pilot never sees
+// it (and the real headset's picture stops until someone clicks it on the monitor).
+std::mutex g_vrHiddenMutex;
+int g_vrHiddenBoxes = 0;
+std::string g_firstVrHidden;
+
+std::string NoteVrHidden(const std::string& what) {
+    if (!SIM_VrOn()) return "";
+    std::lock_guard<std::mutex> lock(g_vrHiddenMutex);
+    if (g_vrHiddenBoxes++ == 0) g_firstVrHidden = what;
+    return " (unseen in the headset)";
+}
+
 int WINAPI FakeMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     int answer = IDOK;
     Next(g_messageBoxAnswers, &answer);
+    const std::string hidden = NoteVrHidden("MessageBoxA " + Text(caption));
     Out("MessageBoxA owner=" + Hex((uintptr_t)owner) + " caption=" + Text(caption) + " flags=" +
-        MessageBoxFlags(type) + " text=" + Text(text) + " -> " + std::to_string(answer));
+        MessageBoxFlags(type) + " text=" + Text(text) + " -> " + std::to_string(answer) + hidden);
     return answer;
 }
 
@@ -96,7 +111,7 @@ std::string FilterText(const char* filter) {
 BOOL WINAPI FakeGetOpenFileNameA(LPOPENFILENAMEA ofn) {
     std::string answer;
     Next(g_openFileAnswers, &answer);
-    std::string line = "GetOpenFileNameA";
+    std::string line = "GetOpenFileNameA" + NoteVrHidden("GetOpenFileNameA");
     if (!ofn) {
         Out(line + " (null) -> 0");
         return FALSE;
@@ -125,8 +140,10 @@ BOOL WINAPI FakeChooseColorA(LPCHOOSECOLORA cc) {
         Out("ChooseColorA (null) -> 0");
         return FALSE;
     }
-    std::string line = "ChooseColorA owner=" + Hex((uintptr_t)cc->hwndOwner) + " initial=" + Hex(cc->rgbResult) +
-                       " flags=" + Hex(cc->Flags) + " custom=" + (cc->lpCustColors ? "set" : "(null)");
+    const std::string hidden = NoteVrHidden("ChooseColorA");
+    std::string line = "ChooseColorA" + hidden + " owner=" + Hex((uintptr_t)cc->hwndOwner) +
+                       " initial=" + Hex(cc->rgbResult) + " flags=" + Hex(cc->Flags) +
+                       " custom=" + (cc->lpCustColors ? "set" : "(null)");
     if (answer < 0) {
         Out(line + " -> 0");
         return FALSE;
@@ -299,6 +316,16 @@ static bool ToLong(const std::string& s, long* out) {
     if (s.empty() || *end) return false;
     *out = v;
     return true;
+}
+
+int VrHiddenBoxes() {
+    std::lock_guard<std::mutex> lock(g_vrHiddenMutex);
+    return g_vrHiddenBoxes;
+}
+
+std::string FirstVrHiddenBox() {
+    std::lock_guard<std::mutex> lock(g_vrHiddenMutex);
+    return g_firstVrHidden;
 }
 
 bool ConfigureAnswer(const std::vector<std::string>& a, std::string* error) {

@@ -164,6 +164,7 @@ int main(int argc, char** argv) {
     Quit();
     PrintCount("misuses", SIM_Misuses(), SIM_FirstMisuse());
     Out("offthread-calls " + std::to_string(SIM_OffThreadCalls()));
+    PrintCount("vr-hidden-boxes", VrHiddenBoxes(), FirstVrHiddenBox().c_str());
     PrintCount("bypass-calls", SIM_BypassCalls(), SIM_FirstBypassCall());
     // Warnings, not failures: see "print callers" for where they came from.
     PrintCount("foreign-window-calls", SIM_ForeignWindowCalls(), nullptr);

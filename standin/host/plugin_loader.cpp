@@ -41,6 +41,46 @@ std::string PluginFile(const std::string& folder) {
     FindClose(find);
     return file;
 }
+// Windows refuses a library that imports a function its DLL does not export (error 127); Wine
+// loads it with a stub that fails only when called. The simulator's libraries export only what
+// the chosen version has, so a plug-in importing a newer function is refused here as on Windows.
+// Gives the first missing import ("DLL!NAME"), or "" when every one is there.
+std::string MissingApiImport(const std::string& file) {
+    HMODULE image = LoadLibraryExA(file.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    if (!image) return "";
+    std::string missing;
+    const auto* base = reinterpret_cast<const unsigned char*>(image);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const DWORD size = nt->OptionalHeader.SizeOfImage;
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    auto inside = [size](DWORD rva, DWORD length) { return rva < size && length <= size - rva; };
+    for (DWORD at = dir.VirtualAddress; dir.VirtualAddress && missing.empty() &&
+                                        inside(at, sizeof(IMAGE_IMPORT_DESCRIPTOR));
+         at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + at);
+        if (!d->Name) break;
+        if (!inside(d->Name, 1)) break;
+        const char* dll = reinterpret_cast<const char*>(base + d->Name);
+        if (_stricmp(dll, "XPLM_64.dll") != 0 && _stricmp(dll, "XPWidgets_64.dll") != 0) continue;
+        HMODULE api = GetModuleHandleA(dll);
+        DWORD thunk = d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk;
+        for (; api && inside(thunk, sizeof(ULONGLONG)); thunk += sizeof(ULONGLONG)) {
+            const ULONGLONG entry = *reinterpret_cast<const ULONGLONG*>(base + thunk);
+            if (!entry) break;
+            if (entry & IMAGE_ORDINAL_FLAG64) {
+                if (!GetProcAddress(api, MAKEINTRESOURCEA(entry & 0xFFFF)))
+                    missing = std::string(dll) + "!#" + std::to_string(entry & 0xFFFF);
+            } else if (inside((DWORD)entry + 2, 1)) {
+                const char* name = reinterpret_cast<const char*>(base + entry + 2);
+                if (!GetProcAddress(api, name)) missing = std::string(dll) + "!" + name;
+            }
+            if (!missing.empty()) break;
+        }
+    }
+    FreeLibrary(image);
+    return missing;
+}
 }  // namespace
 
 const std::vector<LoadedPlugin>& Plugins() { return g_plugins; }
@@ -57,6 +97,12 @@ void LoadPlugins() {
         for (const LoadedPlugin& p : g_plugins) running = running || (p.id >= 0 && !_stricmp(p.path.c_str(), file.c_str()));
         if (running) continue;
         std::string shown = file.substr(root.size() + 1);
+        const std::string missing = MissingApiImport(file);
+        if (!missing.empty()) {
+            Out("load " + shown + ": cannot be loaded (error " + std::to_string(ERROR_PROC_NOT_FOUND) + ", no " +
+                missing + ")");
+            continue;
+        }
         HMODULE module = LoadLibraryA(file.c_str());
         if (!module) {
             Out("load " + shown + ": cannot be loaded (error " + std::to_string(GetLastError()) + ")");

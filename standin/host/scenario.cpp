@@ -268,7 +268,7 @@ void Print(const std::vector<std::string>& w) {
     } else {
         static const char* kDescribed[] = {"plugins", "menus",    "windows",  "flightloops", "hotkeys",
                                            "sniffers", "datarefs", "commands", "frame", "frame-cost",
-                                           "callers"};
+                                           "callers", "headset"};
         for (const char* d : kDescribed)
             if (what == d) {
                 std::string text = Describe(d);
@@ -320,19 +320,33 @@ void Keys(const std::vector<std::string>& w) {
     }
 }
 
+// Trailing words of click and mouse: "right" for the right button, "headset" among the windows
+// the headset shows.
+void MouseWords(const std::vector<std::string>& w, size_t from, int* right, int* headset) {
+    for (size_t i = from; i < w.size(); ++i) {
+        if (w[i] == "right") *right = 1;
+        else if (w[i] == "headset") *headset = 1;
+        else throw Failure{w[0] + ": unknown word " + w[i]};
+    }
+}
+
 void Mouse(const std::vector<std::string>& w) {
+    int right = 0, headset = 0;
     if (w[0] == "click") {
-        Need(w, 3, "click X Y");
+        if (w.size() < 3) throw Failure{"usage: click X Y [right] [headset]"};
+        MouseWords(w, 3, &right, &headset);
         int x = (int)Number(w[1]), y = (int)Number(w[2]);
-        int taken = SIM_Mouse(x, y, xplm_MouseDown);
-        SIM_Mouse(x, y, xplm_MouseUp);
+        int taken = SIM_MouseEx(x, y, xplm_MouseDown, right, headset);
+        SIM_MouseEx(x, y, xplm_MouseUp, right, headset);
         if (!taken) Out("click " + w[1] + "," + w[2] + ": no window took it");
         return;
     }
-    Need(w, 4, "mouse down|drag|up X Y");
+    if (w.size() < 4) throw Failure{"usage: mouse down|drag|up X Y [right] [headset]"};
+    MouseWords(w, 4, &right, &headset);
     int status = w[1] == "down" ? xplm_MouseDown : w[1] == "drag" ? xplm_MouseDrag : w[1] == "up" ? xplm_MouseUp : 0;
     if (!status) throw Failure{"mouse down|drag|up X Y"};
-    if (!SIM_Mouse((int)Number(w[2]), (int)Number(w[3]), status)) Out("mouse " + w[1] + ": no window took it");
+    if (!SIM_MouseEx((int)Number(w[2]), (int)Number(w[3]), status, right, headset))
+        Out("mouse " + w[1] + ": no window took it");
 }
 
 // One word of a dataref's type set: int, float, double, int[N], float[N] or byte[N] (N may be
@@ -591,9 +605,35 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
         PrintLines("", reply);
     } else if (c == "print") {
         Print(w);
-    } else if (c == "save-frame") {
-        Need(w, 2, "save-frame NAME");
-        SaveFramePicture(pictureFolder, w[1]);
+    } else if (c == "save-frame" || c == "save-headset") {
+        Need(w, 2, "save-frame|save-headset NAME");
+        SaveFramePicture(pictureFolder, w[1], c == "save-headset");
+    } else if (c == "vr") {
+        // vr on|off: the pilot puts the headset on or takes it off
+        Need(w, 2, "vr on|off");
+        if (w[1] != "on" && w[1] != "off") throw Failure{"vr on|off"};
+        char error[256] = "";
+        if (!SIM_SetVr(w[1] == "on", error, sizeof error)) throw Failure{error};
+        SettlePluginThreads();
+    } else if (c == "wheel") {
+        // wheel X Y CLICKS [horizontal] [headset]
+        if (w.size() < 4) throw Failure{"usage: wheel X Y CLICKS [horizontal] [headset]"};
+        int axis = 0, headset = 0;
+        for (size_t i = 4; i < w.size(); ++i) {
+            if (w[i] == "horizontal") axis = 1;
+            else if (w[i] == "headset") headset = 1;
+            else throw Failure{"wheel: unknown word " + w[i]};
+        }
+        if (!SIM_Wheel((int)Number(w[1]), (int)Number(w[2]), axis, (int)Number(w[3]), headset))
+            Out("wheel " + w[1] + "," + w[2] + ": no window took it");
+        SettlePluginThreads();
+    } else if (c == "cursor") {
+        // cursor X Y [headset]: the cursor the windows under the point ask for
+        if (w.size() != 3 && !(w.size() == 4 && w[3] == "headset")) throw Failure{"usage: cursor X Y [headset]"};
+        int status = SIM_Cursor((int)Number(w[1]), (int)Number(w[2]), w.size() == 4);
+        static const char* const kCursors[] = {"default", "hidden", "arrow", "custom"};
+        Out("cursor " + w[1] + "," + w[2] + ": " +
+            (status >= 0 && status <= 3 ? kCursors[status] : std::to_string(status)));
     } else {
         throw Failure{"unknown command " + c};
     }

@@ -36,8 +36,10 @@ bool ClickAt(const std::string& descriptor, const char* pointFunction, std::stri
     if (!widget) return *error = "no widget " + Quote(descriptor), false;
     int x = 0, y = 0;
     if (!point(widget, &x, &y)) return *error = "widget " + Quote(descriptor) + " cannot be clicked", false;
-    SIM_Mouse(x, y, xplm_MouseDown);
-    SIM_Mouse(x, y, xplm_MouseUp);
+    // A widget window in the headset is clicked there.
+    int headset = 0;
+    if (!SIM_Mouse(x, y, xplm_MouseDown) && SIM_VrOn() && SIM_MouseEx(x, y, xplm_MouseDown, 0, 1)) headset = 1;
+    SIM_MouseEx(x, y, xplm_MouseUp, 0, headset);
     return true;
 }
 
@@ -61,7 +63,8 @@ bool CloseWidgetWindow(const std::string& descriptor, std::string* error) {
     return ClickAt(descriptor, "SIMW_CloseBoxPoint", error);
 }
 
-void SaveFramePicture(const std::string& folder, const std::string& name) {
+void SaveFramePicture(const std::string& folder, const std::string& name, bool headset) {
+    const std::string verb = headset ? "save-headset " : "save-frame ";
 #ifdef HAVE_SIM_RENDER
     std::string dir = folder.empty() ? HostFolder() : folder;
     CreateDirectoryA(dir.c_str(), nullptr);
@@ -69,10 +72,12 @@ void SaveFramePicture(const std::string& folder, const std::string& name) {
     int width = 0, height = 0;
     XPLMGetScreenSize(&width, &height);
     std::vector<SimDrawItem> items;
-    for (int i = 0; i < SIM_FrameItemCount(); ++i) items.push_back(*SIM_FrameItem(i));
+    // The headset's picture has the desktop's size: each panel sits where its window's top-left is.
+    const int count = headset ? SIM_HeadsetItemCount() : SIM_FrameItemCount();
+    for (int i = 0; i < count; ++i) items.push_back(headset ? *SIM_HeadsetItem(i) : *SIM_FrameItem(i));
     bool ok = SaveFramePng(path.c_str(), width, height, items.data(), (int)items.size());
-    Out("save-frame " + name + (ok ? "" : ": failed"));
+    Out(verb + name + (ok ? "" : ": failed"));
 #else
-    Out("save-frame " + name + ": this build has no frame renderer");
+    Out(verb + name + ": this build has no frame renderer");
 #endif
 }

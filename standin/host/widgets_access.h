@@ -6,4 +6,5 @@
 std::string DescribeWidgets();
 bool PushWidget(const std::string& descriptor, std::string* error);
 bool CloseWidgetWindow(const std::string& descriptor, std::string* error);
-void SaveFramePicture(const std::string& folder, const std::string& name);
+// The last desktop frame, or with headset the headset's picture, as a PNG file.
+void SaveFramePicture(const std::string& folder, const std::string& name, bool headset = false);

@@ -1,5 +1,6 @@
 // Each root widget is shown through a simulator window, as the real library does: the window's
 // draw callback draws the tree and its mouse and key callbacks feed the widgets.
+#include "XPLMPlugin.h"
 #include "widgets.h"
 
 namespace wid {
@@ -77,9 +78,35 @@ void KeyWindow(XPLMWindowID window, char key, XPLMKeyFlags flags, char virtualKe
     }
 }
 
+XPLMCursorStatus CursorWindow(XPLMWindowID, int, int, void*) { return xplm_CursorDefault; }
+int WheelWindow(XPLMWindowID, int, int, int, int, void*) { return 0; }
+int RightClickWindow(XPLMWindowID, int, int, XPLMMouseStatus, void*) { return 0; }
+
 }  // namespace
 
 void AttachWindow(Widget& root) {
+    // A plug-in that asked for native widget windows gets a modern window under each root it makes:
+    // it can pop out or go to VR. The widgets draw their own frame.
+    if (XPLMIsFeatureEnabled("XPLM_USE_NATIVE_WIDGET_WINDOWS")) {
+        XPLMCreateWindow_t params = {};
+        params.structSize = sizeof params;
+        params.left = root.left;
+        params.top = root.top;
+        params.right = root.right;
+        params.bottom = root.bottom;
+        params.visible = root.visible ? 1 : 0;
+        params.drawWindowFunc = DrawWindow;
+        params.handleMouseClickFunc = MouseWindow;
+        params.handleKeyFunc = KeyWindow;
+        params.handleCursorFunc = CursorWindow;
+        params.handleMouseWheelFunc = WheelWindow;
+        params.refcon = reinterpret_cast<void*>(root.id);
+        params.decorateAsFloatingWindow = xplm_WindowDecorationSelfDecorated;
+        params.layer = xplm_WindowLayerFloatingWindows;
+        params.handleRightClickFunc = RightClickWindow;
+        root.window = XPLMCreateWindowEx(&params);
+        return;
+    }
     root.window = XPLMCreateWindow(root.left, root.top, root.right, root.bottom, root.visible ? 1 : 0, DrawWindow,
                                    KeyWindow, MouseWindow, reinterpret_cast<void*>(root.id));
 }

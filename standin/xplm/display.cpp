@@ -1,5 +1,6 @@
 // Windows, key sniffers, hot keys, keyboard and mouse delivery, and the screen.
 #include <algorithm>
+#include <cstdio>
 
 #include "world.h"
 
@@ -28,23 +29,54 @@ static void SweepWindows() {
     w.windows.swap(keep);
 }
 
+std::vector<Window*> WindowsByLayer() {
+    std::vector<Window*> order = W().windows;
+    std::stable_sort(order.begin(), order.end(), [](const Window* a, const Window* b) { return a->layer < b->layer; });
+    return order;
+}
+
+// A decorated window's frame, drawn by the simulator under the window's own drawing.
+static void DrawDecoration(const Window* win) {
+    if (!win->modern || win->decoration != xplm_WindowDecorationRoundRectangle) return;
+    SimDrawItem item = {};
+    item.kind = SimDraw_WidgetWindow;
+    WindowRect(win, &item.left, &item.top, &item.right, &item.bottom);
+    item.window = win->index;
+    snprintf(item.text, sizeof item.text, "%s", win->title.c_str());
+    W().drawing.push_back(item);
+}
+
 void DrawWindows() {
     World& w = W();
     w.drawing.clear();
+    w.headsetDrawing.clear();
     DrawPhasesBeforeWindows();
     // Windows created while drawing are drawn from the next frame on.
-    std::vector<Window*> order = w.windows;
+    std::vector<Window*> order = WindowsByLayer();
     for (Window* win : order) {
         if (win->dead || !win->visible || !win->draw) continue;
+        const bool headset = InVr(win);
+        // A window in VR is seen only in the headset, and nowhere while the headset is off.
+        if (headset && !w.vrOn) continue;
+        const size_t first = w.drawing.size();
+        DrawDecoration(win);
         w.drawingWindow = win->index;
-        PluginScope scope(win->owner, "draw");
-        DrawScope drawing;
-        win->draw(win, win->refcon);
+        {
+            PluginScope scope(win->owner, "draw");
+            DrawScope drawing;
+            win->draw(win, win->refcon);
+        }
+        if (headset) {
+            w.headsetDrawing.insert(w.headsetDrawing.end(), w.drawing.begin() + (long)first, w.drawing.end());
+            w.drawing.resize(first);
+        }
     }
     w.drawingWindow = -1;
     DrawPhasesAfterWindows();
     w.lastFrame.swap(w.drawing);
     w.drawing.clear();
+    w.lastHeadset.swap(w.headsetDrawing);
+    w.headsetDrawing.clear();
     SweepWindows();
     if (Tracing("draw")) {
         std::string text = DescribeFrame(w.lastFrame);
@@ -77,13 +109,27 @@ void ForgetPluginObjects(int pluginId) {
     ForgetPluginExtras(pluginId);
 }
 
+static std::string DescribeModern(const Window* win) {
+    if (!win->modern) return "";
+    static const char* const kModes[] = {"free", "centred", "full-screen", "full-screen-all", "popped-out", "vr"};
+    std::string out = Format(" modern layer=%d decoration=%d mode=%s", win->layer, win->decoration,
+                             win->positioning >= 0 && win->positioning <= 5 ? kModes[win->positioning] : "?");
+    if (win->positioning == xplm_WindowPopOut)
+        out += Format(" os=%d,%d,%d,%d", win->osLeft, win->osTop, win->osRight, win->osBottom);
+    if (win->positioning == xplm_WindowVR) out += Format(" vr=%dx%d", win->vrWidth, win->vrHeight);
+    if (!win->title.empty()) out += " title=\"" + win->title + "\"";
+    if (win->minWidth || win->minHeight || win->maxWidth || win->maxHeight)
+        out += Format(" limits=%d,%d,%d,%d", win->minWidth, win->minHeight, win->maxWidth, win->maxHeight);
+    return out;
+}
+
 std::string DescribeWindows() {
     std::string out;
     for (Window* win : W().windows) {
         if (win->dead) continue;
-        out += Format("window %d of %s %d,%d,%d,%d %s%s\n", win->index, PluginName(win->owner).c_str(), win->left,
+        out += Format("window %d of %s %d,%d,%d,%d %s%s%s\n", win->index, PluginName(win->owner).c_str(), win->left,
                       win->top, win->right, win->bottom, win->visible ? "visible" : "hidden",
-                      win == W().focus ? " focus" : "");
+                      win == W().focus ? " focus" : "", DescribeModern(win).c_str());
     }
     return out;
 }
@@ -134,8 +180,10 @@ extern "C" {
 
 SIM_API void SIM_SetScreenSize(int width, int height) {
     if (width > 0 && height > 0 && width <= 16384 && height <= 16384) {
+        const int oldWidth = W().screenWidth, oldHeight = W().screenHeight;
         W().screenWidth = width;
         W().screenHeight = height;
+        ReflowModernWindows(oldWidth, oldHeight);
     }
 }
 
@@ -180,38 +228,92 @@ SIM_API void SIM_Key(char key, int flags, char virtualKey) {
     RunSniffers(0, key, flags, virtualKey);
 }
 
-SIM_API int SIM_Mouse(int x, int y, int status) {
+static bool Under(const Window* win, int x, int y) {
+    int left, top, right, bottom;
+    WindowRect(win, &left, &top, &right, &bottom);
+    return x >= left && x <= right && y >= bottom && y <= top;
+}
+
+// A decorated modern window stops clicks at its bounds even when its handler passes them on.
+static bool StopsClicks(const Window* win) { return win->modern && win->decoration != xplm_WindowDecorationNone; }
+
+static bool g_captureIsRight = false;
+
+SIM_API int SIM_MouseEx(int x, int y, int status, int rightButton, int headset) {
     World& w = W();
     w.mouseX = x;
     w.mouseY = y;
     if (status == xplm_MouseDown) {
         w.mouseCapture = nullptr;
-        std::vector<Window*> order = w.windows;
+        std::vector<Window*> order = WindowsByLayer();
         for (auto it = order.rbegin(); it != order.rend(); ++it) {
             Window* win = *it;
-            if (!LiveWindow(win) || !win->visible || !win->mouse) continue;
-            if (x < win->left || x > win->right || y < win->bottom || y > win->top) continue;
-            int taken;
-            {
+            if (!LiveWindow(win) || !win->visible || !ShownIn(win, headset != 0) || !Under(win, x, y)) continue;
+            XPLMHandleMouseClick_f handler = rightButton ? win->rightClick : win->mouse;
+            int taken = 0;
+            if (handler) {
                 PluginScope scope(win->owner, "window mouse");
-                taken = win->mouse(win, x, y, xplm_MouseDown, win->refcon);
+                taken = handler(win, x, y, xplm_MouseDown, win->refcon);
             }
-            if (taken) {
+            if (taken && handler) {
                 if (LiveWindow(win)) w.mouseCapture = win;
+                g_captureIsRight = rightButton != 0;
                 return 1;
             }
+            if (StopsClicks(win)) return 1;
         }
         return 0;
     }
     Window* win = w.mouseCapture;
-    if (!win || !LiveWindow(win)) {
-        w.mouseCapture = nullptr;
+    if (!win || !LiveWindow(win) || g_captureIsRight != (rightButton != 0)) {
+        if (win && !LiveWindow(win)) w.mouseCapture = nullptr;
         return 0;
     }
     if (status == xplm_MouseUp) w.mouseCapture = nullptr;
+    XPLMHandleMouseClick_f handler = rightButton ? win->rightClick : win->mouse;
     PluginScope scope(win->owner, "window mouse");
-    win->mouse(win, x, y, status, win->refcon);
+    handler(win, x, y, status, win->refcon);
     return 1;
+}
+
+SIM_API int SIM_Mouse(int x, int y, int status) { return SIM_MouseEx(x, y, status, 0, 0); }
+
+SIM_API int SIM_Wheel(int x, int y, int wheel, int clicks, int headset) {
+    World& w = W();
+    w.mouseX = x;
+    w.mouseY = y;
+    std::vector<Window*> order = WindowsByLayer();
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        Window* win = *it;
+        if (!LiveWindow(win) || !win->visible || !ShownIn(win, headset != 0) || !Under(win, x, y)) continue;
+        int taken = 0;
+        if (win->wheel) {
+            PluginScope scope(win->owner, "window wheel");
+            taken = win->wheel(win, x, y, wheel, clicks, win->refcon);
+        }
+        if (taken || StopsClicks(win)) return 1;
+    }
+    return 0;
+}
+
+SIM_API int SIM_Cursor(int x, int y, int headset) {
+    World& w = W();
+    w.mouseX = x;
+    w.mouseY = y;
+    // xplm_CursorDefault from a window asks the windows under it, then the simulator.
+    std::vector<Window*> order = WindowsByLayer();
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        Window* win = *it;
+        if (!LiveWindow(win) || !win->visible || !ShownIn(win, headset != 0) || !Under(win, x, y) || !win->cursor)
+            continue;
+        XPLMCursorStatus status;
+        {
+            PluginScope scope(win->owner, "window cursor");
+            status = win->cursor(win, x, y, win->refcon);
+        }
+        if (status != xplm_CursorDefault) return status;
+    }
+    return xplm_CursorDefault;
 }
 
 XPLM_API XPLMWindowID XPLMCreateWindow(int inLeft, int inTop, int inRight, int inBottom, int inIsVisible,
@@ -265,10 +367,12 @@ XPLM_API void XPLMGetWindowGeometry(XPLMWindowID inWindowID, int* outLeft, int* 
     ApiCall("XPLMGetWindowGeometry");
     Window* win = CheckedWindow(inWindowID, "XPLMGetWindowGeometry");
     if (!win) return;
-    if (outLeft) *outLeft = win->left;
-    if (outTop) *outTop = win->top;
-    if (outRight) *outRight = win->right;
-    if (outBottom) *outBottom = win->bottom;
+    int left, top, right, bottom;
+    WindowRect(win, &left, &top, &right, &bottom);
+    if (outLeft) *outLeft = left;
+    if (outTop) *outTop = top;
+    if (outRight) *outRight = right;
+    if (outBottom) *outBottom = bottom;
 }
 
 XPLM_API void XPLMSetWindowGeometry(XPLMWindowID inWindowID, int inLeft, int inTop, int inRight, int inBottom) {

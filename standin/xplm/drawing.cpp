@@ -68,14 +68,6 @@ void RunPhases(int first, int last) {
     }
 }
 
-// Cursor and wheel callbacks of windows made with XPLMCreateWindowEx; the stand-in has no
-// cursor shapes or wheel, so they are kept but never called.
-struct WindowExtras {
-    XPLMHandleCursor_f cursor;
-    XPLMHandleMouseWheel_f wheel;
-};
-std::vector<std::pair<XPLMWindowID, WindowExtras>> g_windowExtras;
-
 HotKey* LiveHotKey(XPLMHotKeyID id, const char* api) {
     for (auto& h : W().hotKeys)
         if (h.get() == id && !h->dead) return h.get();
@@ -88,7 +80,6 @@ HotKey* LiveHotKey(XPLMHotKeyID id, const char* api) {
 void ResetDrawing() {
     for (DrawCallback& c : g_callbacks) c.dead = true;
     Sweep();
-    g_windowExtras.clear();
 }
 
 int CurrentDrawingPhase() { return g_phase; }
@@ -108,11 +99,6 @@ void ForgetDrawCallbacks(int pluginId) {
     for (DrawCallback& c : g_callbacks)
         if (c.owner == pluginId) c.dead = true;
     Sweep();
-    g_windowExtras.erase(std::remove_if(g_windowExtras.begin(), g_windowExtras.end(),
-                                        [](const std::pair<XPLMWindowID, WindowExtras>& e) {
-                                            return !LiveWindow(e.first);
-                                        }),
-                         g_windowExtras.end());
 }
 
 }  // namespace sim
@@ -143,20 +129,6 @@ XPLM_API int XPLMUnregisterDrawCallback(XPLMDrawCallback_f inCallback, XPLMDrawi
         return 1;
     }
     return 0;
-}
-
-XPLM_API XPLMWindowID XPLMCreateWindowEx(XPLMCreateWindow_t* inParams) {
-    ApiCall("XPLMCreateWindowEx");
-    if (!inParams || inParams->structSize < (int)sizeof(XPLMCreateWindow_t)) {
-        Misuse("XPLMCreateWindowEx: parameter block missing or too small");
-        return nullptr;
-    }
-    XPLMWindowID id = XPLMCreateWindow(inParams->left, inParams->top, inParams->right, inParams->bottom,
-                                       inParams->visible, inParams->drawWindowFunc, inParams->handleKeyFunc,
-                                       inParams->handleMouseClickFunc, inParams->refcon);
-    if (id && (inParams->handleCursorFunc || inParams->handleMouseWheelFunc))
-        g_windowExtras.push_back({id, {inParams->handleCursorFunc, inParams->handleMouseWheelFunc}});
-    return id;
 }
 
 XPLM_API void XPLMGetHotKeyInfo(XPLMHotKeyID inHotKey, char* outVirtualKey, XPLMKeyFlags* outFlags,

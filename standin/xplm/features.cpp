@@ -1,5 +1,5 @@
-// Features: switches each plug-in turns on for itself. The one feature of this API level changes
-// nothing on Windows, where the simulator's paths are native in any case.
+// Features: switches each plug-in turns on for itself. Native paths change nothing on Windows,
+// where the simulator's paths are native in any case.
 #include <set>
 #include <utility>
 
@@ -10,14 +10,19 @@
 namespace sim {
 namespace {
 
-const char* const kFeatures[] = {"XPLM_USE_NATIVE_PATHS"};
+// Each with the simulator version that brought it: native widget windows (modern windows under
+// every root widget the plug-in makes from then on) came with 11.20.
+const struct {
+    const char* name;
+    int version;
+} kFeatures[] = {{"XPLM_USE_NATIVE_PATHS", 0}, {"XPLM_USE_NATIVE_WIDGET_WINDOWS", 11200}};
 
 std::set<std::pair<int, std::string>> g_enabled;
 
 bool Known(const char* feature) {
     if (!feature) return false;
-    for (const char* f : kFeatures)
-        if (std::string(f) == feature) return true;
+    for (const auto& f : kFeatures)
+        if (std::string(f.name) == feature) return W().xplaneVersion >= f.version;
     return false;
 }
 
@@ -61,7 +66,8 @@ XPLM_API void XPLMEnableFeature(const char* inFeature, int inEnable) {
 XPLM_API void XPLMEnumerateFeatures(XPLMFeatureEnumerator_f inEnumerator, void* inRef) {
     ApiCall("XPLMEnumerateFeatures");
     if (!inEnumerator) return;
-    for (const char* f : kFeatures) inEnumerator(f, inRef);
+    for (const auto& f : kFeatures)
+        if (W().xplaneVersion >= f.version) inEnumerator(f.name, inRef);
 }
 
 }  // extern "C"

@@ -81,10 +81,17 @@ XPLM_API const char* XPLMGetDirectorySeparator(void) {
 
 XPLM_API void XPLMGetVersions(int* outXPlaneVersion, int* outXPLMVersion, int* outHostID) {
     ApiCall("XPLMGetVersions");
-    // The SDK level each version brought: 303 with 11.50, 400 with 12.0, 410 with 12.1.
+    // The SDK level each version brought: 300 with 11.10, 301 with 11.20, 303 with 11.50, 400 with
+    // 12.0, 410 with 12.1.
     const int version = W().xplaneVersion;
     if (outXPlaneVersion) *outXPlaneVersion = version;
-    if (outXPLMVersion) *outXPLMVersion = version >= 12100 ? 410 : version >= 12000 ? 400 : 303;
+    if (outXPLMVersion)
+        *outXPLMVersion = version >= 12100   ? 410
+                          : version >= 12000 ? 400
+                          : version >= 11500 ? 303
+                          : version >= 11200 ? 301
+                          : version >= 11100 ? 300
+                                             : 210;
     if (outHostID) *outHostID = 1;
 }
 

@@ -98,6 +98,8 @@ SIM_API int SIM_SetSimulatorVersion(int version, char* error, int errorSize) {
     }
     // A version later than every list the stand-in holds (12.4) takes the newest list before it.
     int listed = version;
+    // The 11.55 list's lines are 10.41's: an 11.x before 11.55 publishes them too.
+    if (version >= 11000 && version < 11550) listed = 11550;
     if (version >= 12400) {
         int best = 0;
         for (const std::string& folder : folders) {
@@ -159,6 +161,12 @@ SIM_API int SIM_SetSimulatorVersion(int version, char* error, int errorSize) {
         else W().datarefStatus.erase(f[0]);
     }
     fclose(file);
+    // From 11.20 on: whether the headset is on. Not among the lines the stand-in's lists keep.
+    if (version >= 11200) {
+        SIM_SetDataref("sim/graphics/VR/enabled", xplmType_Int, W().vrOn ? 1 : 0);
+        SIM_SetDatarefWritable("sim/graphics/VR/enabled", 0);
+    }
+    ApplyApiLevel();
     if (!problem.empty()) return fail(problem);
     return 1;
 }

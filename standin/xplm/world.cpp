@@ -126,6 +126,7 @@ SIM_API void SIM_Init(SimEventSink sink) {
     ResetMenus();
     ResetAreas();
     DefineDefaultWorld();
+    ApplyApiLevel();
     ResetCallerChecks();
     g_misuses = 0;
     g_firstMisuse[0] = 0;
@@ -151,6 +152,7 @@ SIM_API int SIM_Describe(const char* what, char* buf, int size) {
     else if (key == "datarefs") text = DescribeDatarefs();
     else if (key == "commands") text = DescribeCommands();
     else if (key == "frame") text = DescribeFrame(W().lastFrame);
+    else if (key == "headset") text = DescribeFrame(W().lastHeadset);
     else if (key == "frame-cost") text = DescribeFrameCost();
     else if (key == "callers") text = DescribeCallers();
     else text = "unknown: " + key + "\n";

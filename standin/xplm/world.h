@@ -2,6 +2,7 @@
 // Internal state of the stand-in simulator. One process-wide world, touched on the main thread.
 #include <windows.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <set>
@@ -59,6 +60,21 @@ struct Window {
     void* refcon = nullptr;
     int owner = 0;
     bool dead = false;
+    // Made by XPLMCreateWindowEx with the 3.0 structure: layers, positioning modes, VR, pop-out.
+    // The rest of a legacy window stays at these values.
+    bool modern = false;
+    int layer = 0;       // XPLMWindowLayer; legacy windows sit in the flight overlay
+    int decoration = 0;  // XPLMWindowDecoration
+    XPLMHandleMouseClick_f rightClick = nullptr;
+    XPLMHandleCursor_f cursor = nullptr;
+    XPLMHandleMouseWheel_f wheel = nullptr;
+    int positioning = 0;  // XPLMWindowPositioningMode
+    int monitor = -1;
+    int osLeft = 0, osTop = 0, osRight = 0, osBottom = 0;  // its own OS window, when popped out
+    int vrWidth = 0, vrHeight = 0;                         // its panel in the headset
+    std::string title;
+    int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;  // 0,0,0,0: no limits set
+    float gravity[4] = {0, 1, 0, 1};
 };
 
 struct KeySniffer {
@@ -170,6 +186,11 @@ struct World {
 
     std::vector<SimDrawItem> drawing;    // frame being drawn
     std::vector<SimDrawItem> lastFrame;  // last completed frame
+    // The headset: on from `vr on` (11.20 and later); its picture holds only the windows in VR.
+    // Read by the host on any thread (a message box from a plug-in's worker).
+    std::atomic<bool> vrOn{false};
+    std::vector<SimDrawItem> headsetDrawing;
+    std::vector<SimDrawItem> lastHeadset;
 };
 
 World& W();
@@ -231,6 +252,20 @@ struct DrawScope {
 };
 
 Window* LiveWindow(XPLMWindowID id);
+// Where a window draws and takes clicks: its desktop rectangle, or in VR its panel (the desktop
+// top-left with the VR size).
+void WindowRect(const Window* win, int* left, int* top, int* right, int* bottom);
+bool InVr(const Window* win);
+// Whether the pilot sees the window: in the headset when VR is on, on the desktop otherwise.
+bool ShownIn(const Window* win, bool headset);
+// Drawing order: by layer, then z-order within it.
+std::vector<Window*> WindowsByLayer();
+// The version that brought an API function to the simulator (0: every version here has it).
+int IntroducedIn(const char* name);
+// Exports of the API libraries trimmed to what the simulator version has (api_levels.cpp).
+void ApplyApiLevel();
+// Modern windows keep their positioning mode as the screen changes size.
+void ReflowModernWindows(int oldWidth, int oldHeight);
 void ForgetPluginObjects(int pluginId);
 // The parts of the API kept outside the world record (drawing callbacks, camera, planes, probes,
 // objects, features, command handlers): forgotten with the plug-in.

@@ -21,7 +21,12 @@ namespace {
 std::string g_sdkDir, g_simDir;
 
 // Declared in our headers for tests and newer simulators, above the level the project keeps to.
-const std::set<std::string> kNewer = {"XPGetWidgetUnderlyingWindow"};
+const std::set<std::string> kNewer = {
+    "XPGetWidgetUnderlyingWindow",  "XPLMGetScreenBoundsGlobal",    "XPLMGetAllMonitorBoundsGlobal",
+    "XPLMGetAllMonitorBoundsOS",    "XPLMGetMouseLocationGlobal",   "XPLMGetWindowGeometryOS",
+    "XPLMSetWindowGeometryOS",      "XPLMWindowIsPoppedOut",        "XPLMSetWindowGravity",
+    "XPLMSetWindowResizingLimits",  "XPLMSetWindowPositioningMode", "XPLMSetWindowTitle",
+    "XPLMGetWindowGeometryVR",      "XPLMSetWindowGeometryVR",      "XPLMWindowIsInVR"};
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -4,14 +4,18 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "XPLMDataAccess.h"
 #include "XPLMDisplay.h"
 #include "XPLMGraphics.h"
 #include "XPLMPlugin.h"
 #include "XPLMProcessing.h"
 #include "XPLMUtilities.h"
+#include "XPStandardWidgets.h"
+#include "XPWidgets.h"
 
 namespace {
 
@@ -75,6 +79,116 @@ DWORD WINAPI OffThread(void*) {
     return 0;
 }
 
+// ---- a modern window, its newer calls found at run time as a plug-in must (an older simulator
+// has none of them)
+XPLMWindowID g_modern = nullptr;
+int g_modernClicks = 0, g_modernRightClicks = 0, g_modernWheel = 0, g_modernCursor = 0, g_modernKeys = 0;
+bool g_followVr = false;
+int g_enteredVr = 0, g_exitingVr = 0, g_vrAtMessage = -1;
+
+template <typename F>
+F Find(const char* name) {
+    return reinterpret_cast<F>(XPLMFindSymbol(name));
+}
+
+void DrawModern(XPLMWindowID window, void*) {
+    int left, top, right, bottom;
+    XPLMGetWindowGeometry(window, &left, &top, &right, &bottom);
+    float green[3] = {0.2f, 1, 0.2f};
+    XPLMDrawTranslucentDarkBox(left, top, right, bottom);
+    XPLMDrawString(green, left + 4, top - 14, const_cast<char*>("modern"), nullptr, xplmFont_Basic);
+}
+int ClickModern(XPLMWindowID, int, int, XPLMMouseStatus status, void*) {
+    if (status == xplm_MouseDown) ++g_modernClicks;
+    return 1;
+}
+int RightClickModern(XPLMWindowID, int, int, XPLMMouseStatus status, void*) {
+    if (status == xplm_MouseDown) ++g_modernRightClicks;
+    return 1;
+}
+void KeyModern(XPLMWindowID, char, XPLMKeyFlags, char, void*, int losingFocus) { g_modernKeys += losingFocus ? 0 : 1; }
+XPLMCursorStatus CursorModern(XPLMWindowID, int, int, void*) {
+    ++g_modernCursor;
+    return xplm_CursorArrow;
+}
+int WheelModern(XPLMWindowID, int, int, int, int clicks, void*) {
+    g_modernWheel += clicks;
+    return 1;
+}
+
+int VrDataref() {
+    XPLMDataRef vr = XPLMFindDataRef("sim/graphics/VR/enabled");
+    return vr ? XPLMGetDatai(vr) : -1;
+}
+
+std::string SetPositioning(int mode) {
+    auto set = Find<void (*)(XPLMWindowID, int, int)>("XPLMSetWindowPositioningMode");
+    auto inVr = Find<int (*)(XPLMWindowID)>("XPLMWindowIsInVR");
+    auto poppedOut = Find<int (*)(XPLMWindowID)>("XPLMWindowIsPoppedOut");
+    if (!g_modern) return "no modern window";
+    if (!set) return "XPLMSetWindowPositioningMode not found";
+    set(g_modern, mode, -1);
+    char line[120];
+    snprintf(line, sizeof line, "in-vr %d popped-out %d", inVr ? inVr(g_modern) : -1,
+             poppedOut ? poppedOut(g_modern) : -1);
+    return line;
+}
+
+std::string MakeModern(int decoration) {
+    if (g_modern) return "modern window already made";
+    XPLMCreateWindow_t params = {};
+    params.structSize = sizeof params;
+    params.left = 400;
+    params.top = 600;
+    params.right = 700;
+    params.bottom = 450;
+    params.visible = 1;
+    params.drawWindowFunc = DrawModern;
+    params.handleMouseClickFunc = ClickModern;
+    params.handleKeyFunc = KeyModern;
+    params.handleCursorFunc = CursorModern;
+    params.handleMouseWheelFunc = WheelModern;
+    params.decorateAsFloatingWindow = decoration;
+    params.layer = xplm_WindowLayerFloatingWindows;
+    params.handleRightClickFunc = RightClickModern;
+    g_modern = XPLMCreateWindowEx(&params);
+    if (!g_modern) return "no modern window";
+    if (auto title = Find<void (*)(XPLMWindowID, const char*)>("XPLMSetWindowTitle")) title(g_modern, "Misbehave");
+    return "modern window made";
+}
+
+// ---- a widget window on a native window, which can go to the headset
+XPWidgetID g_widget = nullptr;
+int g_widgetPresses = 0;
+
+int WidgetMessage(XPWidgetMessage message, XPWidgetID, intptr_t, intptr_t) {
+    if (message != xpMsg_PushButtonPressed) return 0;
+    ++g_widgetPresses;
+    return 1;
+}
+
+std::string MakeNativeWidget() {
+    if (g_widget) return "widget window already made";
+    if (!XPLMHasFeature("XPLM_USE_NATIVE_WIDGET_WINDOWS")) return "native widget windows not found";
+    XPLMEnableFeature("XPLM_USE_NATIVE_WIDGET_WINDOWS", 1);
+    g_widget = XPCreateWidget(800, 600, 1000, 450, 1, "Misbehave widget", 1, nullptr, xpWidgetClass_MainWindow);
+    XPWidgetID button = XPCreateWidget(820, 560, 980, 540, 1, "Press me", 0, g_widget, xpWidgetClass_Button);
+    XPAddWidgetCallback(button, WidgetMessage);
+    return "widget window made";
+}
+
+std::string WidgetToVr() {
+    // Not an XPLM function: the widget library's own export.
+    auto underlying = reinterpret_cast<XPLMWindowID (*)(XPWidgetID)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("XPWidgets_64.dll"), "XPGetWidgetUnderlyingWindow")));
+    auto set = Find<void (*)(XPLMWindowID, int, int)>("XPLMSetWindowPositioningMode");
+    auto inVr = Find<int (*)(XPLMWindowID)>("XPLMWindowIsInVR");
+    if (!g_widget) return "no widget window";
+    if (!underlying || !set || !inVr) return "the VR functions not found";
+    set(underlying(g_widget), xplm_WindowVR, -1);
+    return "widget window in VR: " + std::to_string(inVr(underlying(g_widget)));
+}
+
 XPLMPluginID Other(const std::string& name) { return XPLMFindPluginBySignature(("test.misbehave." + name).c_str()); }
 
 std::string Run(const std::string& command) {
@@ -124,7 +238,37 @@ std::string Run(const std::string& command) {
         theirs();
         return "called";
     }
-    return "usage: offthread | bypass | draw-outside | drawn | text TEXT | foreign-window OTHER | call-other OTHER";
+    if (command == "modern" || command == "modern decorated") return MakeModern(command == "modern" ? 0 : 1);
+    if (command.rfind("position ", 0) == 0) return SetPositioning(atoi(command.c_str() + 9));
+    if (command == "follow-vr" || command == "stay-in-vr") {
+        g_followVr = command == "follow-vr";
+        return g_followVr ? "its modern window follows the headset" : "its modern window stays where it is put";
+    }
+    if (command == "native-widget") return MakeNativeWidget();
+    if (command == "widget-vr") return WidgetToVr();
+    if (command == "widget-presses") return "pressed " + std::to_string(g_widgetPresses) + " times";
+    if (command == "focus") {
+        if (!g_modern) return "no modern window";
+        XPLMTakeKeyboardFocus(g_modern);
+        return "its modern window has the keyboard";
+    }
+    if (command == "modern-events") {
+        snprintf(line, sizeof line, "clicks %d right-clicks %d wheel %d cursor %d keys %d", g_modernClicks,
+                 g_modernRightClicks, g_modernWheel, g_modernCursor, g_modernKeys);
+        return line;
+    }
+    if (command == "vr-messages") {
+        snprintf(line, sizeof line, "entered %d exiting %d, VR dataref %d at the last", g_enteredVr, g_exitingVr,
+                 g_vrAtMessage);
+        return line;
+    }
+    if (command.rfind("box ", 0) == 0) {
+        int answer = MessageBoxA(nullptr, command.c_str() + 4, "Misbehave", MB_OK | MB_ICONINFORMATION);
+        return "box answered " + std::to_string(answer);
+    }
+    return "usage: offthread | bypass | draw-outside | drawn | text TEXT | foreign-window OTHER | call-other OTHER"
+           " | modern [decorated] | position MODE | follow-vr | stay-in-vr | focus | modern-events | vr-messages"
+           " | box TEXT | native-widget | widget-vr | widget-presses";
 }
 
 }  // namespace
@@ -150,6 +294,10 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
 void XPluginStop(void) {
     XPLMDestroyWindow(g_window);
     g_window = nullptr;
+    if (g_modern) XPLMDestroyWindow(g_modern);
+    g_modern = nullptr;
+    if (g_widget) XPDestroyWidget(g_widget, 1);
+    g_widget = nullptr;
     if (g_hidden) DestroyWindow(g_hidden);
     g_hidden = nullptr;
     UnregisterClassA(("MisbehaveHidden" + FolderName()).c_str(), Self());
@@ -161,6 +309,13 @@ void XPluginDisable(void) {}
 void XPluginReceiveMessage(XPLMPluginID, int message, void* param) {
     if (message == kAskWindow && param) *static_cast<XPLMWindowID*>(param) = g_window;
     if (message == kAskFunction && param) *static_cast<float (**)()>(param) = &ElapsedFromHere;
+    if (message == XPLM_MSG_ENTERED_VR || message == XPLM_MSG_EXITING_VR) {
+        (message == XPLM_MSG_ENTERED_VR ? g_enteredVr : g_exitingVr) += 1;
+        g_vrAtMessage = VrDataref();
+        // As plug-ins do: into the headset on the way in, back to the desktop on the way out.
+        if (g_followVr && g_modern)
+            SetPositioning(message == XPLM_MSG_ENTERED_VR ? xplm_WindowVR : xplm_WindowPositionFree);
+    }
 }
 
 __declspec(dllexport) int StandInControl(const char* command, char* out, int outSize) {
