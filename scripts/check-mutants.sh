@@ -36,6 +36,7 @@ mutants=(
   "src/bridge/intercept.cpp|    return drawn ? HookEntryDone : HookEntryPassOn;|s#HookEntryDone : HookEntryPassOn#HookEntryDone : HookEntryDetour#|^unit_bridge_tests\$"
   "src/bridge/intercept.cpp|    if (hook->toldArmed) return;|s#if (hook->toldArmed) return;#/* told every time */#|^unit_bridge_tests\$"
   "src/bridge/monitor.cpp|    const bool current = !watch.ended;|s#!watch.ended#true#|^unit_shell_tests\$"
+  "src/bridge/monitor.cpp|            watch->lastTickCom1Khz = khz;|s#watch->lastTickCom1Khz = khz;#CurrentLinkWatch()->lastTickCom1Khz = khz;#|^monitor_tests\$"
   "src/base/locks.cpp|    if (!DURAR_CHECK(owner_.load(), !=, self)) return false;|s#if (!DURAR_CHECK(owner_.load(), !=, self)) return false;#/* re-entry waited for */#|^unit_ui_tests\$"
   "src/ui/key_watcher.cpp|    if (!reporting.Held()) {|s#if (!reporting.Held()) {#if (false) {#|^unit_ui_tests\$"
   "src/ui/key_watcher.cpp|    PressReporting reporting;  // waits for the press the deferred-work thread has in hand|s#PressReporting reporting;#struct { bool Held() const { return true; } } reporting;#|^unit_ui_tests\$"

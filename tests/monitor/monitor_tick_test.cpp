@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "XPLMDataAccess.h"
 #include "airport/airport_data.h"
@@ -228,6 +229,51 @@ TEST_F(Monitor, AChannelTurnedWhileTheTickBuildsTheListIsTakenByTheNextTick) {
     SampledOnGround = 0;
     Tick();
     EXPECT_EQ(CurrentOptionList().text, tunedToEddf);
+}
+
+// A tick works for the link it began with to its end: a stop and a restart while it is mid-way
+// (here from the tick's own thread, right after it rebuilt the list) leave what it learns in the
+// ended link's watch, and the new link's watch begins from nothing.
+std::shared_ptr<LinkWatch> g_restarted;
+TEST_F(Monitor, ATickMidWayThroughAStopAndARestartKeepsToTheLinkItBeganWith) {
+    Aircraft(50.04, 8.57);
+    LastCom1Frequency = 0;
+    RefreshAirportRadios(&LastCom1Frequency);
+    ASSERT_TRUE(FrequencyTableHasEntry());
+    const auto first = BeginLinkWatch();
+    first->attached = 1;
+    LastCom1Frequency = 11990;
+    SampledCom1 = 11990;
+    SampledCom1Khz = 119900;
+    SampledOnGround = 1;  // the ground state changed: the tick rebuilds the list
+    NoteGroundState(false);
+    SetMonitorTickListBuilt([] {
+        EndLinkWatch(CurrentLinkWatch());
+        g_restarted = BeginLinkWatch();
+    });
+    Tick();
+    SetMonitorTickListBuilt(nullptr);
+    ASSERT_NE(g_restarted, nullptr);
+    EXPECT_EQ(CurrentLinkWatch(), g_restarted);
+    EXPECT_TRUE(first->ended);
+    EXPECT_EQ(first->onGround.load(), 1);
+    EXPECT_EQ(first->lastTickCom1Khz, 119900);
+    EXPECT_EQ(g_restarted->onGround.load(), 0);
+    EXPECT_EQ(g_restarted->lastTickCom1Khz, 0);
+    EXPECT_EQ(g_restarted->attached.load(), 0);
+    EXPECT_FALSE(g_restarted->ended);
+    // Many stops and starts in a row: each link's watch is its own, and only the last is current.
+    std::vector<std::shared_ptr<LinkWatch>> links;
+    for (int i = 0; i < 20; ++i) {
+        EndLinkWatch(CurrentLinkWatch());
+        links.push_back(BeginLinkWatch());
+    }
+    for (size_t i = 0; i + 1 < links.size(); ++i) EXPECT_TRUE(links[i]->ended);
+    EXPECT_EQ(CurrentLinkWatch(), links.back());
+    EndLinkWatch(links.back());
+    EXPECT_EQ(CurrentLinkWatch(), nullptr);
+    EXPECT_FALSE(LinkIsUp());
+    g_restarted.reset();
 }
 
 // ---- the resets
