@@ -124,7 +124,14 @@ void SaveWindowOptions() {
 }
 
 // The link while it is up; made by StartLink, ended by StopLink. The simulator's thread only.
-std::unique_ptr<Link> CurrentLink;
+// A plain pointer, so no destructor of ours runs at the library's unload (under the loader's
+// lock, the simulator's functions perhaps gone): the link ends at the stop or the disable.
+Link* CurrentLink = nullptr;
+
+void EndCurrentLink() {
+    delete CurrentLink;  // its parts end, the last made first
+    CurrentLink = nullptr;
+}
 
 }  // namespace
 
@@ -133,7 +140,7 @@ bool FirstFlightLoopHasRun() { return FirstFlightLoopDone != 0; }
 void ForgetFirstFlightLoop() { FirstFlightLoopDone = 0; }
 
 void ResetLinkState() {
-    CurrentLink.reset();
+    EndCurrentLink();
     FirstFlightLoopDone = 0;
     FirstFlightLoopPending = 0;
     ResetPluginState();
@@ -204,7 +211,7 @@ bool StartLink() {
             CloseAtcProgram();
             return false;
         }
-        CurrentLink = Link::Make();
+        CurrentLink = Link::Make().release();
         if (!CurrentLink) return false;
         FindPositionDatarefs();
         UpdateSimulatorData();
@@ -232,7 +239,7 @@ bool StopLink() {
             CloseSettingsWindow();
             CloseMessageWindow();
             SaveWindowOptions();  // the hints panel's place, while the panel is there
-            CurrentLink.reset();  // its parts end, the last made first
+            EndCurrentLink();
             SetEmergencyMode(false);
             WriteDataref(Datarefs.killAtc, 0.0);
         }
