@@ -83,7 +83,7 @@ Rounds g_rounds;
 void MeasureRound(XPLMWindowID, void*) {
     float rgb[3] = {0.6f, 0.6f, 0.6f};
     Clock::time_point start = Clock::now();
-    for (int i = 0; i < 10; ++i) DrawHints(HintsWindow, nullptr);
+    for (int i = 0; i < 10; ++i) DrawHints(HintsWindowNow(), nullptr);
     g_rounds.draw.push_back(Us(start) / 10);
     start = Clock::now();
     for (int i = 0; i < 10; ++i)
@@ -112,8 +112,8 @@ int main() {
             return 1;
         }
     }
-    LinkActive = 1;
-    AtcAttached = 1;
+    const auto watch = BeginLinkWatch();
+    watch->attached = 1;
     DefaultHotkeys(server);
 
     // ---- one key press
@@ -178,7 +178,7 @@ int main() {
     const std::vector<Call> frame = RecordedFrame();
     printf("hints_bench: %d options, %zu drawing calls a frame\n", CurrentOptionList().count, frame.size());
     // Measured by a window of its own, a round a frame: the panel is hidden, so it draws only there.
-    XPLMSetWindowIsVisible(HintsWindow, 0);
+    XPLMSetWindowIsVisible(HintsWindowNow(), 0);
     g_rounds.frame = &frame;
     XPLMWindowID measuring = XPLMCreateWindow(0, 10, 10, 0, 1, MeasureRound, nullptr, nullptr, nullptr);
     for (int round = 0; round < 400; ++round) SIM_RunFrames(1);
@@ -196,6 +196,6 @@ int main() {
         IpcSession session;
         IpcClose();
     }
-    LinkActive = 0;
+    EndLinkWatch(watch);
     return 0;
 }

@@ -95,7 +95,7 @@ int main() {
         fprintf(stderr, "the interception could not be installed\n");
         return 1;
     }
-    LinkActive = 1;
+    SetLinkUp(true);
     UseAtcTextSource(g_source);
     g_draw = draw;
     XPLMWindowID window = XPLMCreateWindow(0, 100, 100, 0, 1, MeasureWhileDrawing, nullptr, nullptr, nullptr);
@@ -109,7 +109,7 @@ int main() {
     const double shortDirect = shortText.direct, shortHooked = shortText.hooked;
     const double longDirect = longText.direct, longHooked = longText.hooked;
     const double atcHooked = atcText.hooked;
-    LinkActive = 0;
+    SetLinkUp(false);
     UseAtcTextSource(nullptr);
     (void)RemoveHooks();  // always true
 

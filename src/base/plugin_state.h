@@ -1,10 +1,14 @@
 #pragma once
-// The two facts about the plug-in as a whole that every layer reads. Written only by the shell:
-// LinkActive by link start and stop, Is64BitProcess once in XPluginStart.
+// The two facts about the plug-in as a whole that every layer reads. Written only by their
+// owners: the link's up flag by the link's watch (bridge/monitor.cpp) as a link begins and ends,
+// Is64BitProcess once in XPluginStart.
 #include <atomic>
 
-// 1 while the link is up; read from the timer and worker threads.
-extern std::atomic<int> LinkActive;
+// The link is up; read from the timer and worker threads and on every drawn string (one plain
+// load each).
+bool LinkIsUp();
+// Only the link's owner: set as a link begins, cleared as it ends.
+void SetLinkUp(bool up);
 // 1 when the plug-in runs as a native 64-bit process on 64-bit Windows. Written once before any
 // worker starts, so the readers need no lock.
 extern int Is64BitProcess;

@@ -18,10 +18,9 @@
 #include "config/options.h"
 #include "simlink/ipc_server.h"
 
-DWORD AtcTextScanRestMs = 2000;
-void (*AtcTextScanFinishing)() = nullptr;
-
 namespace {
+DWORD g_scanRestMs = 2000;
+void (*g_scanFinishing)() = nullptr;
 std::atomic<int> g_scanRunning{0};
 std::atomic<const char*> g_source{nullptr};
 std::atomic<long> g_scansMade{0};
@@ -43,8 +42,11 @@ std::atomic<int> g_ticksLeft{kFirstGapTicks};
 std::atomic<int> g_searches{0};
 }  // namespace
 
-const std::atomic<const char*>& AtcTextSource = g_source;
-const std::atomic<int>& AtcTextScanRunning = g_scanRunning;
+const char* AtcTextSourceNow() { return g_source.load(std::memory_order_acquire); }
+bool AtcTextScanIsRunning() { return g_scanRunning.load() == 1; }
+void SetAtcTextScanRest(DWORD ms) { g_scanRestMs = ms; }
+void SetAtcTextScanFinishing(void (*finishing)()) { g_scanFinishing = finishing; }
+void ForgeAtcTextScanRunning(bool running) { g_scanRunning = running ? 1 : 0; }
 
 void UseAtcTextSource(const char* source) { g_source = source; }
 
@@ -219,12 +221,12 @@ DWORD WINAPI AtcTextScan(LPVOID) {
         HMODULE module = server.get();
         if (!module) return (DWORD)0;
         // A stop meanwhile ends the scan before it begins.
-        if (!work.Rest(AtcTextScanRestMs)) return (DWORD)0;
+        if (!work.Rest(g_scanRestMs)) return (DWORD)0;
         MODULEINFO info = {};
         if (GetModuleInformation(GetCurrentProcess(), module, &info, sizeof info)) {
             const char* found = ScanForAtcText(info.lpBaseOfDll, info.SizeOfImage);
             g_scansMade++;
-            if (AtcTextScanFinishing) AtcTextScanFinishing();
+            if (g_scanFinishing) g_scanFinishing();
             if (found) PublishScanFind(found, forgets);
         }
         return (DWORD)0;
@@ -256,7 +258,7 @@ void StartAtcTextScan() {
 
 // The fixed places; true when the source is known afterwards.
 bool SourceKnownOrAtAFixedPlace() {
-    if (AtcTextSource.load()) return true;
+    if (g_source.load()) return true;
     ServerModule keepLoaded;  // until the address is published
     const char* fixed = FindAtcTextSource();
     if (fixed) g_source = fixed;
@@ -264,7 +266,7 @@ bool SourceKnownOrAtAFixedPlace() {
 }
 
 void SearchTheImage() {
-    if (AtcTextScanRunning.load()) return;  // the running one searches for this one too
+    if (g_scanRunning.load()) return;  // the running one searches for this one too
     // Creating a thread took the simulator's thread up to a millisecond and more: from there the
     // deferred-work thread starts the scan (a start dropped by a stop leaves nothing behind).
     if (!OnSimulatorThread() || !DeferredWork.Queue(StartAtcTextScan)) StartAtcTextScan();

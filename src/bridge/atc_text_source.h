@@ -7,12 +7,11 @@
 #include <atomic>
 
 // The 128 bytes of the message, or null while unknown. Read on every drawn string by the string
-// interception with one atomic load (acquire), so it stays a variable; other files see it
-// read-only and change it through the calls below.
+// interception (one atomic load, acquire); changed only through the calls below.
 // thread: read anywhere; written by the tick, the scan thread, the module-unload notice.
-extern const std::atomic<const char*>& AtcTextSource;
-// 1 while a scan thread runs (or is being started).
-extern const std::atomic<int>& AtcTextScanRunning;
+const char* AtcTextSourceNow();
+// A scan thread runs (or is being started).
+bool AtcTextScanIsRunning();
 
 // thread: any. The source is known to be this (null forgets it).
 void UseAtcTextSource(const char* source);
@@ -42,10 +41,12 @@ void LookForAtcTextSource();
 void KeepLookingForAtcTextSource();
 // Scans of the image made to their end so far (for tests and figures).
 long AtcTextScansMade();
-// Test equipment: the scan's rest before it begins (2000 ms in the product), and a call made on
-// the scan thread between its search and its publish (null in the product).
-extern DWORD AtcTextScanRestMs;
-extern void (*AtcTextScanFinishing)();
+// Test equipment: the scan's rest before it begins (2000 ms in the product), a call made on the
+// scan thread between its search and its publish (null in the product), and the running flag
+// forged as a scan that never ended would leave it.
+void SetAtcTextScanRest(DWORD ms);
+void SetAtcTextScanFinishing(void (*finishing)());
+void ForgeAtcTextScanRunning(bool running);
 // The scan thread's body.
 DWORD WINAPI AtcTextScan(LPVOID);
 // thread: any. The lowest address in [image, image + size) whose 128 bytes are readable and hold

@@ -278,8 +278,8 @@ namespace {
 
 // The string stands for the ATC message and was drawn as our block instead.
 inline bool DrawnAsAtcBlock(int x, int y, const char* text, int* wordWrapWidth, XPLMFontID font) {
-    if (LinkActive.load(std::memory_order_relaxed) != 1 || !text) return false;
-    const char* source = AtcTextSource.load(std::memory_order_acquire);
+    if (!LinkIsUp() || !text) return false;
+    const char* source = AtcTextSourceNow();
     if (!source) return DrawPleaseWaitIfMarked(x, y, text, wordWrapWidth, font);
     const size_t length = DrawnTextLength(text, kAtcMessageMaxLength);
     return length >= kAtcMessageMinLength && length <= kAtcMessageMaxLength &&
@@ -300,8 +300,8 @@ __attribute__((noinline)) HookEntryChoice DrawAtcOrPassOn(int x, int y, const ch
 
 HookEntryChoice DrawStringFilter(uint64_t, uint64_t x, uint64_t y, uint64_t textArgument, HookEntryArgs* args) {
     const auto* text = reinterpret_cast<const char*>(textArgument);
-    if (LinkActive.load(std::memory_order_relaxed) != 1 || !text) return HookEntryPassOn;
-    const char* source = AtcTextSource.load(std::memory_order_acquire);
+    if (!LinkIsUp() || !text) return HookEntryPassOn;
+    const char* source = AtcTextSourceNow();
     size_t length = 0;
     if (source) {
         length = DrawnTextLength(text, kAtcMessageMaxLength);

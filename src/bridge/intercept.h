@@ -24,7 +24,7 @@ void UnregisterHotKeyDetour(XPLMHotKeyID hotKey);
 // The text redraw folds case as the system's code page does; once at plug-in start.
 void UseSystemTextFolding();
 
-// Forgets AtcTextSource when the module it points into is unloaded, so nothing reads the
+// Forgets the ATC text source when the module it points into is unloaded, so nothing reads the
 // server's memory after it is gone. From plug-in start to stop.
 void WatchServerUnload();
 void StopWatchingServerUnload();

@@ -18,56 +18,39 @@
 #include "simlink/ipc_server.h"
 
 namespace {
-std::atomic<int> g_onGround{0};
-}  // namespace
-
-const std::atomic<int>& OnGround = g_onGround;
-
-void NoteGroundState(bool onGround) { g_onGround = onGround ? 1 : 0; }
-std::atomic<int> AtcAttached{0};
-void (*MonitorTickListBuilt)() = nullptr;
-
-namespace {
 
 // Created and deleted on the simulator's thread only.
 HANDLE MonitorTimer = nullptr;
-// The "not connected" notice went to the server since the program was last seen connected.
-std::atomic<int> NotConnectedNoticeShown{0};
+void (*g_listBuilt)() = nullptr;
 
 constexpr DWORD kCom1SettleMs = 2000;
-// COM1's exact channel (kHz) when the tick last looked: two 8.33 kHz channels in one 10 kHz step
-// (132.830, 132.835) are one value for the settle rule, but another service. The tick's own.
-int LastTickCom1Khz = 0;
 
-// The hints panel gathers the keys again after every tick that finds the program away, so the
-// import's notices (modal boxes) would come every four seconds: they are shown once while the
-// program stays away and once while it stays connected. Cleared when the tick sees the program
-// come or go; LastTickConnected is the tick's own (ticks never overlap).
+// The current link's watch. The exclusive side is taken by a link's begin and end, the shared
+// side by whoever takes the current watch and by an attach while it publishes: an end waits for
+// a publish under way, and no publish follows it.
+SRWLOCK g_watchLock = SRWLOCK_INIT;
+std::shared_ptr<LinkWatch> g_current;  // under g_watchLock
+
+// Of the ATC program, not of a link: the hints panel gathers the keys again after every tick that
+// finds the program away, so the import's notices (modal boxes) would come every four seconds.
+// They are shown once while the program stays away and once while it stays connected, whatever
+// links come and go meanwhile; cleared when the tick sees the program come or go.
+// LastTickConnected is the tick's own (ticks never overlap).
 std::atomic<int> ImportNoticeGiven{0};
 int LastTickConnected = -1;
 
-// A server plug-in disabled and enabled again destroys its window and makes a new one: the open
-// link then takes the new window and writes the identity again, as a link start would.
-std::atomic<int> ServerWindowLost{0};
-
-// The link an attach belongs to, counted up by each stop: an attach publishes (keys, option list)
-// only under the shared side and while its link is the current one; the stop counts up and empties
-// the hot-key table under the exclusive side, so no attach publishes for a link that stopped.
-SRWLOCK AttachLinkLock = SRWLOCK_INIT;
-unsigned AttachLinkNumber = 0;
-
-void HealIpcLink() {
+void HealIpcLink(LinkWatch& watch) {
     {
         IpcSession session;
         if (!IpcServerGone()) return;
         // Held and open: only a window not there yet refuses it; the next tick tries again.
         if (!IpcReattach().ok()) {
-            if (!ServerWindowLost.exchange(1))
+            if (!watch.serverWindowLost.exchange(1))
                 LogLine("the IPC server's window is gone; hot keys wait until the server is back");
             return;
         }
     }
-    ServerWindowLost = 0;
+    watch.serverWindowLost = 0;
     LogLine("the IPC server has a new window; the link goes on with it");
     PrepareServerIdentity();
 }
@@ -84,33 +67,73 @@ void SendNotConnectedNotice() {
 
 }  // namespace
 
-void AttachToAtc() {
-    // Once per connection, whichever of the timer and the hints window gets here first.
-    if (AtcAttached.exchange(1) == 1) return;
-    AcquireSRWLockShared(&AttachLinkLock);
-    const unsigned link = AttachLinkNumber;
-    const bool linked = LinkActive.load() == 1;
-    ReleaseSRWLockShared(&AttachLinkLock);
-    // Nothing is attached while the link is down: an attach handed off before a link stop and
-    // made after it must not pass for the next link's (whose keys may have changed meanwhile).
-    if (!linked) {
-        AtcAttached = 0;
-        return;
+std::shared_ptr<LinkWatch> BeginLinkWatch() {
+    auto watch = std::make_shared<LinkWatch>();
+    AcquireSRWLockExclusive(&g_watchLock);
+    g_current = watch;
+    SetLinkUp(true);
+    ReleaseSRWLockExclusive(&g_watchLock);
+    return watch;
+}
+
+void EndLinkWatch(const std::shared_ptr<LinkWatch>& watch) {
+    if (!watch) return;
+    // An attach publishing now finishes first.
+    AcquireServingMessages(&g_watchLock);
+    watch->ended = true;
+    if (g_current == watch) {
+        g_current.reset();
+        SetLinkUp(false);
     }
+    ClearHotkeyTable();  // after the last attach of the ended link published
+    ReleaseSRWLockExclusive(&g_watchLock);
+}
+
+std::shared_ptr<LinkWatch> CurrentLinkWatch() {
+    AcquireSRWLockShared(&g_watchLock);
+    std::shared_ptr<LinkWatch> watch = g_current;
+    ReleaseSRWLockShared(&g_watchLock);
+    return watch;
+}
+
+bool AtcAttachedNow() {
+    const std::shared_ptr<LinkWatch> watch = CurrentLinkWatch();
+    return watch && watch->attached.load() == 1;
+}
+
+void NoteGroundState(bool onGround) {
+    if (const std::shared_ptr<LinkWatch> watch = CurrentLinkWatch()) watch->onGround = onGround ? 1 : 0;
+}
+
+void SetMonitorTickListBuilt(void (*listBuilt)()) { g_listBuilt = listBuilt; }
+
+namespace {
+
+// The attach of the link whose watch this is: an attach handed off before a link's end and made
+// after it, or whose import waited for the pilot (its notice box) while the link ended and
+// perhaps began again, publishes nothing: what it read belongs to a link that is gone.
+void AttachFor(LinkWatch& watch) {
+    // Once per connection, whichever of the timer and the hints window gets here first.
+    if (watch.attached.exchange(1) == 1) return;
     RestartAtcTextSearch();
     // Built aside and published whole: the simulator's thread reads it meanwhile.
     AtcKeys keys = CurrentAtcKeys();
     ReadAtcHotkeys(&keys, ImportNoticeGiven.exchange(1) == 0);
-    // The import may have waited for the pilot (its notice box) while the link stopped, and
-    // perhaps started again: what it read belongs to a link that is gone and goes nowhere.
-    AcquireSRWLockShared(&AttachLinkLock);
-    const bool current = AttachLinkNumber == link && LinkActive.load() == 1;
+    AcquireSRWLockShared(&g_watchLock);
+    const bool current = !watch.ended;
     if (current) {
         PublishAtcKeys(keys);
         if (FrequencyTableHasEntry()) BuildOptionList();
     }
-    ReleaseSRWLockShared(&AttachLinkLock);
+    ReleaseSRWLockShared(&g_watchLock);
     if (current) LookForAtcTextSource();
+}
+
+}  // namespace
+
+void AttachToAtc() {
+    // Nothing is attached while no link is up.
+    if (const std::shared_ptr<LinkWatch> watch = CurrentLinkWatch()) AttachFor(*watch);
 }
 
 namespace {
@@ -121,18 +144,20 @@ void RunMonitorTick() {
     TriedLock lock(&MonitorTimerLock);
     if (!lock.Held()) return;  // the previous tick still runs
     bool connected = AtcProgramConnected();
-    bool linked = LinkActive.load() == 1;
+    // Held to the tick's end: a stop waits for the tick before it ends the link.
+    const std::shared_ptr<LinkWatch> watch = CurrentLinkWatch();
+    const bool linked = watch != nullptr;
     // The first tick knows of no earlier state: a notice given before it belongs to the state
     // it finds.
     if (LastTickConnected >= 0 && (connected ? 1 : 0) != LastTickConnected) ImportNoticeGiven = 0;
     LastTickConnected = connected ? 1 : 0;
-    if (linked) HealIpcLink();
+    if (linked) HealIpcLink(*watch);
     if (connected && linked) {
         // The hints window may have attached before the program connected, when it had no
         // text to be found by yet: search on while connected until the source is known.
-        if (!AtcAttached.load()) AttachToAtc();
+        if (!watch->attached.load()) AttachFor(*watch);
         else KeepLookingForAtcTextSource();
-        NotConnectedNoticeShown = 0;
+        watch->notConnectedNoticeShown = 0;
         UpdateSimulatorData();
         if (PluginOptions.EnableKeyboardHints) {
             // COM1 is read once (and once more after the settling wait): the channel remembered
@@ -150,28 +175,27 @@ void RunMonitorTick() {
                 if (FrequencyTableHasEntry()) BuildOptionList();
             } else {
                 int ground = SampledOnGround();
-                const bool channelMoved = khz != LastTickCom1Khz;
-                if (ground != OnGround.load() || channelMoved) {
-                    g_onGround = ground;
+                const bool channelMoved = khz != watch->lastTickCom1Khz;
+                if (ground != watch->onGround.load() || channelMoved) {
+                    watch->onGround = ground;
                     if (FrequencyTableHasEntry()) BuildOptionList();
-                    if (MonitorTickListBuilt) MonitorTickListBuilt();
+                    if (g_listBuilt) g_listBuilt();
                 }
             }
-            LastTickCom1Khz = khz;
+            watch->lastTickCom1Khz = khz;
         }
     }
     if (connected && !linked) {
         CloseAtcProgram();
         ForgetAtcTextSource();
-        AtcAttached = 0;
     }
     if (!connected) {
-        AtcAttached = 0;
+        if (linked) watch->attached = 0;
         ClearOptionList();
         if (linked) {
             ClearServerHotkeys();
             ClearHotkeyTable();
-            if (!NotConnectedNoticeShown.exchange(1)) SendNotConnectedNotice();
+            if (!watch->notConnectedNoticeShown.exchange(1)) SendNotConnectedNotice();
         }
         SetEmergencyMode(false);
     }
@@ -194,27 +218,15 @@ bool CreateMonitorTimer() {
     return true;
 }
 
-void MonitorLinkStopped() {
-    // An attach publishing now finishes first.
-    AcquireServingMessages(&AttachLinkLock);
-    ++AttachLinkNumber;
-    ClearHotkeyTable();  // after the last attach of the stopped link published
-    ReleaseSRWLockExclusive(&AttachLinkLock);
-    AtcAttached = 0;
-    ServerWindowLost = 0;
-}
-
 void ResetMonitorState() {
     DeleteMonitorTimer();
     // No tick runs any more; a scan or refresh still running would go on with the state below.
     if (!DURAR_CHECK(BackgroundWorkRunning(), ==, 0)) return;
-    g_onGround = 0;
-    AtcAttached = 0;
-    NotConnectedNoticeShown = 0;
+    AcquireSRWLockExclusive(&g_watchLock);
+    g_current.reset();
+    ReleaseSRWLockExclusive(&g_watchLock);
     ImportNoticeGiven = 0;
     LastTickConnected = -1;
-    LastTickCom1Khz = 0;
-    ServerWindowLost = 0;
     ResetAtcTextSource();
 }
 

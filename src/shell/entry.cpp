@@ -136,10 +136,6 @@ void XPluginDisable(void) {
         CancelFirstFlightLoop();
         XPLMUnregisterFlightLoopCallback(SampleFlightLoop, nullptr);
         ForgetFirstFlightLoop();
-        // A start that failed after installing the hooks left them in place; our replacements
-        // must not outlive the plug-in.
-        if (HooksInstalled()) (void)RemoveHooks();  // what must stay armed stays, as in a stop
-        ForgetAtcStrip();
         // Last: the link's stop may have handed it work. Option writes it had not made yet are
         // made here, so the file holds them before the library can go.
         DeferredWork.Stop();

@@ -1,7 +1,6 @@
 // Starting and stopping the link, and the first flight loop after enabling.
 #include "shell/link.h"
 
-#include <climits>
 #include <cstring>
 #include <string>
 
@@ -15,22 +14,18 @@
 #include "base/guard.h"
 #include "base/locks.h"
 #include "base/plugin_state.h"
-#include "bridge/atc_text.h"
 #include "bridge/atc_window.h"
-#include "bridge/intercept.h"
 #include "bridge/monitor.h"
 #include "bridge/option_list.h"
 #include "config/hotkeys.h"
 #include "config/options.h"
+#include "shell/link_object.h"
 #include "shell/message_window.h"
 #include "simlink/data_feed.h"
 #include "simlink/datarefs.h"
-#include "simlink/fs98_window.h"
-#include "simlink/ipc_client.h"
 #include "simlink/ipc_server.h"
 #include "simlink/native_atc.h"
 #include "ui/hints_window.h"
-#include "ui/key_watcher.h"
 #include "ui/plugin_menu.h"
 #include "ui/settings_window.h"
 
@@ -100,39 +95,6 @@ void StopSibling() {
         XPLMSendMessageToPlugin(sibling, MsgStopLink, nullptr);
 }
 
-void CreateHintsWindow() {
-    if (HintsWindow) return;
-    int left = ReadOptionInt("HintLeftPos", 0);
-    int top = ReadOptionInt("HintTopPos", 768);
-    // A stored position whose box would not fit the int range is damage, not a place.
-    if (left > INT_MAX - 220 || top < INT_MIN + 250) {
-        left = 0;
-        top = 768;
-    }
-    UseHintsWindow(XPLMCreateWindow(left, top, left + 220, top - 250, 0, DrawHints, HintsKeyHandler,
-                                    HintsMouseClick, nullptr));
-    if (HintsWindow) {
-        if (PluginOptions.EnableKeyboardHints) XPLMSetWindowIsVisible(HintsWindow, 1);
-    } else {
-        ShowMessage(LinkMessage::HintsWindowFailed);
-    }
-}
-
-// A start refused after the hooks leaves nothing of the link behind: the hidden window's
-// procedure and the hints window's callbacks live in this library, which may be unloaded once
-// the plug-in is disabled.
-void UndoRefusedStart() {
-    DestroyHintsWindow();
-    DestroyFs98MainWindow();
-    (void)RemoveHooks();  // a hook it must keep stays armed; HooksInstalled tells the disable
-    ForgetAtcStrip();
-}
-
-void PrepareServer() {
-    PrepareServerIdentity();
-    ClearServerHotkeys();
-}
-
 // "Disable native ATC": the simulator's private kill_atc, which no published list promises, and
 // X-Plane 12's published switches for its own ATC (ATIS, auto-tune, the COM receivers), each where
 // it exists. Where neither can be written, the log says so at the link's start.
@@ -153,12 +115,22 @@ void SaveWindowOptions() {
     WriteOptionInt("AutoStart", PluginOptions.AutoStart);
     WriteOptionInt("DisableNativeAtc", PluginOptions.DisableNativeAtc);
     WriteOptionFlag("EnableKeyboardHints", PluginOptions.EnableKeyboardHints);
-    if (HintsWindow) {
+    if (XPLMWindowID hints = HintsWindowNow()) {
         int left = 0, top = 0, right = 0, bottom = 0;
-        XPLMGetWindowGeometry(HintsWindow, &left, &top, &right, &bottom);
+        XPLMGetWindowGeometry(hints, &left, &top, &right, &bottom);
         WriteOptionInt("HintLeftPos", left);
         WriteOptionInt("HintTopPos", top);
     }
+}
+
+// The link while it is up; made by StartLink, ended by StopLink. The simulator's thread only.
+// A plain pointer, so no destructor of ours runs at the library's unload (under the loader's
+// lock, the simulator's functions perhaps gone): the link ends at the stop or the disable.
+Link* CurrentLink = nullptr;
+
+void EndCurrentLink() {
+    delete CurrentLink;  // its parts end, the last made first
+    CurrentLink = nullptr;
 }
 
 }  // namespace
@@ -168,6 +140,7 @@ bool FirstFlightLoopHasRun() { return FirstFlightLoopDone != 0; }
 void ForgetFirstFlightLoop() { FirstFlightLoopDone = 0; }
 
 void ResetLinkState() {
+    EndCurrentLink();
     FirstFlightLoopDone = 0;
     FirstFlightLoopPending = 0;
     ResetPluginState();
@@ -199,7 +172,7 @@ float FirstFlightLoop(float, float, int, void*) {
         LoadOptions();
         // A link the pilot started before this loop ran without the options: with "Disable
         // native ATC" on, it is silenced now, as a start would have done.
-        if (LinkActive.load() == 1 && PluginOptions.DisableNativeAtc) SwitchOffNativeAtc();
+        if (LinkIsUp() && PluginOptions.DisableNativeAtc) SwitchOffNativeAtc();
         if (PluginOptions.AutoStart) {
             if (SiblingAutostartEnabled()) {
                 std::string path = SimulatorPath("\\Resources\\Plugins\\DURarURavud\\DURarURavud.cfg");
@@ -211,7 +184,7 @@ float FirstFlightLoop(float, float, int, void*) {
                             "RX9toXplane is also set to autostart\nPlease enable it manually via the X-Plane plugins "
                             "menu.",
                             "DURarUravud", MB_OK | MB_ICONINFORMATION);
-            } else if (LinkActive.load() == 0 && StartLink()) {
+            } else if (!CurrentLink && StartLink()) {
                 MenuAfterLinkStarted();
             }
         }
@@ -226,6 +199,7 @@ float FirstFlightLoop(float, float, int, void*) {
 bool StartLink() {
     return Guarded("StartLink", false, [] {
         CriticalSectionGuard lock(&StartLinkLock);
+        if (CurrentLink) return true;  // up already: nothing of it is made twice
         if (FindIpcServer() == XPLM_NO_PLUGIN_ID) {
             LogLine("link not started: the IPC server plug-in (XPUIPC) is not loaded");
             ShowMessage(LinkMessage::XpuipcMissing);
@@ -237,34 +211,14 @@ bool StartLink() {
             CloseAtcProgram();
             return false;
         }
-        // The link goes on without what could not be intercepted (each is logged as it failed):
-        // hot keys and the data feed need no interception.
-        if (!InstallHooks()) {
-            static bool told = false;
-            if (!told) LogLine("the link runs without the interceptions that failed; the ATC text may stay unseen");
-            told = true;
-        }
-        CreateFs98MainWindow();
-        CreateHintsWindow();
-        IpcStatus opened;
-        {
-            IpcSession session;
-            opened = IpcOpen();
-        }
-        if (!opened.ok()) {
-            LogLine("the IPC server did not accept the link (code %u)", (unsigned)opened.code);
-            UndoRefusedStart();
-            return false;
-        }
-        PrepareServer();
-        XPLMRegisterKeySniffer(HintsKeySniffer, 1, nullptr);
-        MoveAtcStrip();
-        LinkActive = 1;
+        CurrentLink = Link::Make().release();
+        if (!CurrentLink) return false;
         FindPositionDatarefs();
         UpdateSimulatorData();
         if (PluginOptions.DisableReminder == 0 && !AtcProgramConnected()) ShowMessage(LinkMessage::RelocationReminder);
         NoteGroundState(ReadDataref(Datarefs.onGround) > 0);
-        if (HintsWindow) XPLMSetWindowIsVisible(HintsWindow, PluginOptions.EnableKeyboardHints ? 1 : 0);
+        if (XPLMWindowID hints = HintsWindowNow())
+            XPLMSetWindowIsVisible(hints, PluginOptions.EnableKeyboardHints ? 1 : 0);
         if (PluginOptions.DisableNativeAtc) SwitchOffNativeAtc();
         // A link started again from the menu gets the same monitoring as the first one. Before
         // the first flight loop has run, that loop makes the timer; a stop may have cancelled it.
@@ -277,34 +231,15 @@ bool StartLink() {
 
 bool StopLink() {
     GuardedVoid("StopLink", [] {
-        if (LinkActive.load() == 1) {
+        if (CurrentLink) {
             CancelFirstFlightLoop();
+            // No tick runs past here: the link's end is not seen half made by one.
             DeleteMonitorTimer();
-            XPLMUnregisterKeySniffer(HintsKeySniffer, 1, nullptr);
-            ReportWaitingPresses();
-            ClearServerHotkeys();
-            LinkActive = 0;
-            MonitorLinkStopped();
-            (void)RemoveHooks();  // as in UndoRefusedStart
-            {
-                IpcSession session;
-                IpcClose();
-            }
-            if (AtcTextWindow()) {
-                int width = 0, height = 0;
-                XPLMGetScreenSize(&width, &height);
-                ReturnAtcStripToServer(width, height);
-            }
-            // With the hooks off we no longer see the strip destroyed: the handle may die any
-            // time now. The next link catches the strip again when the server creates it.
-            ForgetAtcStrip();
-            DestroyFs98MainWindow();
             CloseAboutWindow();
             CloseSettingsWindow();
             CloseMessageWindow();
-            SaveWindowOptions();
-            if (HintsWindow) XPLMSetWindowIsVisible(HintsWindow, 0);
-            DestroyHintsWindow();
+            SaveWindowOptions();  // the hints panel's place, while the panel is there
+            EndCurrentLink();
             SetEmergencyMode(false);
             WriteDataref(Datarefs.killAtc, 0.0);
         }

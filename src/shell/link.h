@@ -15,12 +15,13 @@ enum : int {
 bool FirstFlightLoopHasRun();
 // After a disable: the next enable waits for the first flight loop again.
 void ForgetFirstFlightLoop();
-// The link's bookkeeping back to its values at load: the first flight loop neither done nor
-// pending, LinkActive and Is64BitProcess cleared (ResetPluginState). Registers and unregisters
-// nothing. Only while no worker runs and the simulator's callbacks are not running.
+// The link's bookkeeping back to its values at load: a link still up ended (its parts undone),
+// the first flight loop neither done nor pending, the link's up flag and Is64BitProcess cleared
+// (ResetPluginState). Only while no worker runs and the simulator's callbacks are not running.
 void ResetLinkState();
 
-// Link start and stop, and the first flight loop.
+// Link start and stop, and the first flight loop. The start makes the link (shell/link_object.h)
+// and keeps it until the stop ends it; a refused start leaves nothing of it.
 [[nodiscard]] bool StartLink();
 [[nodiscard]] bool StopLink();
 float FirstFlightLoop(float sinceLastCall, float sinceLastFlightLoop, int counter, void* refcon);

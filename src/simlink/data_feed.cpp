@@ -140,7 +140,7 @@ WeatherSample LastWeatherSample() {
 }
 
 void UpdateSimulatorData() {
-    if (LinkActive.load() != 1) return;
+    if (!LinkIsUp()) return;
     if (OnSimulatorThread()) SampleSimulator();
     const WeatherSample s = LastWeatherSample();
     IpcSession session;

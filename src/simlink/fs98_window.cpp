@@ -1,8 +1,8 @@
 #include "simlink/fs98_window.h"
 
+namespace {
 HWND Fs98MainWindow = nullptr;
 
-namespace {
 LRESULT CALLBACK Fs98WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -29,3 +29,5 @@ void DestroyFs98MainWindow() {
     Fs98MainWindow = nullptr;
     UnregisterClassA("FS98MAIN", GetModuleHandleA(nullptr));
 }
+
+HWND OwnFs98MainWindow() { return Fs98MainWindow; }

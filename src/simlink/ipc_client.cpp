@@ -10,7 +10,12 @@
 #include "simlink/ipc_reply.h"
 #include "simlink/ipc_server.h"
 
+namespace {
+// One link at a time: opened by the link's start, closed by its end (or healed by the tick).
 IpcLinkState IpcLink;
+}  // namespace
+
+IpcLinkState IpcLinkNow() { return IpcLink; }
 
 namespace {
 

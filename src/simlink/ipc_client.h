@@ -52,7 +52,8 @@ struct IpcLinkState {
     uint32_t simulatorCode = 0;
 };
 
-extern IpcLinkState IpcLink;
+// The link's state as it is now, copied (kept in ipc_client.cpp, changed only by the calls below).
+IpcLinkState IpcLinkNow();
 
 // The protocol's primitives. They are not re-entrant: hold an IpcSession around each batch
 // (queue calls and their IpcProcess) and around open and close. Open, the queue calls, process

@@ -85,7 +85,7 @@ HWND FindIpcServerWindow() {
         for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, cls, nullptr));) {
             // Our own hidden "FS98MAIN" window serves nothing: taking it would open a link that
             // only ever reads zeros.
-            if (window == Fs98MainWindow || !InThisProcess(window)) continue;
+            if (window == OwnFs98MainWindow() || !InThisProcess(window)) continue;
             if (!server || ProcedureModule(window) == server || InstanceModule(window) == server) return window;
         }
     }
@@ -114,7 +114,7 @@ std::string IpcServerPluginPath(int place) {
 }
 
 void PrepareServerIdentity() {
-    if ((IpcLink.simulatorCode & 0xFFFF) != kSimulatorCode) {
+    if ((IpcLinkNow().simulatorCode & 0xFFFF) != kSimulatorCode) {
         const uint16_t code = kSimulatorCode;
         (void)IpcWrite(IpcOffset::SimulatorCode, 2, &code);  // as a failed write above
     }

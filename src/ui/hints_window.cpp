@@ -20,7 +20,7 @@ namespace {
 XPLMWindowID g_hintsWindow = nullptr;
 }  // namespace
 
-XPLMWindowID const& HintsWindow = g_hintsWindow;
+XPLMWindowID HintsWindowNow() { return g_hintsWindow; }
 
 void UseHintsWindow(XPLMWindowID window) { g_hintsWindow = window; }
 
@@ -103,14 +103,14 @@ void ShowKeyboardHintsCheckMark() {
 void SetKeyboardHints(int on) {
     PluginOptions.EnableKeyboardHints = on ? 1 : 0;
     ShowKeyboardHintsCheckMark();
-    if (HintsWindow) XPLMSetWindowIsVisible(HintsWindow, PluginOptions.EnableKeyboardHints);
+    if (g_hintsWindow) XPLMSetWindowIsVisible(g_hintsWindow, PluginOptions.EnableKeyboardHints);
 }
 
 void ToggleKeyboardHints() { SetKeyboardHints(PluginOptions.EnableKeyboardHints ? 0 : 1); }
 
 void DrawHints(XPLMWindowID window, void*) {
     GuardedVoid("DrawHints", [&] {
-        if (LinkActive.load() != 1 || !PluginOptions.EnableKeyboardHints || !window || window != HintsWindow)
+        if (!LinkIsUp() || !PluginOptions.EnableKeyboardHints || !window || window != g_hintsWindow)
             return;
         int left = 0, top = 0, right = 0, bottom = 0;
         XPLMGetWindowGeometry(window, &left, &top, &right, &bottom);
@@ -123,7 +123,7 @@ void DrawHints(XPLMWindowID window, void*) {
         int y = top - 10;
         Draw(PluginOptions.TitleColour, x, y, "QV3 hints (CS 2 for CTRL+SHIFT+2) X");
         y -= 20;
-        if (AtcAttached.load()) {
+        if (AtcAttachedNow()) {
             if (ready) y = DrawEntries(list, x, y);
             else Draw(PluginOptions.OptionsColour, x, y, "Getting last assigned Hotkeys");
         } else if (!DeferredWork.Queue(AttachToAtc)) {

@@ -10,8 +10,8 @@
 #include "ui/hints_text.h"
 
 // Made and destroyed by link start and stop, used by the panel's callbacks: simulator's thread only.
-// Kept in hints_window.cpp; other files read it here and hand it over or end it by the calls below.
-extern XPLMWindowID const& HintsWindow;
+// Kept in hints_window.cpp; null while no link has it.
+XPLMWindowID HintsWindowNow();
 // The panel's window as link start made it (null when it could not be made).
 void UseHintsWindow(XPLMWindowID window);
 // Destroys the panel's window when there is one, and forgets it.

@@ -167,7 +167,7 @@ int ReportHotkeyPress(uint8_t keyChar, int flags) {
 
 void WatchKey(uint8_t simulatorKey, int flags, HotkeyReporter report) {
     LastKeyPressExchanges = 0;
-    if (LinkActive.load() != 1) return;
+    if (!LinkIsUp()) return;
     if (simulatorKey == kTabKey) {
         // On release only, whatever the modifiers; holding TAB does nothing more.
         if (flags & kUpFlag) ToggleKeyboardHints();

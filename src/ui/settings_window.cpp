@@ -105,7 +105,7 @@ void ToggleCheckBox(int box) {
         WriteDataref(Datarefs.killAtc, *option ? 1.0 : 0.0);
         // 12's switches are held only while the link runs; turned off, they go back as found.
         if (!*option) RestoreNativeAtc();
-        else if (LinkActive.load() == 1) (void)QuietNativeAtc();
+        else if (LinkIsUp()) (void)QuietNativeAtc();
     }
     WriteOptionFlag(kCheckBoxKeys[box], *option);
 }

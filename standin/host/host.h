@@ -19,6 +19,10 @@ const std::vector<std::string>& OutputLines();
 void SetQuiet(bool on);
 // Handles, threads, global atoms, windows and committed memory of this process.
 std::string DescribeProcess();
+// The counts as they are now, and their change since then (memory left out: the heap's growth is
+// not a count of things held).
+void MarkProcess();
+std::string DescribeProcessChange();
 
 // Sends whatever the plug-ins (or anything else in the process) write to standard output and
 // error into the file at path; observations and the host's messages keep the real streams.

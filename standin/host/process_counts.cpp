@@ -74,3 +74,25 @@ std::string DescribeProcess() {
            " atoms " + std::to_string(GlobalAtomCount()) + " windows " + std::to_string(WindowCount()) +
            " commit-kb " + std::to_string(memory.PagefileUsage / 1024);
 }
+
+namespace {
+int g_marked[4] = {};
+}  // namespace
+
+void MarkProcess() {
+    g_marked[0] = HandleCount();
+    g_marked[1] = ThreadCount();
+    g_marked[2] = GlobalAtomCount();
+    g_marked[3] = WindowCount();
+}
+
+std::string DescribeProcessChange() {
+    const char* const names[4] = {"handles", "threads", "atoms", "windows"};
+    const int now[4] = {HandleCount(), ThreadCount(), GlobalAtomCount(), WindowCount()};
+    std::string out = "process change";
+    for (int i = 0; i < 4; ++i) {
+        const int change = now[i] - g_marked[i];
+        out += std::string(" ") + names[i] + " " + (change > 0 ? "+" : "") + std::to_string(change);
+    }
+    return out;
+}

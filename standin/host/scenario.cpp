@@ -185,7 +185,7 @@ void Print(const std::vector<std::string>& w) {
         std::string text = ReadFile(SimPath("Log.txt"), &ok);
         PrintLines("log: ", text);
     } else if (what == "process") {
-        Out(DescribeProcess());
+        Out(w.size() > 2 && w[2] == "change" ? DescribeProcessChange() : DescribeProcess());
     } else if (what == "offthread") {
         Out("offthread-calls " + std::to_string(SIM_OffThreadCalls()) +
             (SIM_OffThreadCalls() ? std::string(" first ") + SIM_FirstOffThreadCall() : std::string()));
@@ -562,6 +562,9 @@ void Execute(const std::vector<std::string>& w, const std::string& pictureFolder
         Need(w, 2, "seconds S");
         SIM_RunSeconds(Real(w[1]));
         SettlePluginThreads();
+    } else if (c == "process") {
+        if (w.size() != 2 || w[1] != "mark") throw Failure{"process mark"};
+        MarkProcess();
     } else if (c == "sleep") {
         Need(w, 2, "sleep MS");
         long ms = Number(w[1]);

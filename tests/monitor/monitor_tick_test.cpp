@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "XPLMDataAccess.h"
 #include "airport/airport_data.h"
@@ -127,25 +128,23 @@ TEST_F(Monitor, AProgramConnectedWhileTheLinkIsDownIsClosedAndTheSourceForgotten
     // Not connected: the source outlives the disconnection, nothing is closed.
     EnableWindow(button, FALSE);
     UseAtcTextSource(text);
-    AtcAttached = 1;
     Tick();
     Pump();
     EXPECT_EQ(g_closes, 0);
-    EXPECT_EQ(AtcTextSource.load(), text);
-    EXPECT_EQ(AtcAttached, 0);
+    EXPECT_EQ(AtcTextSourceNow(), text);
+    EXPECT_FALSE(AtcAttachedNow());
 
     EnableWindow(button, TRUE);
-    AtcAttached = 1;
-    const_cast<std::atomic<int>&>(AtcTextScanRunning) = 1;  // forged: a scan still running
+    ForgeAtcTextScanRunning(true);  // forged: a scan still running
     Tick();
     Pump();
     EXPECT_EQ(g_closes, 1);
-    EXPECT_EQ(AtcTextSource.load(), nullptr);
-    EXPECT_EQ(AtcAttached, 0);
+    EXPECT_EQ(AtcTextSourceNow(), nullptr);
+    EXPECT_FALSE(AtcAttachedNow());
     // The scan still running stays the one scan: it clears the flag itself as it ends (and
     // publishes nothing); cleared here, a second scan could start beside it.
-    EXPECT_EQ(AtcTextScanRunning, 1);
-    const_cast<std::atomic<int>&>(AtcTextScanRunning) = 0;
+    EXPECT_TRUE(AtcTextScanIsRunning());
+    ForgeAtcTextScanRunning(false);
     EXPECT_EQ(g_boxes, 0);
 }
 
@@ -189,8 +188,8 @@ TEST_F(Monitor, Com1IsTakenOnlyWhenItStaysTheSameForTwoSeconds) {
     ASSERT_EQ(AirportIdent(), "EDDF");
     Aircraft(48.69, 9.22);
 
-    LinkActive = 1;
-    AtcAttached = 1;  // attached already: the tick goes straight to the feed and COM1
+    const auto watch = BeginLinkWatch();
+    watch->attached = 1;  // attached already: the tick goes straight to the feed and COM1
     SetLastCom1Frequency(11800);
     SetSampledCom1(12180);
     // The pilot turns the knob on while the tick waits for COM1 to settle.
@@ -216,8 +215,8 @@ TEST_F(Monitor, AChannelTurnedWhileTheTickBuildsTheListIsTakenByTheNextTick) {
     SetLastCom1Frequency(0);
     RefreshAirportRadios(nullptr);  // EDDF's radios
     ASSERT_TRUE(FrequencyTableHasEntry());
-    LinkActive = 1;
-    AtcAttached = 1;
+    const auto watch = BeginLinkWatch();
+    watch->attached = 1;
     SetLastCom1Frequency(11990);
     SetSampledCom1(11990);
     SetSampledCom1Khz(119900);  // EDDF's 119.900
@@ -228,9 +227,9 @@ TEST_F(Monitor, AChannelTurnedWhileTheTickBuildsTheListIsTakenByTheNextTick) {
     // On the ground now: the list is built again, and right after, the pilot turns to 119.905,
     // in the same 10 kHz step.
     SetSampledOnGround(1);
-    MonitorTickListBuilt = [] { SetSampledCom1Khz(119905); };
+    SetMonitorTickListBuilt([] { SetSampledCom1Khz(119905); });
     Tick();
-    MonitorTickListBuilt = nullptr;
+    SetMonitorTickListBuilt(nullptr);
     const std::string builtBeforeTheTurn = CurrentOptionList().text;
     // The next tick sees the channel it did not build for.
     Tick();
@@ -242,11 +241,56 @@ TEST_F(Monitor, AChannelTurnedWhileTheTickBuildsTheListIsTakenByTheNextTick) {
     EXPECT_EQ(CurrentOptionList().text, tunedToEddf);
 }
 
+// A tick works for the link it began with to its end: a stop and a restart while it is mid-way
+// (here from the tick's own thread, right after it rebuilt the list) leave what it learns in the
+// ended link's watch, and the new link's watch begins from nothing.
+std::shared_ptr<LinkWatch> g_restarted;
+TEST_F(Monitor, ATickMidWayThroughAStopAndARestartKeepsToTheLinkItBeganWith) {
+    Aircraft(50.04, 8.57);
+    SetLastCom1Frequency(0);
+    RefreshAirportRadios(nullptr);
+    ASSERT_TRUE(FrequencyTableHasEntry());
+    const auto first = BeginLinkWatch();
+    first->attached = 1;
+    SetLastCom1Frequency(11990);
+    SetSampledCom1(11990);
+    SetSampledCom1Khz(119900);
+    SetSampledOnGround(1);  // the ground state changed: the tick rebuilds the list
+    NoteGroundState(false);
+    SetMonitorTickListBuilt([] {
+        EndLinkWatch(CurrentLinkWatch());
+        g_restarted = BeginLinkWatch();
+    });
+    Tick();
+    SetMonitorTickListBuilt(nullptr);
+    ASSERT_NE(g_restarted, nullptr);
+    EXPECT_EQ(CurrentLinkWatch(), g_restarted);
+    EXPECT_TRUE(first->ended);
+    EXPECT_EQ(first->onGround.load(), 1);
+    EXPECT_EQ(first->lastTickCom1Khz, 119900);
+    EXPECT_EQ(g_restarted->onGround.load(), 0);
+    EXPECT_EQ(g_restarted->lastTickCom1Khz, 0);
+    EXPECT_EQ(g_restarted->attached.load(), 0);
+    EXPECT_FALSE(g_restarted->ended);
+    // Many stops and starts in a row: each link's watch is its own, and only the last is current.
+    std::vector<std::shared_ptr<LinkWatch>> links;
+    for (int i = 0; i < 20; ++i) {
+        EndLinkWatch(CurrentLinkWatch());
+        links.push_back(BeginLinkWatch());
+    }
+    for (size_t i = 0; i + 1 < links.size(); ++i) EXPECT_TRUE(links[i]->ended);
+    EXPECT_EQ(CurrentLinkWatch(), links.back());
+    EndLinkWatch(links.back());
+    EXPECT_EQ(CurrentLinkWatch(), nullptr);
+    EXPECT_FALSE(LinkIsUp());
+    g_restarted.reset();
+}
+
 // ---- the resets
 
 void WaitForNoScan() {
-    for (int i = 0; i < 500 && AtcTextScanRunning.load(); ++i) Sleep(10);
-    ASSERT_EQ(AtcTextScanRunning.load(), 0);
+    for (int i = 0; i < 500 && AtcTextScanIsRunning(); ++i) Sleep(10);
+    ASSERT_FALSE(AtcTextScanIsRunning());
 }
 
 // The ATC program's ini is never there, whatever installation the registry names.
@@ -260,38 +304,46 @@ TEST_F(Monitor, ResetMonitorStateGivesTheImportNoticeAndTheTextSearchBack) {
     void* realExists = reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("shlwapi.dll"), "PathFileExistsA"));
     ASSERT_NE(realExists, nullptr);
     PatchOwnImport("shlwapi.dll", "PathFileExistsA", reinterpret_cast<void*>(&NoFileExists));
-    LinkActive = 1;  // nothing is attached while the link is down
+    auto watch = BeginLinkWatch();  // nothing is attached while no link is up
     AttachToAtc();
     WaitForNoScan();
-    EXPECT_EQ(AtcAttached.load(), 1);
+    EXPECT_TRUE(AtcAttachedNow());
     EXPECT_EQ(g_boxes, 1);
-    AtcAttached = 0;
+    watch->attached = 0;
     AttachToAtc();  // the notice was given while the program stayed
     WaitForNoScan();
     EXPECT_EQ(g_boxes, 1);
-    const_cast<std::atomic<int>&>(AtcTextScanRunning) = 1;  // as a scan that never ended would leave it
+    ForgeAtcTextScanRunning(true);  // as a scan that never ended would leave it
 
     ResetMonitorState();
-    EXPECT_EQ(AtcAttached.load(), 0);
-    EXPECT_EQ(AtcTextScanRunning.load(), 0);
-    EXPECT_EQ(AtcTextSource.load(), nullptr);
+    EXPECT_FALSE(AtcAttachedNow());
+    EXPECT_FALSE(AtcTextScanIsRunning());
+    EXPECT_EQ(AtcTextSourceNow(), nullptr);
+    watch = BeginLinkWatch();
     AttachToAtc();
     WaitForNoScan();
     EXPECT_EQ(g_boxes, 2);
-    // An attach handed off before a link stop and made after it imports nothing and leaves the
-    // next link to import again; so does the stop for an attach made before it.
-    LinkActive = 0;
-    AtcAttached = 0;
+    // An attach handed off before a link's end and made after it imports nothing and leaves the
+    // next link to import again; so does the end for an attach made before it.
+    EndLinkWatch(watch);
     AttachToAtc();
-    EXPECT_EQ(AtcAttached.load(), 0);
+    EXPECT_FALSE(AtcAttachedNow());
     EXPECT_EQ(g_boxes, 2);
-    LinkActive = 1;
+    watch = BeginLinkWatch();
     AttachToAtc();
     WaitForNoScan();
-    EXPECT_EQ(AtcAttached.load(), 1);
-    LinkActive = 0;
-    MonitorLinkStopped();
-    EXPECT_EQ(AtcAttached.load(), 0);
+    EXPECT_TRUE(AtcAttachedNow());
+    EndLinkWatch(watch);
+    EXPECT_FALSE(AtcAttachedNow());
+    // The next link's watch begins from nothing: it imports again; the notice, given while the
+    // program stayed, is not given again.
+    watch = BeginLinkWatch();
+    EXPECT_FALSE(AtcAttachedNow());
+    AttachToAtc();
+    WaitForNoScan();
+    EXPECT_TRUE(AtcAttachedNow());
+    EXPECT_EQ(g_boxes, 2);
+    EndLinkWatch(watch);
     PatchOwnImport("shlwapi.dll", "PathFileExistsA", realExists);
     RemoveConfig();
     DeleteFileA((atc + "QV3.exe").c_str());
@@ -328,17 +380,20 @@ TEST_F(Monitor, AnExceptionInATickOrARadioRefreshEndsOnlyThatRun) {
     ASSERT_NE(realFind, nullptr);
     ASSERT_NE(realClock, nullptr);
 
-    AtcAttached = 1;
+    const auto watch = BeginLinkWatch();
+    watch->attached = 1;
+    EnableWindow(button, FALSE);  // the program gone: a tick that ran would clear the attach
     PatchOwnImport("user32.dll", "FindWindowExA", reinterpret_cast<void*>(&ThrowingFindWindow));
     Tick();  // on a thread of its own, as the pool runs it: returns, the process goes on
     PatchOwnImport("user32.dll", "FindWindowExA", realFind);
-    EXPECT_EQ(AtcAttached, 1);  // that tick ended where it threw
+    EXPECT_EQ(watch->attached.load(), 1);  // that tick ended where it threw
+    EndLinkWatch(watch);
+    EnableWindow(button, TRUE);
     // The next tick is not taken for one still running: the program connected while the link
     // is down is closed.
     Tick();
     Pump();
     EXPECT_EQ(g_closes, 1);
-    EXPECT_EQ(AtcAttached, 0);
 
     Aircraft(50.04, 8.57);
     SetLastCom1Frequency(0);

@@ -29,8 +29,8 @@ bool ProbeLoaded() {
 
 // Waits until no scan runs (a scan of the small library takes milliseconds).
 void WaitForNoScan() {
-    for (int i = 0; i < 1000 && AtcTextScanRunning.load(); ++i) Sleep(10);
-    ASSERT_EQ(AtcTextScanRunning.load(), 0);
+    for (int i = 0; i < 1000 && AtcTextScanIsRunning(); ++i) Sleep(10);
+    ASSERT_EQ(AtcTextScanIsRunning(), false);
 }
 
 // The scan thread, held between its search and its publish.
@@ -98,8 +98,8 @@ protected:
     void TearDown() override {
         SetEvent(g_goOn);
         WaitForNoScan();
-        AtcTextScanFinishing = nullptr;
-        AtcTextScanRestMs = 2000;
+        SetAtcTextScanFinishing(nullptr);
+        SetAtcTextScanRest(2000);
         if (!PluginLocksAlive()) CreatePluginLocks();
         ResetMonitorState();
         RememberIpcServerPath("");
@@ -136,7 +136,7 @@ protected:
     void Connected() {
         form = Make("ThunderRT6FormDC", "    QV3 - Aeravox", nullptr);
         Make("ThunderRT6CommandButton", "&Disconnect  from FS", form);
-        LinkActive = 1;
+        watch = BeginLinkWatch();
     }
 
     const char* ProbeTextAddress() const {
@@ -146,71 +146,72 @@ protected:
     HMODULE probe = nullptr;
     void (*setText)(const char*) = nullptr;
     HWND form = nullptr;
+    std::shared_ptr<LinkWatch> watch;
 };
 
 TEST_F(TextSource, AScanRunsBelowTheSimulatorsThreadsAndFindsTheTextInTheImage) {
-    AtcTextScanRestMs = 0;
-    AtcTextScanFinishing = HoldAtFinish;
+    SetAtcTextScanRest(0);
+    SetAtcTextScanFinishing(HoldAtFinish);
     setText("Loaded FP EDDF-EDDM");
     LookFromAWorker();
     ASSERT_EQ(WaitForSingleObject(g_atFinish, 10000), WAIT_OBJECT_0);
     EXPECT_LE(g_priority.load(), THREAD_PRIORITY_BELOW_NORMAL);
     SetEvent(g_goOn);
     WaitForNoScan();
-    EXPECT_EQ(AtcTextSource.load(), ProbeTextAddress());
+    EXPECT_EQ(AtcTextSourceNow(), ProbeTextAddress());
 }
 
 TEST_F(TextSource, AForgetDuringAScanStartsNoSecondScanAndDropsTheFind) {
-    AtcTextScanRestMs = 0;
-    AtcTextScanFinishing = HoldAtFinish;
+    SetAtcTextScanRest(0);
+    SetAtcTextScanFinishing(HoldAtFinish);
     setText("Loaded FP EDDF-EDDM");
     LookFromAWorker();
     ASSERT_EQ(WaitForSingleObject(g_atFinish, 10000), WAIT_OBJECT_0);
     // The program goes away while the scan has its find in hand, and comes back at once.
     ForgetAtcTextSource();
-    EXPECT_EQ(AtcTextScanRunning.load(), 1);
+    EXPECT_EQ(AtcTextScanIsRunning(), true);
     LookFromAWorker();
     // A second scan would take milliseconds to come here.
     EXPECT_EQ(WaitForSingleObject(g_atFinish, 1000), (DWORD)WAIT_TIMEOUT);
     EXPECT_EQ(g_finishing.load(), 1);
     SetEvent(g_goOn);
     WaitForNoScan();
-    EXPECT_EQ(AtcTextSource.load(), nullptr);
+    EXPECT_EQ(AtcTextSourceNow(), nullptr);
     // The next search, asked for after the forget, publishes.
     LookFromAWorker();
     WaitForNoScan();
-    EXPECT_EQ(AtcTextSource.load(), ProbeTextAddress());
+    EXPECT_EQ(AtcTextSourceNow(), ProbeTextAddress());
 }
 
 TEST_F(TextSource, TheStopEndsTheScansRestAndNothingIsPublished) {
-    AtcTextScanRestMs = 30000;
+    SetAtcTextScanRest(30000);
     setText("Loaded FP EDDF-EDDM");
     LookFromAWorker();
-    ASSERT_EQ(AtcTextScanRunning.load(), 1);
+    ASSERT_EQ(AtcTextScanIsRunning(), true);
     // Counted in, then well into its rest (a stop before the rest begins ends it anyway).
     for (int i = 0; i < 1000 && BackgroundWorkRunning() == 0; ++i) Sleep(5);
     ASSERT_EQ(BackgroundWorkRunning(), 1);
     Sleep(300);
     // Ended by the stop at once, well within the wait (a rest left to run would outlast it).
     EXPECT_TRUE(DeletePluginLocks(20000));
-    EXPECT_EQ(AtcTextScanRunning.load(), 0);
-    EXPECT_EQ(AtcTextSource.load(), nullptr);
+    EXPECT_EQ(AtcTextScanIsRunning(), false);
+    EXPECT_EQ(AtcTextSourceNow(), nullptr);
 }
 
 TEST_F(TextSource, AStopWhileTheScanHasItsFindInHandLeavesItUnpublished) {
-    AtcTextScanRestMs = 0;
-    AtcTextScanFinishing = WaitForTheStop;
+    SetAtcTextScanRest(0);
+    SetAtcTextScanFinishing(WaitForTheStop);
     setText("Loaded FP EDDF-EDDM");
     LookFromAWorker();
     ASSERT_EQ(WaitForSingleObject(g_atFinish, 10000), WAIT_OBJECT_0);
     EXPECT_TRUE(DeletePluginLocks(20000));
-    EXPECT_EQ(AtcTextSource.load(), nullptr);
+    EXPECT_EQ(AtcTextSourceNow(), nullptr);
 }
 
 TEST_F(TextSource, TheLastReferenceToTheServersModuleGoesOnTheSimulatorsThread) {
-    AtcTextScanRestMs = 30000;
+    SetAtcTextScanRest(30000);
     LookFromAWorker();
-    ASSERT_EQ(AtcTextScanRunning.load(), 1);
+    ASSERT_EQ(AtcTextScanIsRunning(), true);
     // The simulator lets the server go while the scan holds it; then the scan ends.
     FreeLibrary(probe);
     ASSERT_TRUE(DeletePluginLocks(20000));
@@ -224,7 +225,7 @@ TEST_F(TextSource, TheLastReferenceToTheServersModuleGoesOnTheSimulatorsThread) 
 }
 
 TEST_F(TextSource, ATextNeverFoundIsSearchedForSeldomAndStillFoundWhenItAppears) {
-    AtcTextScanRestMs = 0;
+    SetAtcTextScanRest(0);
     Connected();
     // Ten minutes of ticks with the text outside the server's image.
     const long before = AtcTextScansMade();
@@ -235,7 +236,7 @@ TEST_F(TextSource, ATextNeverFoundIsSearchedForSeldomAndStillFoundWhenItAppears)
     const long scans = AtcTextScansMade() - before;
     EXPECT_GE(scans, 5);
     EXPECT_LE(scans, 8);
-    EXPECT_EQ(AtcTextSource.load(), nullptr);
+    EXPECT_EQ(AtcTextSourceNow(), nullptr);
 
     // The server draws a new message: the next tick searches at once.
     NoteUnsourcedAtcText("Loaded FP EDDF-EDDM (held elsewhere)");
@@ -246,15 +247,15 @@ TEST_F(TextSource, ATextNeverFoundIsSearchedForSeldomAndStillFoundWhenItAppears)
 
     // The server moves its text into its image, drawing nothing new: found within the longest gap.
     setText("Loaded FP EDDF-EDDM");
-    for (int tick = 0; tick < 70 && !AtcTextSource.load(); ++tick) {
+    for (int tick = 0; tick < 70 && !AtcTextSourceNow(); ++tick) {
         Tick();
         WaitForNoScan();
     }
-    EXPECT_EQ(AtcTextSource.load(), ProbeTextAddress());
+    EXPECT_EQ(AtcTextSourceNow(), ProbeTextAddress());
 }
 
 TEST_F(TextSource, AReconnectSearchesAtOnce) {
-    AtcTextScanRestMs = 0;
+    SetAtcTextScanRest(0);
     Connected();
     for (int tick = 0; tick < 40; ++tick) {
         Tick();
@@ -268,7 +269,7 @@ TEST_F(TextSource, AReconnectSearchesAtOnce) {
     Connected();
     Tick();
     WaitForNoScan();
-    EXPECT_EQ(AtcTextSource.load(), ProbeTextAddress());
+    EXPECT_EQ(AtcTextSourceNow(), ProbeTextAddress());
 }
 
 }  // namespace

@@ -289,21 +289,22 @@ TEST_F(Import, AttachAgainstReadersNeverShowsAHalfImport) {
             ++lists;
         }
     });
-    LinkActive = 1;  // the attach is for a link that is up
+    const auto watch = BeginLinkWatch();  // the attach is for a link that is up
     for (int round = 0; round < 60; ++round) {
         point(round % 2 ? second : first);
-        AtcAttached = 0;
+        watch->attached = 0;
         AttachToAtc();
     }
     done = true;
     reader.join();
     drawer.join();
-    ResetPluginState();
     EXPECT_EQ(torn, 0);
     EXPECT_GT(reads, 0);
     EXPECT_GT(lists, 0);
     EXPECT_STREQ(CurrentAtcKeys().route, "KSEA to KPDX");
     EXPECT_TRUE(g_boxes.empty());
+    EndLinkWatch(watch);
+    ResetPluginState();
 }
 
 
@@ -316,18 +317,18 @@ TEST_F(Import, ThePanelHandsItsImportToTheDeferredWorkThread) {
     PluginOptions.EnableKeyboardHints = 1;
     PluginOptions.ShowFrequencies = 0;
     UseHintsWindow(XPLMCreateWindow(100, 768, 320, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick, nullptr));
-    LinkActive = 1;
+    const auto watch = BeginLinkWatch();
     ASSERT_TRUE(DeferredWork.Start());
     const long before = DeferredWork.Completed();
     g_boxThread = 0;
     SIM_RunFrames(1);
     for (int i = 0; i < 5000 && DeferredWork.Completed() == before; ++i) Sleep(1);
     DeferredWork.Stop();
-    EXPECT_EQ(AtcAttached.load(), 1);
+    EXPECT_TRUE(AtcAttachedNow());
     EXPECT_EQ(g_boxes, (std::vector<std::string>{"DURarUravud: Plugin could not read QVE hotkeys"}));
     EXPECT_NE(g_boxThread, 0u);
     EXPECT_NE(g_boxThread, GetCurrentThreadId());
-    XPLMDestroyWindow(HintsWindow);
+    XPLMDestroyWindow(HintsWindowNow());
     UseHintsWindow(nullptr);
     ResetPluginState();
     ResetMonitorState();

@@ -96,8 +96,8 @@ protected:
         for (int i = 0; i < MenuItemCount; ++i) XPLMAppendMenuItem(PluginMenu(), "item", nullptr, 1);
         UseHintsWindow(XPLMCreateWindow(100, 768, 320, 518, 1, DrawHints, HintsKeyHandler, HintsMouseClick,
                                        nullptr));
-        LinkActive = 1;
-        AtcAttached = 1;
+        watch = BeginLinkWatch();
+        watch->attached = 1;
         DefaultHotkeys();
         SetSampledCom1(13500);
         SetSampledOnGround(1);
@@ -120,7 +120,8 @@ protected:
         XPLMCheckMenuItemState(PluginMenu(), MenuKeyboardHints, &check);
         return check;
     }
-    bool Visible() { return XPLMGetWindowIsVisible(HintsWindow) != 0; }
+    bool Visible() { return XPLMGetWindowIsVisible(HintsWindowNow()) != 0; }
+    std::shared_ptr<LinkWatch> watch;
 };
 
 // ---- drawing
@@ -128,10 +129,10 @@ protected:
 using HintsDrawing = HintsFixture;
 
 TEST_F(HintsDrawing, NothingWithoutTheLinkOrTheOption) {
-    LinkActive = 0;
+    EndLinkWatch(watch);
     SIM_RunFrames(1);
     EXPECT_TRUE(LastFrame().empty());
-    LinkActive = 1;
+    watch = BeginLinkWatch();
     PluginOptions.EnableKeyboardHints = 0;
     SIM_RunFrames(1);
     EXPECT_TRUE(LastFrame().empty());
@@ -298,10 +299,10 @@ TEST_F(HintsMouse, CloseBoxAtLeftPlus211NotPlus210) {
 }
 
 TEST_F(HintsMouse, AResetForgetsAButtonLeftHeld) {
-    const XPLMWindowID window = HintsWindow;
+    const XPLMWindowID window = HintsWindowNow();
     SIM_Mouse(150, 700, xplm_MouseDown);  // never released: the next press would count as a release
     ResetHintsWindowState();
-    EXPECT_EQ(HintsWindow, nullptr);
+    EXPECT_EQ(HintsWindowNow(), nullptr);
     UseHintsWindow(window);  // as the next link start makes it
     SIM_Mouse(311, 759, xplm_MouseDown);
     EXPECT_EQ(PluginOptions.EnableKeyboardHints, 0);
@@ -313,10 +314,10 @@ TEST_F(HintsMouse, DragMovesTheWindowUnderThePointer) {
     SIM_Mouse(150, 700, xplm_MouseDown);
     SIM_Mouse(400, 500, xplm_MouseDrag);
     int l, t, r, b;
-    XPLMGetWindowGeometry(HintsWindow, &l, &t, &r, &b);
+    XPLMGetWindowGeometry(HintsWindowNow(), &l, &t, &r, &b);
     EXPECT_EQ((std::vector<int>{l, t, r, b}), (std::vector<int>{350, 550, 570, 300}));
     SIM_Mouse(410, 490, xplm_MouseDrag);
-    XPLMGetWindowGeometry(HintsWindow, &l, &t, &r, &b);
+    XPLMGetWindowGeometry(HintsWindowNow(), &l, &t, &r, &b);
     EXPECT_EQ((std::vector<int>{l, t, r, b}), (std::vector<int>{360, 540, 580, 290}));
     SIM_Mouse(410, 490, xplm_MouseUp);
     // The first drag event is tested against the window before it moves: one into the close
@@ -327,7 +328,7 @@ TEST_F(HintsMouse, DragMovesTheWindowUnderThePointer) {
     SIM_Mouse(575, 535, xplm_MouseUp);
     EXPECT_EQ(PluginOptions.EnableKeyboardHints, 0);
     EXPECT_FALSE(Visible());
-    XPLMGetWindowGeometry(HintsWindow, &l, &t, &r, &b);
+    XPLMGetWindowGeometry(HintsWindowNow(), &l, &t, &r, &b);
     EXPECT_EQ((std::vector<int>{l, t}), (std::vector<int>{525, 585}));
 }
 
@@ -413,7 +414,7 @@ TEST_F(KeyWatch, OtherKeysAndReleasesCostNothing) {
     EXPECT_EQ(Key(XPLM_VK_NUMPAD5, kDown).first, 0);  // the keypad's 5 is another key
     EXPECT_EQ(Key(XPLM_VK_5, kDown).first, 2);
     EXPECT_EQ(Key(XPLM_VK_5, kDown).first, 2);  // held: every down event
-    LinkActive = 0;
+    EndLinkWatch(watch);
     EXPECT_EQ(Key(XPLM_VK_5, kDown).first, 0);
 }
 

@@ -49,7 +49,7 @@ protected:
         PublishAtcKeys(keys);
         memset(source, 0, sizeof source);
         ASSERT_TRUE(InstallHooks());
-        LinkActive = 1;
+        SetLinkUp(true);
         g_toDraw.clear();
         drawer = XPLMCreateWindow(50, 600, 400, 400, 1, DrawTexts, nullptr, nullptr, nullptr);
     }
@@ -264,7 +264,7 @@ TEST_F(Intercepts, OtherTextsPassUnchanged) {
     EXPECT_EQ(drawn[0].text, "Qvestation ATC");
 
     // With the link down every string passes, even with the hooks in place.
-    LinkActive = 0;
+    SetLinkUp(false);
     UseAtcTextSource(nullptr);
     drawn = DrawFrame({"Loaded FP EDDF", std::string(20, 'x')});
     ASSERT_EQ(drawn.size(), 2u);
@@ -411,10 +411,10 @@ TEST(InterceptUnload, AnUnloadedServerModuleTakesTheSourceWithIt) {
     char elsewhere[8];
     UseAtcTextSource(elsewhere);
     FreeLibrary(LoadLibraryA("msimg32.dll"));  // still loaded: nothing changes
-    EXPECT_EQ(AtcTextSource.load(), elsewhere);
+    EXPECT_EQ(AtcTextSourceNow(), elsewhere);
     UseAtcTextSource(inside);
     FreeLibrary(module);
-    EXPECT_EQ(AtcTextSource.load(), nullptr);
+    EXPECT_EQ(AtcTextSourceNow(), nullptr);
     StopWatchingServerUnload();
     UseAtcTextSource(nullptr);
 }

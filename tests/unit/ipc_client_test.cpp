@@ -100,8 +100,8 @@ protected:
 
 TEST_F(IpcClient, OpenHandshakesAndRefusesASecondOpen) {
     Open();
-    EXPECT_EQ(IpcLink.serverVersion, 0x11u);
-    EXPECT_EQ(IpcLink.simulatorCode, 8u);
+    EXPECT_EQ(IpcLinkNow().serverVersion, 0x11u);
+    EXPECT_EQ(IpcLinkNow().simulatorCode, 8u);
     EXPECT_EQ(server.table[0x330A] | server.table[0x330B] << 8, 2002);
     EXPECT_EQ(server.messages, 3);  // the values were there on the first pass
     {
@@ -123,19 +123,18 @@ TEST_F(IpcClient, NoServerWindowFailsWithCodeTwo) {
     DestroyWindow(server.window);
     server.window = nullptr;
     EXPECT_EQ(OpenUnderSession().code, IpcNoServerWindow);
-    EXPECT_EQ(IpcLink.view, nullptr);
+    EXPECT_EQ(IpcLinkNow().view, nullptr);
 }
 
 TEST_F(IpcClient, OurOwnFs98mainWindowIsNoServer) {
     // Without the server, only the plug-in's own stand-in main window is left: no link to it.
     DestroyWindow(server.window);
     server.window = nullptr;
-    HWND own = MakeWindow("FS98MAIN");
-    Fs98MainWindow = own;
+    CreateFs98MainWindow();
+    ASSERT_NE(OwnFs98MainWindow(), nullptr);
     EXPECT_EQ(OpenUnderSession().code, IpcNoServerWindow);
-    EXPECT_EQ(IpcLink.view, nullptr);
-    Fs98MainWindow = nullptr;
-    DestroyWindow(own);
+    EXPECT_EQ(IpcLinkNow().view, nullptr);
+    DestroyFs98MainWindow();
 }
 
 TEST_F(IpcClient, AServerInThisProcessServingAsFs98mainIsTaken) {
@@ -143,17 +142,14 @@ TEST_F(IpcClient, AServerInThisProcessServingAsFs98mainIsTaken) {
     // client's second choice, found even beside our own window of that class.
     DestroyWindow(server.window);
     server.window = MakeWindow("FS98MAIN");
-    HWND own = CreateWindowExA(0, "FS98MAIN", "", 0, 0, 0, 1, 1, nullptr, nullptr, GetModuleHandleA(nullptr),
-                               nullptr);
-    ASSERT_NE(own, nullptr);
-    Fs98MainWindow = own;
+    CreateFs98MainWindow();
+    ASSERT_NE(OwnFs98MainWindow(), nullptr);
     Open();
-    EXPECT_EQ(IpcLink.serverWindow, server.window);
+    EXPECT_EQ(IpcLinkNow().serverWindow, server.window);
     uint16_t value = 0;
     EXPECT_EQ(IpcRead(0x3308, 2, &value).code, IpcOk);
     EXPECT_EQ(value, 8);
-    Fs98MainWindow = nullptr;
-    DestroyWindow(own);
+    DestroyFs98MainWindow();
 }
 
 TEST_F(IpcClient, ReadsAndWritesReachTheTable) {
@@ -294,7 +290,7 @@ TEST_F(IpcClient, AVanishedServerFailsEachRequestAtOnceUntilItsNewWindowIsTaken)
         DWORD start = GetTickCount();
         EXPECT_EQ(IpcProcess().code, IpcSendFailed);
         EXPECT_LT(GetTickCount() - start, 100u);  // no pauses for a window that cannot come back
-        EXPECT_NE(IpcLink.view, nullptr);         // still open until closed
+        EXPECT_NE(IpcLinkNow().view, nullptr);         // still open until closed
         // Nothing to take yet: the link stays as it is.
         EXPECT_EQ(IpcReattach().code, IpcNoServerWindow);
         EXPECT_TRUE(IpcServerGone());
@@ -304,16 +300,16 @@ TEST_F(IpcClient, AVanishedServerFailsEachRequestAtOnceUntilItsNewWindowIsTaken)
     server.table[0x3304] = 0x22;
     server.table[0x3308] = 12;
     server.window = MakeWindow("UIPCMAIN");
-    const int counter = IpcLink.openCounter;
+    const int counter = IpcLinkNow().openCounter;
     {
         IpcSession session;
         ASSERT_EQ(IpcReattach().code, IpcOk);
         EXPECT_FALSE(IpcServerGone());
     }
-    EXPECT_EQ(IpcLink.serverWindow, server.window);
-    EXPECT_EQ(IpcLink.serverVersion, 0x22u);
-    EXPECT_EQ(IpcLink.simulatorCode & 0xFFFF, 12u);
-    EXPECT_EQ(IpcLink.openCounter, counter);  // the same area goes on
+    EXPECT_EQ(IpcLinkNow().serverWindow, server.window);
+    EXPECT_EQ(IpcLinkNow().serverVersion, 0x22u);
+    EXPECT_EQ(IpcLinkNow().simulatorCode & 0xFFFF, 12u);
+    EXPECT_EQ(IpcLinkNow().openCounter, counter);  // the same area goes on
     EXPECT_EQ(IpcRead(0x3304, 4, &value).code, IpcOk);
     EXPECT_EQ(value, 0x22u);
     // A live window is kept as it is.
@@ -351,11 +347,11 @@ TEST_F(IpcClient, TheIdentityMarkerRidesInTheBatchBeingBuilt) {
 
 TEST_F(IpcClient, ATakenAreaNameFailsAndLeavesNothingBehind) {
     char name[64];
-    snprintf(name, sizeof name, "FsasmLib:IPC:%lX:%X", GetCurrentProcessId(), (unsigned)IpcLink.openCounter + 1);
+    snprintf(name, sizeof name, "FsasmLib:IPC:%lX:%X", GetCurrentProcessId(), (unsigned)IpcLinkNow().openCounter + 1);
     HANDLE squatter = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 0x8000, name);
     EXPECT_EQ(OpenUnderSession().code, IpcNoMapping);
     EXPECT_EQ(GlobalFindAtomA(name), 0);
-    EXPECT_EQ(IpcLink.mapping, nullptr);
+    EXPECT_EQ(IpcLinkNow().mapping, nullptr);
     CloseHandle(squatter);
     Open();  // the next counter value names a fresh area
 }
@@ -363,10 +359,10 @@ TEST_F(IpcClient, ATakenAreaNameFailsAndLeavesNothingBehind) {
 TEST_F(IpcClient, UipcmainIsPreferredAndCloseIsRepeatable) {
     HWND other = MakeWindow("FS98MAIN");
     Open();
-    EXPECT_EQ(IpcLink.serverWindow, server.window);
+    EXPECT_EQ(IpcLinkNow().serverWindow, server.window);
     IpcClose();
     IpcClose();
-    EXPECT_EQ(IpcLink.view, nullptr);
+    EXPECT_EQ(IpcLinkNow().view, nullptr);
     DestroyWindow(other);
 }
 

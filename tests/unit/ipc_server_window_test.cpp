@@ -41,7 +41,7 @@ std::string CopyOfProbe(const char* name) {
 HWND OpenedWindow() {
     IpcSession session;
     if (!IpcOpen().ok()) return nullptr;
-    return IpcLink.serverWindow;
+    return IpcLinkNow().serverWindow;
 }
 
 class ServerWindow : public ::testing::Test {
@@ -90,7 +90,7 @@ TEST_F(ServerWindow, TheServerPluginsOwnWindowAndNotAnotherLibrarysIsTakenAndHea
     {
         IpcSession session;
         EXPECT_EQ(IpcReattach().code, IpcOk);
-        EXPECT_EQ(IpcLink.serverWindow, renewed);
+        EXPECT_EQ(IpcLinkNow().serverWindow, renewed);
     }
     DestroyWindow(renewed);
     DestroyWindow(intruder);

@@ -20,6 +20,9 @@
 #include "config/options.h"
 #include "config_test_support.h"
 #include "shell/link.h"
+#include "shell/link_object.h"
+#include "simlink/fs98_window.h"
+#include "ui/hints_window.h"
 #include "airport/airport_data.h"
 #include "base/deferred_work.h"
 #include "bridge/monitor.h"
@@ -68,15 +71,20 @@ protected:
     }
 };
 
-TEST_F(LinkEnd, DisableAfterAStartThatFailedWithTheHooksInRestoresTheSimulatorsFunctions) {
+TEST_F(LinkEnd, AStartTheServerRefusesEndsWhatItMadeAndTheNextBeginsFromNothing) {
     const std::vector<std::string> untouched = ExportStarts();
     for (const std::string& start : untouched) ASSERT_EQ(start.size(), 16u);
-    // A start the IPC server refused: the hooks went in, the link never came up.
-    ASSERT_TRUE(InstallHooks());
-    ASSERT_NE(ExportStarts(), untouched);
-    XPluginDisable();
-    EXPECT_FALSE(HooksInstalled());
-    EXPECT_EQ(ExportStarts(), untouched);
+    // No server window: the open is refused after the hooks, the hidden window and the panel.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        EXPECT_EQ(Link::Make(), nullptr);
+        EXPECT_FALSE(HooksInstalled());
+        EXPECT_EQ(ExportStarts(), untouched);
+        EXPECT_EQ(OwnFs98MainWindow(), nullptr);
+        EXPECT_EQ(FindWindowA("FS98MAIN", nullptr), nullptr);
+        EXPECT_EQ(HintsWindowNow(), nullptr);
+        EXPECT_FALSE(LinkIsUp());
+        EXPECT_EQ(CurrentLinkWatch(), nullptr);
+    }
     // Nothing of ours runs any more: a window shaped as the server's strip stays where it is made.
     XPLMWindowID strip = XPLMCreateWindow(1, 748, 1024, 728, 1, nullptr, nullptr, nullptr, nullptr);
     int left = 0, top = 0, right = 0, bottom = 0;
@@ -93,9 +101,8 @@ TEST_F(LinkEnd, StoppingTheLinkEmptiesTheHotkeyTable) {
     keys.table[20] = {3, 'L'};
     PublishAtcKeys(keys);
     ASSERT_EQ(CurrentAtcKeys().table[7].key, ';');
-    LinkActive = 1;
-    (void)StopLink();  // always true
-    EXPECT_EQ(LinkActive.load(), 0);
+    EndLinkWatch(BeginLinkWatch());  // as the link's end does
+    EXPECT_FALSE(LinkIsUp());
     const AtcKeys after = CurrentAtcKeys();
     for (int i = 0; i < kAtcHotkeyCount; ++i) {
         EXPECT_EQ(after.table[i].key, 0) << "hotkey " << i + 1;
@@ -236,10 +243,10 @@ protected:
 
 TEST_F(AttachAcrossStop, AnAttachWhoseNoticeOutlastsTheLinkPublishesNothing) {
     WriteIni(81, false);  // Q; the keys switched off make a notice
-    LinkActive = 1;
+    const auto watch = BeginLinkWatch();
     std::thread& attach = Attach();
     ASSERT_EQ(WaitForSingleObject(g_boxOpen, 10000), WAIT_OBJECT_0);
-    (void)StopLink();  // always true
+    EndLinkWatch(watch);  // the link's end
     SetEvent(g_boxClosed);
     attach.join();
     const AtcKeys keys = CurrentAtcKeys();
@@ -247,18 +254,18 @@ TEST_F(AttachAcrossStop, AnAttachWhoseNoticeOutlastsTheLinkPublishesNothing) {
     EXPECT_STREQ(keys.keys, "");
     EXPECT_EQ(keys.emergencyKey, 0);
     EXPECT_STREQ(CurrentOptionList().text, "before the attach*");
-    EXPECT_EQ(AtcAttached.load(), 0);  // the next link attaches again
+    EXPECT_FALSE(AtcAttachedNow());  // the next link attaches again
 }
 
 TEST_F(AttachAcrossStop, TheNextLinkAttachesWhileTheOldNoticeIsOpenAndKeepsItsKeys) {
     WriteIni(81, false);
-    LinkActive = 1;
+    const auto first = BeginLinkWatch();
     std::thread& old = Attach();
     ASSERT_EQ(WaitForSingleObject(g_boxOpen, 10000), WAIT_OBJECT_0);
-    (void)StopLink();
+    EndLinkWatch(first);
     // The program's first key changed; the link started again, the old notice still open.
     WriteIni(87, true);  // W
-    LinkActive = 1;
+    const auto second = BeginLinkWatch();
     std::atomic<bool> attached{false};
     attaches.emplace_back([&] {
         AttachToAtc();
@@ -275,8 +282,9 @@ TEST_F(AttachAcrossStop, TheNextLinkAttachesWhileTheOldNoticeIsOpenAndKeepsItsKe
     EXPECT_EQ(CurrentAtcKeys().table[0].key, 'W');
     EXPECT_EQ(CurrentAtcKeys().keys[0], 'W');
     EXPECT_EQ(CurrentOptionList().text, list);
-    EXPECT_EQ(AtcAttached.load(), 1);
+    EXPECT_TRUE(AtcAttachedNow());
     EXPECT_EQ(g_boxesShown.load(), 1);
+    EndLinkWatch(second);
 }
 
 }  // namespace

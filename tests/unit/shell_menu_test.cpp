@@ -109,7 +109,7 @@ TEST_F(Menu, EnableThatFailsLeavesTheMenuAndDisableSetsIt) {
     std::vector<int> before = MenuStates();
     Pick(MenuEnable);
     EXPECT_EQ(MenuStates(), before);
-    EXPECT_EQ(LinkActive.load(), 0);
+    EXPECT_EQ(LinkIsUp(), false);
     // StopLink with the link down: Enable enabled, Disable disabled; nothing else changes.
     Pick(MenuDisable);
     EXPECT_EQ(SIM_MenuItemState(kItemPaths[MenuEnable]) & 1, 1);
@@ -180,10 +180,10 @@ TEST_F(Menu, HintsItemWithoutAWindowChangesOnlyTheOptionAndTheCheckMark) {
 TEST_F(Menu, HintsItemShowsAndHidesAnExistingWindow) {
     UseHintsWindow(XPLMCreateWindow(0, 768, 220, 518, 0, nullptr, nullptr, nullptr, nullptr));
     Pick(MenuKeyboardHints);
-    EXPECT_EQ(XPLMGetWindowIsVisible(HintsWindow), 1);
+    EXPECT_EQ(XPLMGetWindowIsVisible(HintsWindowNow()), 1);
     EXPECT_EQ(HintsCheck(), xplm_Menu_Checked);
     Pick(MenuKeyboardHints);
-    EXPECT_EQ(XPLMGetWindowIsVisible(HintsWindow), 0);
+    EXPECT_EQ(XPLMGetWindowIsVisible(HintsWindowNow()), 0);
     EXPECT_EQ(HintsCheck(), xplm_Menu_Unchecked);
 }
 

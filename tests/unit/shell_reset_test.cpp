@@ -34,13 +34,13 @@ TEST(ShellReset, AFirstFlightLoopLeftPendingIsScheduledAgainInTheNextWorld) {
     ScheduleFirstFlightLoop();
     const std::string scheduled = FlightLoops();
     ASSERT_NE(scheduled, none);
-    LinkActive = 1;
+    SetLinkUp(true);
     Is64BitProcess = 1;
 
     // The world that had the callback is gone; without the reset the loop would count as waiting.
     FreshWorld();
     ResetLinkState();
-    EXPECT_EQ(LinkActive.load(), 0);
+    EXPECT_EQ(LinkIsUp(), false);
     EXPECT_EQ(Is64BitProcess, 0);
     EXPECT_FALSE(FirstFlightLoopHasRun());
     ScheduleFirstFlightLoop();
@@ -77,20 +77,20 @@ TEST_F(ShellResetLog, AResetWhileBackgroundWorkRunsLeavesTheStateAsItIsAndSaysSo
     const bool created = !PluginLocksAlive();
     if (created) CreatePluginLocks();
     ResetLinkState();
-    LinkActive = 1;
+    SetLinkUp(true);
     Is64BitProcess = 1;
     {
         BackgroundWork work;  // a tick or a refresh in the middle of its run, reading the state
         ASSERT_TRUE(work.Admitted());
         ResetLinkState();
-        EXPECT_EQ(LinkActive.load(), 1);
+        EXPECT_EQ(LinkIsUp(), true);
         EXPECT_EQ(Is64BitProcess, 1);
     }
     bool said = false;
     for (const std::string& line : g_logged) said = said || line.find("check failed at plugin_state.cpp") != std::string::npos;
     EXPECT_TRUE(said);
     ResetLinkState();  // once the work is over
-    EXPECT_EQ(LinkActive.load(), 0);
+    EXPECT_EQ(LinkIsUp(), false);
     EXPECT_EQ(Is64BitProcess, 0);
     if (created) {
         EXPECT_TRUE(DeletePluginLocks(1000));
