@@ -16,10 +16,10 @@
 #include "XPLMProcessing.h"
 #include "XPUIGraphics.h"
 #include "common/sim_control.h"
+#include "misbehave_plugin.h"
 
 namespace {
 
-typedef int (*ControlFn)(const char*, char*, int);
 
 std::string g_crash;
 std::atomic<int> g_crashes{0};
@@ -48,37 +48,20 @@ std::string LogText() {
     return text.str();
 }
 
-class Callers : public ::testing::Test {
+class Callers : public ::testing::Test, protected MisbehavePlugin {
 protected:
     void SetUp() override {
         SIM_Init(nullptr);
         SIM_SetCrashHook(RecordCrash);
         g_crash.clear();
         g_crashes = 0;
-        module_ = LoadLibraryA(MISBEHAVE_PLUGIN);
-        ASSERT_NE(module_, nullptr) << MISBEHAVE_PLUGIN;
-        id_ = SIM_StartPlugin(MISBEHAVE_PLUGIN, module_);
-        ASSERT_GT(id_, 0);
-        ASSERT_EQ(SIM_EnablePlugin(id_), 1);
-        control_ = reinterpret_cast<ControlFn>(reinterpret_cast<void*>(GetProcAddress(module_, "StandInControl")));
-        ASSERT_NE(control_, nullptr);
+        StartMisbehave();
     }
     void TearDown() override {
         SIM_StopPlugin(id_);
         SIM_SetCrashHook(nullptr);
         FreeLibrary(module_);
     }
-    // As the host runs a control command: as the plug-in's callback.
-    std::string Control(const char* command) {
-        char out[512] = "";
-        SIM_EnterPlugin(id_);
-        control_(command, out, sizeof out);
-        SIM_LeavePlugin();
-        return out;
-    }
-    HMODULE module_ = nullptr;
-    int id_ = 0;
-    ControlFn control_ = nullptr;
 };
 
 TEST_F(Callers, TheSimulatorsOwnCallsOutsideCallbacksAreNotBypassCalls) {

@@ -15,10 +15,9 @@
 #include "XPStandardWidgets.h"
 #include "XPWidgets.h"
 #include "common/sim_control.h"
+#include "misbehave_plugin.h"
 
 namespace {
-
-typedef int (*ControlFn)(const char*, char*, int);
 
 void Sink(const char*) {}
 
@@ -405,33 +404,17 @@ TEST_F(Vr, NativeWidgetWindowsGoToTheHeadsetAndOthersDoNot) {
 
 // ---- the messages, with a plug-in that follows the headset
 
-class VrPlugin : public Vr {
+class VrPlugin : public Vr, protected MisbehavePlugin {
 protected:
     void SetUp() override {
         Vr::SetUp();
         SetVersion(12100);
-        module_ = LoadLibraryA(MISBEHAVE_PLUGIN);
-        ASSERT_NE(module_, nullptr) << MISBEHAVE_PLUGIN;
-        id_ = SIM_StartPlugin(MISBEHAVE_PLUGIN, module_);
-        ASSERT_GT(id_, 0);
-        ASSERT_EQ(SIM_EnablePlugin(id_), 1);
-        control_ = reinterpret_cast<ControlFn>(reinterpret_cast<void*>(GetProcAddress(module_, "StandInControl")));
-        ASSERT_NE(control_, nullptr);
+        StartMisbehave();
     }
     void TearDown() override {
         SIM_StopPlugin(id_);
         FreeLibrary(module_);
     }
-    std::string Control(const char* command) {
-        char out[512] = "";
-        SIM_EnterPlugin(id_);
-        control_(command, out, sizeof out);
-        SIM_LeavePlugin();
-        return out;
-    }
-    HMODULE module_ = nullptr;
-    int id_ = 0;
-    ControlFn control_ = nullptr;
 };
 
 TEST_F(VrPlugin, MessagesComeRightBeforeEachChangeAndOnlyWhenSomethingChanges) {
