@@ -136,6 +136,7 @@ HookStatus Patch(HookRecord& r, bool arm) {
   EngineProtect(start, size, former, &unused);
   FlushInstructionCache(GetCurrentProcess(), start, size);
   r.armed = arm;
+  if (arm) r.everArmed = 1;
   return HookOk;
 }
 
@@ -168,7 +169,7 @@ HookStatus SetOne(void* target, bool arm) {
   // Disarming one hook moves no thread: one inside the trampoline finishes the copied
   // instructions and continues in the restored target; the slot stays valid.
   ThreadList threads;
-  const bool moved = FreezeThreads(&threads, r, true);
+  const bool moved = FreezeThreads(&threads, r, FreezeFor::Arming);
   const HookStatus status = moved ? Patch(*r, arm) : HookThreadNotMoved;
   ThawThreads(&threads);
   ReleaseDisarmedModules();
@@ -179,7 +180,7 @@ HookStatus SetAll(bool arm) {
   bool any = false;
   for (uint32_t i = 0; i < Engine.count; ++i) {
     HookRecord& r = Engine.records[i];
-    if (bool(r.armed) == arm) continue;
+    if (bool(r.armed) == arm || r.retired) continue;
     any = true;
     if (arm) HoldDetourModule(r);
   }
@@ -188,13 +189,37 @@ HookStatus SetAll(bool arm) {
   // A thread that cannot leave the bytes about to change keeps them as they are. Disarming
   // moves threads only out of relays and filler above a target, which stay valid code until
   // their slot is released: those hooks are disarmed all the same.
-  const bool moved = FreezeThreads(&threads, nullptr, arm);
+  const bool moved = FreezeThreads(&threads, nullptr, arm ? FreezeFor::Arming : FreezeFor::Disarming);
   HookStatus status = moved || !arm ? HookOk : HookThreadNotMoved;
-  for (uint32_t i = 0; i < Engine.count && status == HookOk; ++i)
-    if (bool(Engine.records[i].armed) != arm) status = Patch(Engine.records[i], arm);
+  for (uint32_t i = 0; i < Engine.count && status == HookOk; ++i) {
+    HookRecord& r = Engine.records[i];
+    if (bool(r.armed) != arm && !r.retired) status = Patch(r, arm);
+  }
   ThawThreads(&threads);
   ReleaseDisarmedModules();
   return status == HookOk && !moved ? HookThreadNotMoved : status;
+}
+
+// Gives back the slots of deleted hooks under one freeze that moves any thread in them back to
+// its target first; a slot whose thread could not be moved stays with its record.
+void ReleaseRetiredSlots() {
+  bool any = false;
+  for (uint32_t i = 0; i < Engine.count && !any; ++i) any = Engine.records[i].retired;
+  if (!any) return;
+  ThreadList threads;
+  // Given back before the thaw: a detour let go after it could enter a slot already checked.
+  if (FreezeThreads(&threads, nullptr, FreezeFor::Releasing)) {
+    for (uint32_t i = 0; i < Engine.count;) {
+      HookRecord& r = Engine.records[i];
+      if (!r.retired) {
+        ++i;
+        continue;
+      }
+      ReleaseCodeSlot(reinterpret_cast<uint8_t*>(r.trampoline));
+      RemoveRecord(&r);  // the last record moves into its place
+    }
+  }
+  ThawThreads(&threads);
 }
 
 }  // namespace
@@ -210,8 +235,23 @@ HookStatus HookInitialize() {
 HookStatus HookShutdown() {
   EngineLockGuard lock;
   if (!Engine.heap) return HookNotInitialized;
-  const HookStatus status = SetAll(false);
-  if (status != HookOk) return status;
+  bool anyReachable = false;
+  for (uint32_t i = 0; i < Engine.count; ++i)
+    anyReachable |= Engine.records[i].everArmed || Engine.records[i].threadLeft;
+  if (anyReachable) {
+    // One freeze takes out the patches and checks every slot a detour may still run; the slots
+    // go before the thaw.
+    ThreadList threads;
+    const bool moved = FreezeThreads(&threads, nullptr, FreezeFor::Disarming);
+    HookStatus status = HookOk;
+    for (uint32_t i = 0; i < Engine.count && status == HookOk; ++i)
+      if (Engine.records[i].armed) status = Patch(Engine.records[i], false);
+    if (status == HookOk && moved) ReleaseAllCodeBlocks();
+    ThawThreads(&threads);
+    ReleaseDisarmedModules();
+    if (status != HookOk) return status;
+    if (!moved) return HookThreadNotMoved;
+  }
   ReleaseAllCodeBlocks();
   if (Engine.records) HeapFree(Engine.heap, 0, Engine.records);
   for (uint32_t i = 0; i < Engine.moduleCount; ++i)
@@ -228,6 +268,7 @@ HookStatus HookAdd(void* targetPtr, void* detourPtr, void** trampolineOut) {
   const auto detour = reinterpret_cast<uintptr_t>(detourPtr);
   if (!IsExecutable(target) || !IsExecutable(detour)) return HookNotExecutable;
   if (FindRecord(target)) return HookAlreadyExists;
+  ReleaseRetiredSlots();  // before their bytes count as another hook's or a slot is taken again
   uint8_t* slot = TakeCodeSlot(target);
   if (!slot) return HookMemoryAllocation;
 
@@ -275,16 +316,29 @@ HookStatus HookDelete(void* target) {
   HookRecord* r = FindRecord(reinterpret_cast<uintptr_t>(target));
   if (!r) return HookNotFound;
   if (r->armed || r->threadLeft) {
-    // The slot is released below: threads in it go back to the target. The patch comes out
-    // either way (threads already moved stand in the target); one that could not be moved keeps
-    // the slot, and so the record.
+    // Threads in the slot go back to the target and the slot goes before the thaw. The patch
+    // comes out either way (threads already moved stand in the target); one that could not be
+    // moved keeps the slot, and so the record.
     ThreadList threads;
-    const bool moved = FreezeThreads(&threads, r, false);
+    const bool moved = FreezeThreads(&threads, r, FreezeFor::Disarming);
     const HookStatus status = r->armed ? Patch(*r, false) : HookOk;
+    const auto module = reinterpret_cast<HMODULE>(r->detourModule);
+    const bool release = status == HookOk && moved;
+    if (release) {
+      ReleaseCodeSlot(reinterpret_cast<uint8_t*>(r->trampoline));
+      RemoveRecord(r);
+    }
     ThawThreads(&threads);
+    if (release && module) FreeLibrary(module);
     ReleaseDisarmedModules();
     if (status != HookOk) return status;
-    if (!moved) return HookThreadNotMoved;
+    return moved ? HookOk : HookThreadNotMoved;
+  }
+  if (r->everArmed) {
+    // A detour running since the disarm may yet call into the slot: it goes at the next freeze
+    // that checks it (the shutdown's, or before another hook is made).
+    r->retired = 1;
+    return HookOk;
   }
   ReleaseCodeSlot(reinterpret_cast<uint8_t*>(r->trampoline));
   RemoveRecord(r);

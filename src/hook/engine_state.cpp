@@ -27,7 +27,7 @@ void ReleaseEngineLock() { EngineLock.store(0, std::memory_order_release); }
 
 HookRecord* FindRecord(uintptr_t target) {
   for (uint32_t i = 0; i < Engine.count; ++i)
-    if (Engine.records[i].target == target) return &Engine.records[i];
+    if (Engine.records[i].target == target && !Engine.records[i].retired) return &Engine.records[i];
   return nullptr;
 }
 

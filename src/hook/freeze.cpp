@@ -101,12 +101,24 @@ void ListOtherThreads(ThreadList* list) {
   CloseHandle(snap);
 }
 
-// A single record about to be deleted gives back its slot even when it is not armed.
-bool MapForScope(const HookRecord* scope, bool arming, ThreadPlace* place) {
+bool Concerns(const HookRecord& r, FreezeFor what) {
+  switch (what) {
+    case FreezeFor::Arming:
+      return !r.armed && !r.retired;
+    case FreezeFor::Disarming:
+      return r.armed || r.threadLeft || r.retired;
+    case FreezeFor::Releasing:
+      return r.retired;
+  }
+  return false;
+}
+
+bool MapForScope(const HookRecord* scope, FreezeFor what, ThreadPlace* place) {
+  const bool arming = what == FreezeFor::Arming;
   if (scope) return (!arming || !scope->armed) && MapInstructionPointer(*scope, arming, place);
   for (uint32_t i = 0; i < Engine.count; ++i) {
     const HookRecord& r = Engine.records[i];
-    if (bool(r.armed) != arming && MapInstructionPointer(r, arming, place)) return true;
+    if (Concerns(r, what) && MapInstructionPointer(r, arming, place)) return true;
   }
   return false;
 }
@@ -123,7 +135,7 @@ void NoteThreadsLeft(HookRecord* scope) {
 
 SetThreadContextFn FreezeSetContext = &SetThreadContext;
 
-bool FreezeThreads(ThreadList* list, HookRecord* scope, bool arming) {
+bool FreezeThreads(ThreadList* list, HookRecord* scope, FreezeFor what) {
   list->threads = nullptr;
   list->count = list->capacity = 0;
   ++Engine.freezes;
@@ -149,7 +161,7 @@ bool FreezeThreads(ThreadList* list, HookRecord* scope, bool arming) {
     ctx.ContextFlags = CONTEXT_FULL;
     if (!GetThreadContext(h, &ctx)) continue;
     ThreadPlace place{ctx.Rip, ctx.Rsp};
-    if (MapForScope(scope, arming, &place)) {
+    if (MapForScope(scope, what, &place)) {
       ctx.Rip = place.ip;
       ctx.Rsp = place.sp;
       // Refused, for one, where shadow stacks check the instruction pointers a context sets.

@@ -205,6 +205,41 @@ TEST_F(ThreadFixup, AThreadADisarmLeftInTheTrampolineLeavesItBeforeTheDelete) {
   EXPECT_EQ(RunToEnd(), 42u);
 }
 
+// A detour that was running when every hook was disarmed may still call its trampoline before
+// the deletes: that thread is moved out before the slot goes, whether the next step is the
+// shutdown or another hook taking the slot.
+TEST_F(ThreadFixup, ACallEnteringTheTrampolineAfterTheDisarmIsMovedOutBeforeItsSlotGoes) {
+  for (const bool shutdown : {true, false}) {
+    SCOPED_TRACE(shutdown ? "shutdown" : "slot taken again");
+    void* tramp = nullptr;
+    ASSERT_EQ(HookAdd(target, reinterpret_cast<void*>(&Detour), &tramp), HookOk);
+    ASSERT_EQ(HookArm(target), HookOk);
+    ASSERT_EQ(HookDisarm(nullptr), HookOk);
+    StartStoppedAt(reinterpret_cast<uintptr_t>(tramp) + 2, 1);
+    ASSERT_EQ(HookDelete(target), HookOk);
+    uint8_t* other = arena.Put({0x66, 0x90, 0x8D, 0x41, 0x07, 0xC3});
+    if (shutdown) {
+      ASSERT_EQ(HookShutdown(), HookOk);
+      ASSERT_EQ(HookInitialize(), HookOk);
+    } else {
+      ASSERT_EQ(HookAdd(other, reinterpret_cast<void*>(&Detour), nullptr), HookOk);
+    }
+    const bool moved = Rip() == reinterpret_cast<uintptr_t>(target) + 2;
+    EXPECT_TRUE(moved);
+    if (!moved) {  // it would run from a freed or reused slot
+      TerminateThread(thread, 0);
+      WaitForSingleObject(thread, 10000);
+    } else {
+      EXPECT_EQ(RunToEnd(), 42u);
+    }
+    CloseHandle(thread);
+    thread = nullptr;
+    if (!shutdown) {
+      ASSERT_EQ(HookDelete(other), HookOk);
+    }
+  }
+}
+
 // A relocated call pushes the return address, then jumps: a thread stopped between the two gives
 // the pushed address back and makes the call from the target itself.
 TEST_F(ThreadFixup, DeletingUndoesTheHalfDoneCallOfATrampoline) {
