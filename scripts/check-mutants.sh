@@ -24,7 +24,7 @@ mutants=(
   "src/hook/freeze.cpp|kThreadClientThread = 0x30;|s#kThreadClientThread = 0x30;#kThreadClientThread = 0x28;#|^hook_engine\$"
   "src/hook/engine.cpp|  if (arm) HoldDetourModule(*r);|s#  if (arm) HoldDetourModule(\*r);#  /* no reference */#|^unload_tests\$"
   "src/hook/trampoline.cpp|return !b.src.shadowStack && |s#return !b.src.shadowStack && #return #|^hook_msvc_shapes\$"
-  "src/hook/freeze.cpp|if (!FreezeSetContext(h, &ctx)) allMoved = false;|s#if (!FreezeSetContext(h, &ctx)) allMoved = false;#FreezeSetContext(h, \&ctx);#|^hook_engine\$"
+  "src/hook/freeze.cpp|if (!setContext(h, &ctx)) allMoved = false;|s#if (!setContext(h, &ctx)) allMoved = false;#setContext(h, \&ctx);#|^hook_engine\$"
   "src/hook/hook_entry_stub.S|        cmp eax, 1|s#cmp eax, 1#cmp eax, 7#|^hook_engine\$"
   "src/hook/engine.cpp|r->threadLeft) {|s#r->armed .. r->threadLeft#r->armed#|^hook_engine\$"
   "src/hook/engine.cpp|  if (r->everArmed) {|s#if (r->everArmed) {#if (false) {#|^hook_engine\$"

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 
 #include "hook/function_body.h"
@@ -31,16 +30,14 @@ struct EngineState {
   uint32_t moduleCount, nextModule;  // the oldest is replaced when all are taken
 };
 
-extern EngineState Engine;
-
-// How the engine changes the protection of the bytes it patches; tests put a failing one in its
-// place.
+// How the engine changes the protection of the bytes it patches: tests put a failing one in its
+// place. Gives back the one it replaces.
 using VirtualProtectFn = BOOL(WINAPI*)(LPVOID, SIZE_T, DWORD, PDWORD);
-extern VirtualProtectFn EngineProtect;
-extern std::atomic<uint32_t> EngineLock;  // 0 free, 1 taken
+VirtualProtectFn SetEngineProtect(VirtualProtectFn protect);
 
 void TakeEngineLock();
 void ReleaseEngineLock();
+bool EngineLockTaken();
 
 struct EngineLockGuard {
   EngineLockGuard() { TakeEngineLock(); }
@@ -50,6 +47,19 @@ struct EngineLockGuard {
 };
 
 // Record array in the private heap.
-HookRecord* FindRecord(uintptr_t target);
-[[nodiscard]] bool AppendRecord(const HookRecord& r);   // false when the array cannot grow
-void RemoveRecord(HookRecord* r);         // moves the last record into its place, may shrink
+HookRecord* FindRecord(EngineState& engine, uintptr_t target);  // deleted records are not found
+[[nodiscard]] bool AppendRecord(EngineState& engine, const HookRecord& r);  // false when it cannot grow
+void RemoveRecord(EngineState& engine, HookRecord* r);  // moves the last record into its place, may shrink
+
+// What the engine holds, read under its lock, for tests and diagnostics.
+struct EngineFacts {
+  bool initialized;
+  uint32_t count, capacity;  // records, deleted ones whose slot is kept included
+  uint32_t armed;
+  uint32_t freezes;          // times threads were frozen
+  uintptr_t newestBlock;     // the code block slots come from first, or 0
+  uint32_t newestBlockUsed;  // its slots in use
+};
+EngineFacts ReadEngineFacts();
+// A copy of the record of the hook on `target`; false when there is none.
+bool CopyHookRecord(const void* target, HookRecord* out);

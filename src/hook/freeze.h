@@ -7,13 +7,16 @@
 
 #include "hook/hook_record.h"
 
+struct EngineState;
+
 struct FrozenThread {
   DWORD id;
   HANDLE handle;  // open from suspension to resumption; null when not suspended
 };
 
 struct ThreadList {
-  FrozenThread* threads;  // in the engine's private heap
+  HANDLE heap;            // the engine's private heap
+  FrozenThread* threads;  // in it
   uint32_t count;
   uint32_t capacity;
 };
@@ -30,9 +33,10 @@ enum class FreezeFor {
 // record about to be deleted gives back its slot even when it is not armed. False when a thread
 // that had to move could not be set to its new place (the others are moved; all stay
 // suspended): the records concerned note that a thread may stand in their slot.
-[[nodiscard]] bool FreezeThreads(ThreadList* list, HookRecord* scope, FreezeFor what);
+[[nodiscard]] bool FreezeThreads(EngineState& engine, ThreadList* list, HookRecord* scope, FreezeFor what);
 void ThawThreads(ThreadList* list);
 
-// How a moved thread's context is written back; tests put a failing one in its place.
+// How a moved thread's context is written back: tests put a failing one in its place. Gives back
+// the one it replaces.
 using SetThreadContextFn = BOOL(WINAPI*)(HANDLE, const CONTEXT*);
-extern SetThreadContextFn FreezeSetContext;
+SetThreadContextFn SetFreezeSetContext(SetThreadContextFn set);

@@ -22,8 +22,9 @@ BOOL WINAPI RefuseContext(HANDLE, const CONTEXT*) {
 }
 
 struct RefusedContexts {
-  RefusedContexts() { FreezeSetContext = &RefuseContext; }
-  ~RefusedContexts() { FreezeSetContext = &SetThreadContext; }
+  RefusedContexts() : former(SetFreezeSetContext(&RefuseContext)) {}
+  ~RefusedContexts() { SetFreezeSetContext(former); }
+  SetThreadContextFn former;
 };
 
 alignas(16) uint8_t gStacks[2][256 * 1024];
@@ -136,7 +137,9 @@ TEST_F(ThreadFixup, DisarmingAllMovesAThreadInTheRelayToTheTarget) {
   void* tramp = nullptr;
   ASSERT_EQ(HookAdd(target, reinterpret_cast<void*>(&Detour), &tramp), HookOk);
   ASSERT_EQ(HookArm(target), HookOk);
-  const uintptr_t relay = FindRecord(reinterpret_cast<uintptr_t>(target))->relay;
+  HookRecord r;
+  ASSERT_TRUE(CopyHookRecord(target, &r));
+  const uintptr_t relay = r.relay;
   StartStoppedAt(relay, 1);
   ASSERT_EQ(HookDisarm(nullptr), HookOk);
   EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(target));
@@ -157,7 +160,9 @@ TEST_F(ThreadFixup, AThreadThatCannotBeMovedKeepsTheTargetUnpatched) {
     EXPECT_EQ(HookArm(nullptr), HookThreadNotMoved);
   }
   EXPECT_EQ(std::memcmp(before, target, 5), 0);
-  EXPECT_FALSE(FindRecord(reinterpret_cast<uintptr_t>(target))->armed);
+  HookRecord r;
+  ASSERT_TRUE(CopyHookRecord(target, &r));
+  EXPECT_FALSE(r.armed);
   EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(target) + 2);
   EXPECT_EQ(RunToEnd(), 42u);
   // With the thread gone the arm goes through.
@@ -175,9 +180,9 @@ TEST_F(ThreadFixup, ADeleteThatCannotMoveAThreadKeepsItsSlot) {
     RefusedContexts refused;
     EXPECT_EQ(HookDelete(target), HookThreadNotMoved);
   }
-  const HookRecord* r = FindRecord(reinterpret_cast<uintptr_t>(target));
-  ASSERT_NE(r, nullptr);
-  EXPECT_FALSE(r->armed);
+  HookRecord r;
+  ASSERT_TRUE(CopyHookRecord(target, &r));
+  EXPECT_FALSE(r.armed);
   EXPECT_EQ(target[0], 0x66);  // the original bytes are back
   EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(tramp) + 2);
   EXPECT_EQ(RunToEnd(), 42u);  // from the slot that was kept
