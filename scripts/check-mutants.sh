@@ -29,6 +29,7 @@ mutants=(
   "src/hook/engine.cpp|r->threadLeft) {|s#r->armed .. r->threadLeft#r->armed#|^hook_engine\$"
   "src/hook/engine.cpp|  if (r->everArmed) {|s#if (r->everArmed) {#if (false) {#|^hook_engine\$"
   "src/hook/freeze.cpp|      return r.retired;|s#return r.retired;#return false;#|^hook_engine\$"
+  "src/hook/freeze.cpp|    buried = MapInstructionPointer(engine.buried[i], false, place);|s#buried = MapInstructionPointer(engine.buried\\[i\\], false, place);#buried = false;#|^hook_engine\$"
   "src/bridge/intercept.cpp|    return drawn ? HookEntryDone : HookEntryPassOn;|s#HookEntryDone : HookEntryPassOn#HookEntryDone : HookEntryDetour#|^unit_bridge_tests\$"
   "src/bridge/intercept.cpp|    if (hook->toldArmed) return;|s#if (hook->toldArmed) return;#/* told every time */#|^unit_bridge_tests\$"
   "src/bridge/monitor.cpp|    const bool current = AttachLinkNumber == link && LinkActive.load() == 1;|s#AttachLinkNumber == link#link + 1 != 0#|^unit_shell_tests\$"

@@ -164,6 +164,15 @@ void ReleaseDisarmedModules() {
   }
 }
 
+// Every thread frozen and any in a buried slot moved out: the buried blocks go before the thaw.
+void Thaw(ThreadList* threads, bool moved) {
+  if (moved) {
+    ReleaseAllCodeBlocks(&engine.buriedBlocks);
+    engine.buriedCount = 0;
+  }
+  ThawThreads(threads);
+}
+
 HookStatus SetOne(void* target, bool arm) {
   HookRecord* r = FindRecord(engine, reinterpret_cast<uintptr_t>(target));
   if (!r) return HookNotFound;
@@ -174,7 +183,7 @@ HookStatus SetOne(void* target, bool arm) {
   ThreadList threads;
   const bool moved = FreezeThreads(engine, &threads, r, FreezeFor::Arming);
   const HookStatus status = moved ? Patch(*r, arm) : HookThreadNotMoved;
-  ThawThreads(&threads);
+  Thaw(&threads, moved);
   ReleaseDisarmedModules();
   return status;
 }
@@ -198,7 +207,7 @@ HookStatus SetAll(bool arm) {
     HookRecord& r = engine.records[i];
     if (bool(r.armed) != arm && !r.retired) status = Patch(r, arm);
   }
-  ThawThreads(&threads);
+  Thaw(&threads, moved);
   ReleaseDisarmedModules();
   return status == HookOk && !moved ? HookThreadNotMoved : status;
 }
@@ -211,7 +220,8 @@ void ReleaseRetiredSlots() {
   if (!any) return;
   ThreadList threads;
   // Given back before the thaw: a detour let go after it could enter a slot already checked.
-  if (FreezeThreads(engine, &threads, nullptr, FreezeFor::Releasing)) {
+  const bool moved = FreezeThreads(engine, &threads, nullptr, FreezeFor::Releasing);
+  if (moved) {
     for (uint32_t i = 0; i < engine.count;) {
       HookRecord& r = engine.records[i];
       if (!r.retired) {
@@ -222,7 +232,7 @@ void ReleaseRetiredSlots() {
       RemoveRecord(engine, &r);  // the last record moves into its place
     }
   }
-  ThawThreads(&threads);
+  Thaw(&threads, moved);
 }
 
 }  // namespace
@@ -238,10 +248,24 @@ HookStatus HookInitialize() {
 HookStatus HookShutdown() {
   EngineLockGuard lock;
   if (!engine.heap) return HookNotInitialized;
-  bool anyReachable = false;
-  for (uint32_t i = 0; i < engine.count; ++i)
-    anyReachable |= engine.records[i].everArmed || engine.records[i].threadLeft;
-  if (anyReachable) {
+  uint32_t armed = 0, reachable = 0;
+  for (uint32_t i = 0; i < engine.count; ++i) {
+    const HookRecord& r = engine.records[i];
+    armed += r.armed;
+    reachable += r.everArmed || r.threadLeft;
+  }
+  if (!armed && reachable && engine.buriedCount + reachable <= kBuriedRecords) {
+    // Nothing to patch: the slots a detour may still run stay, with their blocks, for the next
+    // freeze to check (the next start's arm) instead of one of their own now.
+    for (uint32_t i = 0; i < engine.count; ++i) {
+      const HookRecord& r = engine.records[i];
+      if (r.everArmed || r.threadLeft) engine.buried[engine.buriedCount++] = r;
+    }
+    CodeBlock** last = &engine.buriedBlocks;
+    while (*last) last = &(*last)->next;
+    *last = engine.blocks;
+    engine.blocks = nullptr;
+  } else if (reachable) {
     // One freeze takes out the patches and checks every slot a detour may still run; the slots
     // go before the thaw.
     ThreadList threads;
@@ -250,7 +274,7 @@ HookStatus HookShutdown() {
     for (uint32_t i = 0; i < engine.count && status == HookOk; ++i)
       if (engine.records[i].armed) status = Patch(engine.records[i], false);
     if (status == HookOk && moved) ReleaseAllCodeBlocks(&engine.blocks);
-    ThawThreads(&threads);
+    Thaw(&threads, moved);
     ReleaseDisarmedModules();
     if (status != HookOk) return status;
     if (!moved) return HookThreadNotMoved;
@@ -260,7 +284,14 @@ HookStatus HookShutdown() {
   for (uint32_t i = 0; i < engine.moduleCount; ++i)
     if (engine.modules[i].parts) HeapFree(engine.heap, 0, engine.modules[i].parts);
   HeapDestroy(engine.heap);
+  const uint32_t buriedCount = engine.buriedCount;
+  CodeBlock* const buriedBlocks = engine.buriedBlocks;
+  HookRecord buried[kBuriedRecords];
+  std::memcpy(buried, engine.buried, sizeof buried);
   engine = EngineState{};
+  std::memcpy(engine.buried, buried, sizeof buried);
+  engine.buriedCount = buriedCount;
+  engine.buriedBlocks = buriedBlocks;
   return HookOk;
 }
 
@@ -331,7 +362,7 @@ HookStatus HookDelete(void* target) {
       ReleaseCodeSlot(&engine.blocks, reinterpret_cast<uint8_t*>(r->trampoline));
       RemoveRecord(engine, r);
     }
-    ThawThreads(&threads);
+    Thaw(&threads, moved);
     if (release && module) FreeLibrary(module);
     ReleaseDisarmedModules();
     if (status != HookOk) return status;
@@ -377,6 +408,7 @@ EngineFacts ReadEngineFacts() {
   facts.freezes = engine.freezes;
   facts.newestBlock = reinterpret_cast<uintptr_t>(engine.blocks);
   facts.newestBlockUsed = engine.blocks ? engine.blocks->used : 0;
+  facts.buried = engine.buriedCount;
   return facts;
 }
 

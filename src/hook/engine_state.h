@@ -18,6 +18,7 @@ struct ModuleIndex {
   ChainedPart* parts;  // in the private heap, or null
 };
 constexpr uint32_t kModuleIndexes = 4;
+constexpr uint32_t kBuriedRecords = 16;
 
 struct EngineState {
   HANDLE heap;  // null while not initialised
@@ -28,6 +29,11 @@ struct EngineState {
   uint32_t freezes;  // times FreezeThreads ran, for diagnostics
   ModuleIndex modules[kModuleIndexes];
   uint32_t moduleCount, nextModule;  // the oldest is replaced when all are taken
+  // Slots a detour may still run after a shutdown that froze no thread: kept, blocks and all,
+  // across the shutdown until the next freeze moves any thread out of them.
+  HookRecord buried[kBuriedRecords];
+  uint32_t buriedCount;
+  CodeBlock* buriedBlocks;
 };
 
 // How the engine changes the protection of the bytes it patches: tests put a failing one in its
@@ -59,6 +65,7 @@ struct EngineFacts {
   uint32_t freezes;          // times threads were frozen
   uintptr_t newestBlock;     // the code block slots come from first, or 0
   uint32_t newestBlockUsed;  // its slots in use
+  uint32_t buried;           // slots kept from an earlier run until a freeze
 };
 EngineFacts ReadEngineFacts();
 // A copy of the record of the hook on `target`; false when there is none.

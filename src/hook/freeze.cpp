@@ -114,13 +114,17 @@ bool Concerns(const HookRecord& r, FreezeFor what) {
 }
 
 bool MapForScope(const EngineState& engine, const HookRecord* scope, FreezeFor what, ThreadPlace* place) {
+  // Out of a buried slot first: back in its target, which may be about to change again.
+  bool buried = false;
+  for (uint32_t i = 0; i < engine.buriedCount && !buried; ++i)
+    buried = MapInstructionPointer(engine.buried[i], false, place);
   const bool arming = what == FreezeFor::Arming;
-  if (scope) return (!arming || !scope->armed) && MapInstructionPointer(*scope, arming, place);
+  if (scope) return ((!arming || !scope->armed) && MapInstructionPointer(*scope, arming, place)) || buried;
   for (uint32_t i = 0; i < engine.count; ++i) {
     const HookRecord& r = engine.records[i];
     if (Concerns(r, what) && MapInstructionPointer(r, arming, place)) return true;
   }
-  return false;
+  return buried;
 }
 
 void NoteThreadsLeft(EngineState& engine, HookRecord* scope) {
