@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include "hook/engine_state.h"
-
 namespace {
 
 constexpr uintptr_t kReach = 0x40000000;  // 1 GiB each way
@@ -62,7 +60,7 @@ CodeBlock* SearchUp(uintptr_t target, uintptr_t high, uintptr_t granularity) {
 
 }  // namespace
 
-uint8_t* TakeCodeSlot(uintptr_t target) {
+uint8_t* TakeCodeSlot(CodeBlock** blocks, uintptr_t target) {
   SYSTEM_INFO si;
   GetSystemInfo(&si);
   const uintptr_t minApp = reinterpret_cast<uintptr_t>(si.lpMinimumApplicationAddress);
@@ -73,7 +71,7 @@ uint8_t* TakeCodeSlot(uintptr_t target) {
   uintptr_t high = (target + kReach < maxApp ? target + kReach : maxApp) - (kBlockSize - 1);
 
   CodeBlock* block = nullptr;
-  for (CodeBlock* b = Engine.blocks; b; b = b->next) {
+  for (CodeBlock* b = *blocks; b; b = b->next) {
     const uintptr_t a = reinterpret_cast<uintptr_t>(b);
     if (a >= low && a < high && b->freeSlots) {
       block = b;
@@ -84,8 +82,8 @@ uint8_t* TakeCodeSlot(uintptr_t target) {
     block = SearchDown(target, low, granularity);
     if (!block) block = SearchUp(target, high, granularity);
     if (!block) return nullptr;
-    block->next = Engine.blocks;
-    Engine.blocks = block;
+    block->next = *blocks;
+    *blocks = block;
   }
   uint8_t* slot = block->freeSlots;
   block->freeSlots = *reinterpret_cast<uint8_t**>(slot);
@@ -93,9 +91,9 @@ uint8_t* TakeCodeSlot(uintptr_t target) {
   return slot;
 }
 
-void ReleaseCodeSlot(uint8_t* slot) {
+void ReleaseCodeSlot(CodeBlock** blocks, uint8_t* slot) {
   auto* owner = reinterpret_cast<CodeBlock*>(reinterpret_cast<uintptr_t>(slot) & ~uintptr_t(kBlockSize - 1));
-  for (CodeBlock** link = &Engine.blocks; *link; link = &(*link)->next) {
+  for (CodeBlock** link = blocks; *link; link = &(*link)->next) {
     if (*link != owner) continue;
     *reinterpret_cast<uint8_t**>(slot) = owner->freeSlots;
     owner->freeSlots = slot;
@@ -107,9 +105,9 @@ void ReleaseCodeSlot(uint8_t* slot) {
   }
 }
 
-void ReleaseAllCodeBlocks() {
-  while (CodeBlock* b = Engine.blocks) {
-    Engine.blocks = b->next;
+void ReleaseAllCodeBlocks(CodeBlock** blocks) {
+  while (CodeBlock* b = *blocks) {
+    *blocks = b->next;
     VirtualFree(b, 0, MEM_RELEASE);
   }
 }

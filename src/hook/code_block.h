@@ -16,7 +16,8 @@ struct CodeBlock {
 };
 static_assert(sizeof(CodeBlock) == 64, "the header fills the first slot's room");
 
-// A slot of kSlotSize bytes within 1 GiB of `target`, or null.
-uint8_t* TakeCodeSlot(uintptr_t target);
-void ReleaseCodeSlot(uint8_t* slot);
-void ReleaseAllCodeBlocks();
+// A slot of kSlotSize bytes within 1 GiB of `target` from the list of blocks, which gains one
+// when none near it has room; or null.
+uint8_t* TakeCodeSlot(CodeBlock** blocks, uintptr_t target);
+void ReleaseCodeSlot(CodeBlock** blocks, uint8_t* slot);
+void ReleaseAllCodeBlocks(CodeBlock** blocks);

@@ -2,18 +2,17 @@
 
 #include <intrin.h>
 
-EngineState Engine{};
-VirtualProtectFn EngineProtect = &VirtualProtect;
-std::atomic<uint32_t> EngineLock{0};
+#include <atomic>
 
 namespace {
 constexpr uint32_t kInitialCapacity = 32;
-}
+std::atomic<uint32_t> lockWord{0};  // 0 free, 1 taken
+}  // namespace
 
 void TakeEngineLock() {
   for (unsigned tries = 0;; ++tries) {
     uint32_t expected = 0;
-    if (EngineLock.compare_exchange_strong(expected, 1, std::memory_order_acquire)) return;
+    if (lockWord.compare_exchange_strong(expected, 1, std::memory_order_acquire)) return;
     if (tries < 16)
       _mm_pause();
     else if (tries < 32)
@@ -23,38 +22,40 @@ void TakeEngineLock() {
   }
 }
 
-void ReleaseEngineLock() { EngineLock.store(0, std::memory_order_release); }
+void ReleaseEngineLock() { lockWord.store(0, std::memory_order_release); }
 
-HookRecord* FindRecord(uintptr_t target) {
-  for (uint32_t i = 0; i < Engine.count; ++i)
-    if (Engine.records[i].target == target) return &Engine.records[i];
+bool EngineLockTaken() { return lockWord.load() != 0; }
+
+HookRecord* FindRecord(EngineState& engine, uintptr_t target) {
+  for (uint32_t i = 0; i < engine.count; ++i)
+    if (engine.records[i].target == target && !engine.records[i].retired) return &engine.records[i];
   return nullptr;
 }
 
-bool AppendRecord(const HookRecord& r) {
-  if (Engine.count == Engine.capacity) {
-    const uint32_t grown = Engine.capacity ? Engine.capacity * 2 : kInitialCapacity;
-    void* p = Engine.records
-                  ? HeapReAlloc(Engine.heap, 0, Engine.records, sizeof(HookRecord) * grown)
-                  : HeapAlloc(Engine.heap, 0, sizeof(HookRecord) * grown);
+bool AppendRecord(EngineState& engine, const HookRecord& r) {
+  if (engine.count == engine.capacity) {
+    const uint32_t grown = engine.capacity ? engine.capacity * 2 : kInitialCapacity;
+    void* p = engine.records
+                  ? HeapReAlloc(engine.heap, 0, engine.records, sizeof(HookRecord) * grown)
+                  : HeapAlloc(engine.heap, 0, sizeof(HookRecord) * grown);
     if (!p) return false;
-    Engine.records = static_cast<HookRecord*>(p);
-    Engine.capacity = grown;
+    engine.records = static_cast<HookRecord*>(p);
+    engine.capacity = grown;
   }
-  Engine.records[Engine.count++] = r;
+  engine.records[engine.count++] = r;
   return true;
 }
 
-void RemoveRecord(HookRecord* r) {
-  HookRecord* last = &Engine.records[Engine.count - 1];
+void RemoveRecord(EngineState& engine, HookRecord* r) {
+  HookRecord* last = &engine.records[engine.count - 1];
   if (r != last) *r = *last;
-  --Engine.count;
-  if (Engine.capacity >= 2 * kInitialCapacity && Engine.count <= Engine.capacity / 2) {
-    const uint32_t shrunk = Engine.capacity / 2;
-    void* p = HeapReAlloc(Engine.heap, 0, Engine.records, sizeof(HookRecord) * shrunk);
+  --engine.count;
+  if (engine.capacity >= 2 * kInitialCapacity && engine.count <= engine.capacity / 2) {
+    const uint32_t shrunk = engine.capacity / 2;
+    void* p = HeapReAlloc(engine.heap, 0, engine.records, sizeof(HookRecord) * shrunk);
     if (p) {  // a failed shrink keeps the larger array
-      Engine.records = static_cast<HookRecord*>(p);
-      Engine.capacity = shrunk;
+      engine.records = static_cast<HookRecord*>(p);
+      engine.capacity = shrunk;
     }
   }
 }

@@ -16,8 +16,8 @@ bool AddThread(ThreadList* list, DWORD id) {
   if (list->count == list->capacity) {
     const uint32_t grown = list->capacity ? list->capacity * 2 : kInitialThreads;
     const size_t bytes = sizeof(FrozenThread) * grown;
-    void* p = list->threads ? HeapReAlloc(Engine.heap, 0, list->threads, bytes)
-                            : HeapAlloc(Engine.heap, 0, bytes);
+    void* p = list->threads ? HeapReAlloc(list->heap, 0, list->threads, bytes)
+                            : HeapAlloc(list->heap, 0, bytes);
     if (!p) return false;
     list->threads = static_cast<FrozenThread*>(p);
     list->capacity = grown;
@@ -49,8 +49,8 @@ bool ListOtherThreadsQuickly(ThreadList* list) {
   uint8_t* buffer = nullptr;
   LONG status = kInfoLengthMismatch;
   for (int tries = 0; tries < 4 && status == kInfoLengthMismatch; ++tries) {
-    if (buffer) HeapFree(Engine.heap, 0, buffer);
-    buffer = static_cast<uint8_t*>(HeapAlloc(Engine.heap, 0, size));
+    if (buffer) HeapFree(list->heap, 0, buffer);
+    buffer = static_cast<uint8_t*>(HeapAlloc(list->heap, 0, size));
     if (!buffer) return false;
     ULONG needed = 0;
     status = query(kSystemProcessInformation, buffer, size, &needed);
@@ -77,7 +77,7 @@ bool ListOtherThreadsQuickly(ThreadList* list) {
       at += next;
     }
   }
-  HeapFree(Engine.heap, 0, buffer);
+  HeapFree(list->heap, 0, buffer);
   return found;
 }
 
@@ -101,32 +101,55 @@ void ListOtherThreads(ThreadList* list) {
   CloseHandle(snap);
 }
 
-// A single record about to be deleted gives back its slot even when it is not armed.
-bool MapForScope(const HookRecord* scope, bool arming, ThreadPlace* place) {
-  if (scope) return (!arming || !scope->armed) && MapInstructionPointer(*scope, arming, place);
-  for (uint32_t i = 0; i < Engine.count; ++i) {
-    const HookRecord& r = Engine.records[i];
-    if (bool(r.armed) != arming && MapInstructionPointer(r, arming, place)) return true;
+bool Concerns(const HookRecord& r, FreezeFor what) {
+  switch (what) {
+    case FreezeFor::Arming:
+      return !r.armed && !r.retired;
+    case FreezeFor::Disarming:
+      return r.armed || r.threadLeft || r.retired;
+    case FreezeFor::Releasing:
+      return r.retired;
   }
   return false;
 }
 
-void NoteThreadsLeft(HookRecord* scope) {
+bool MapForScope(const EngineState& engine, const HookRecord* scope, FreezeFor what, ThreadPlace* place) {
+  // Out of a buried slot first: back in its target, which may be about to change again.
+  bool buried = false;
+  for (uint32_t i = 0; i < engine.buriedCount && !buried; ++i)
+    buried = MapInstructionPointer(engine.buried[i], false, place);
+  const bool arming = what == FreezeFor::Arming;
+  if (scope) return ((!arming || !scope->armed) && MapInstructionPointer(*scope, arming, place)) || buried;
+  for (uint32_t i = 0; i < engine.count; ++i) {
+    const HookRecord& r = engine.records[i];
+    if (Concerns(r, what) && MapInstructionPointer(r, arming, place)) return true;
+  }
+  return buried;
+}
+
+void NoteThreadsLeft(EngineState& engine, HookRecord* scope) {
   if (scope) {
     scope->threadLeft = 1;
     return;
   }
-  for (uint32_t i = 0; i < Engine.count; ++i) Engine.records[i].threadLeft = 1;
+  for (uint32_t i = 0; i < engine.count; ++i) engine.records[i].threadLeft = 1;
 }
+
+SetThreadContextFn setContext = &SetThreadContext;
 
 }  // namespace
 
-SetThreadContextFn FreezeSetContext = &SetThreadContext;
+SetThreadContextFn SetFreezeSetContext(SetThreadContextFn set) {
+  const SetThreadContextFn former = setContext;
+  setContext = set;
+  return former;
+}
 
-bool FreezeThreads(ThreadList* list, HookRecord* scope, bool arming) {
+bool FreezeThreads(EngineState& engine, ThreadList* list, HookRecord* scope, FreezeFor what) {
+  list->heap = engine.heap;
   list->threads = nullptr;
   list->count = list->capacity = 0;
-  ++Engine.freezes;
+  ++engine.freezes;
   ListOtherThreads(list);
   // From here on: no process heap, no loader, nothing that may throw.
   // Suspension is asynchronous: ask every thread first so they stop together, then read each
@@ -149,14 +172,14 @@ bool FreezeThreads(ThreadList* list, HookRecord* scope, bool arming) {
     ctx.ContextFlags = CONTEXT_FULL;
     if (!GetThreadContext(h, &ctx)) continue;
     ThreadPlace place{ctx.Rip, ctx.Rsp};
-    if (MapForScope(scope, arming, &place)) {
+    if (MapForScope(engine, scope, what, &place)) {
       ctx.Rip = place.ip;
       ctx.Rsp = place.sp;
       // Refused, for one, where shadow stacks check the instruction pointers a context sets.
-      if (!FreezeSetContext(h, &ctx)) allMoved = false;
+      if (!setContext(h, &ctx)) allMoved = false;
     }
   }
-  if (!allMoved) NoteThreadsLeft(scope);
+  if (!allMoved) NoteThreadsLeft(engine, scope);
   return allMoved;
 }
 
@@ -167,7 +190,7 @@ void ThawThreads(ThreadList* list) {
     ResumeThread(h);
     CloseHandle(h);
   }
-  if (list->threads) HeapFree(Engine.heap, 0, list->threads);
+  if (list->threads) HeapFree(list->heap, 0, list->threads);
   list->threads = nullptr;
   list->count = list->capacity = 0;
 }

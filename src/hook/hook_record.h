@@ -36,6 +36,11 @@ struct HookRecord {
   // A thread may stand in the slot although the hook is not armed (a freeze could not move it
   // out, or moved it in for an arm that was then refused): the delete moves it out first.
   uint8_t threadLeft;
+  // Armed at least once: a detour may call into the slot at any time since, so it is given back
+  // only under a freeze that moves such a thread out.
+  uint8_t everArmed;
+  // Deleted while not armed: no longer found, its slot kept until that freeze.
+  uint8_t retired;
 };
 
 // Where a stopped thread is, and where it goes once a record changes state.

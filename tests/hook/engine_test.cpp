@@ -85,7 +85,7 @@ TEST(HookEngineLifecycle, StatusCodesOfEveryOperation) {
   EXPECT_EQ(HookDelete(target), HookNotFound);
   EXPECT_EQ(HookShutdown(), HookOk);
   EXPECT_EQ(HookShutdown(), HookNotInitialized);
-  EXPECT_EQ(Engine.heap, nullptr);
+  EXPECT_FALSE(ReadEngineFacts().initialized);
 }
 
 TEST_F(HookEngine, HookedCallRunsDetourThenTargetThroughTrampoline) {
@@ -101,10 +101,10 @@ TEST_F(HookEngine, HookedCallRunsDetourThenTargetThroughTrampoline) {
   ASSERT_EQ(target[0], 0xE9);
   int32_t rel;
   std::memcpy(&rel, target + 1, 4);
-  const HookRecord* r = FindRecord(reinterpret_cast<uintptr_t>(target));
-  ASSERT_NE(r, nullptr);
-  EXPECT_EQ(reinterpret_cast<uintptr_t>(target) + 5 + rel, r->relay);
-  EXPECT_EQ(r->relay, r->trampoline + 5 + 14);
+  HookRecord r;
+  ASSERT_TRUE(CopyHookRecord(target, &r));
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(target) + 5 + rel, r.relay);
+  EXPECT_EQ(r.relay, r.trampoline + 5 + 14);
 
   ASSERT_EQ(HookDisarm(target), HookOk);
   EXPECT_EQ(std::memcmp(target, kTwicePlusOne.data(), kTwicePlusOne.size()), 0);
@@ -126,13 +126,13 @@ TEST_F(HookEngine, SlotsComeFromOneBlockNearTheTargetHighestFirst) {
   EXPECT_EQ(s2, s1 - 64);
   const auto distance = int64_t(s1) - int64_t(reinterpret_cast<uintptr_t>(first));
   EXPECT_LT(distance < 0 ? -distance : distance, int64_t(0x40000000));
-  EXPECT_EQ(reinterpret_cast<uintptr_t>(Engine.blocks), block);
-  EXPECT_EQ(Engine.blocks->used, 2u);
+  EXPECT_EQ(ReadEngineFacts().newestBlock, block);
+  EXPECT_EQ(ReadEngineFacts().newestBlockUsed, 2u);
 
   // The last slot returned releases the block.
   ASSERT_EQ(HookDelete(first), HookOk);
   ASSERT_EQ(HookDelete(second), HookOk);
-  EXPECT_EQ(Engine.blocks, nullptr);
+  EXPECT_EQ(ReadEngineFacts().newestBlock, 0u);
   MEMORY_BASIC_INFORMATION mbi;
   ASSERT_TRUE(VirtualQuery(reinterpret_cast<void*>(block), &mbi, sizeof mbi));
   EXPECT_EQ(mbi.State, DWORD(MEM_FREE));
@@ -150,8 +150,9 @@ TEST_F(HookEngine, TargetStartingWithAJumpGetsOnlyThatJump) {
   uint64_t dest;
   std::memcpy(&dest, tramp + 6, 8);
   EXPECT_EQ(dest, reinterpret_cast<uint64_t>(body));
-  EXPECT_EQ(FindRecord(reinterpret_cast<uintptr_t>(target))->relay,
-            reinterpret_cast<uintptr_t>(tramp) + 14);
+  HookRecord r;
+  ASSERT_TRUE(CopyHookRecord(target, &r));
+  EXPECT_EQ(r.relay, reinterpret_cast<uintptr_t>(tramp) + 14);
   EXPECT_EQ(reinterpret_cast<IntFn>(target)(20), 1041);
   EXPECT_EQ(gTrampoline(20), 41);
 }
@@ -195,8 +196,8 @@ TEST_F(HookEngine, ShortFunctionIsPatchedAboveOnlyOverExecutableFiller) {
   EXPECT_EQ(HookAdd(direct, reinterpret_cast<void*>(&CountingDetour), nullptr),
             HookUnsupportedFunction);
   // The failed adds gave their slots back.
-  EXPECT_EQ(Engine.blocks, nullptr);
-  EXPECT_EQ(Engine.count, 0u);
+  EXPECT_EQ(ReadEngineFacts().newestBlock, 0u);
+  EXPECT_EQ(ReadEngineFacts().count, 0u);
 }
 
 TEST_F(HookEngine, RelativeCallReturnsIntoTheTargetsOwnBody) {
@@ -228,7 +229,7 @@ TEST_F(HookEngine, OverlappingPatchesAreRefused) {
   EXPECT_EQ(HookAdd(f, detour, nullptr), HookPatchOverlap);      // its patch runs into f + 3's
   EXPECT_EQ(HookAdd(f + 7, detour, nullptr), HookPatchOverlap);  // inside f + 3's patch
   EXPECT_EQ(HookAdd(f + 8, detour, nullptr), HookOk);            // right after it
-  EXPECT_EQ(Engine.count, 2u);
+  EXPECT_EQ(ReadEngineFacts().count, 2u);
   // Once f + 3 is gone, f fits.
   ASSERT_EQ(HookDelete(f + 3), HookOk);
   EXPECT_EQ(HookAdd(f, detour, nullptr), HookOk);
@@ -267,8 +268,8 @@ TEST_F(HookEngine, LoopOutOfThePatchedBytesIsRefused) {
   uint8_t* jrcxz = arena.Put({0x90, 0xE3, 0x10, 0x90, 0x90, 0xC3});
   EXPECT_EQ(HookAdd(jrcxz, reinterpret_cast<void*>(&AddThousandDetour), nullptr),
             HookUnsupportedFunction);
-  EXPECT_EQ(Engine.count, 0u);
-  EXPECT_EQ(Engine.blocks, nullptr);
+  EXPECT_EQ(ReadEngineFacts().count, 0u);
+  EXPECT_EQ(ReadEngineFacts().newestBlock, 0u);
   EXPECT_EQ(target[0], 0xE2);
 }
 
@@ -291,12 +292,12 @@ TEST_F(HookEngine, ArmingEverythingWhenAllAreArmedFreezesNothing) {
   ASSERT_EQ(HookArm(nullptr), HookOk);
   EXPECT_EQ(a[0], 0xE9);
   EXPECT_EQ(b[0], 0xE9);
-  const uint32_t freezes = Engine.freezes;
+  const uint32_t freezes = ReadEngineFacts().freezes;
   EXPECT_EQ(HookArm(nullptr), HookOk);
-  EXPECT_EQ(Engine.freezes, freezes);
+  EXPECT_EQ(ReadEngineFacts().freezes, freezes);
   EXPECT_EQ(HookDisarm(a), HookOk);
   EXPECT_EQ(HookArm(nullptr), HookOk);  // arms only the one that differs
-  EXPECT_EQ(Engine.freezes, freezes + 2);
+  EXPECT_EQ(ReadEngineFacts().freezes, freezes + 2);
   EXPECT_EQ(HookDisarm(nullptr), HookOk);
   EXPECT_EQ(std::memcmp(a, kTwicePlusOne.data(), kTwicePlusOne.size()), 0);
   EXPECT_EQ(std::memcmp(b, kTwicePlusOne.data(), kTwicePlusOne.size()), 0);
@@ -307,22 +308,22 @@ TEST_F(HookEngine, RecordArrayDoublesAtTheThirtyThirdAndShrinksBack) {
   for (int i = 0; i < 33; ++i) targets.push_back(arena.Put(kTwicePlusOne));
   for (int i = 0; i < 32; ++i)
     ASSERT_EQ(HookAdd(targets[i], reinterpret_cast<void*>(&AddThousandDetour), nullptr), HookOk);
-  EXPECT_EQ(Engine.capacity, 32u);
+  EXPECT_EQ(ReadEngineFacts().capacity, 32u);
   ASSERT_EQ(HookAdd(targets[32], reinterpret_cast<void*>(&AddThousandDetour), nullptr), HookOk);
-  EXPECT_EQ(Engine.capacity, 64u);
-  EXPECT_EQ(Engine.count, 33u);
+  EXPECT_EQ(ReadEngineFacts().capacity, 64u);
+  EXPECT_EQ(ReadEngineFacts().count, 33u);
   ASSERT_EQ(HookArm(nullptr), HookOk);
 
   // Deleting moves the last record into the hole; every other hook keeps working.
   ASSERT_EQ(HookDelete(targets[3]), HookOk);
-  EXPECT_EQ(Engine.count, 32u);
-  EXPECT_EQ(Engine.capacity, 32u);
+  EXPECT_EQ(ReadEngineFacts().count, 32u);
+  EXPECT_EQ(ReadEngineFacts().capacity, 32u);
   EXPECT_EQ(reinterpret_cast<IntFn>(targets[3])(1), 3);
   for (int i = 0; i < 33; ++i) {
     if (i == 3) continue;
-    const HookRecord* r = FindRecord(reinterpret_cast<uintptr_t>(targets[i]));
-    ASSERT_NE(r, nullptr) << i;
-    gTrampoline = reinterpret_cast<IntFn>(r->trampoline);
+    HookRecord r;
+    ASSERT_TRUE(CopyHookRecord(targets[i], &r)) << i;
+    gTrampoline = reinterpret_cast<IntFn>(r.trampoline);
     EXPECT_EQ(reinterpret_cast<IntFn>(targets[i])(i), 2 * i + 1 + 1000) << i;
   }
 }
@@ -333,7 +334,7 @@ TEST_F(HookEngine, ShutdownRestoresEveryTargetAndReleasesTheBlocks) {
   ASSERT_EQ(HookAdd(a, reinterpret_cast<void*>(&AddThousandDetour), nullptr), HookOk);
   ASSERT_EQ(HookAdd(b, reinterpret_cast<void*>(&CountingDetour), nullptr), HookOk);
   ASSERT_EQ(HookArm(nullptr), HookOk);
-  const auto block = reinterpret_cast<uintptr_t>(Engine.blocks);
+  const uintptr_t block = ReadEngineFacts().newestBlock;
   ASSERT_EQ(HookShutdown(), HookOk);
   EXPECT_EQ(std::memcmp(a, kTwicePlusOne.data(), kTwicePlusOne.size()), 0);
   EXPECT_EQ(b[0], 0xC3);

@@ -131,7 +131,7 @@ TEST(HookStress, ConcurrentEngineCallsKeepEveryHookConsistent) {
   for (auto& t : workers) t.join();
   EXPECT_EQ(unexpected.load(), 0);
   for (uint8_t* t : targets) EXPECT_EQ(t[0], 0x8D);  // every one disarmed again
-  EXPECT_EQ(EngineLock.load(), 0u);
+  EXPECT_FALSE(EngineLockTaken());
   ASSERT_EQ(HookShutdown(), HookOk);
 }
 

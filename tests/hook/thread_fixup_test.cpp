@@ -22,8 +22,9 @@ BOOL WINAPI RefuseContext(HANDLE, const CONTEXT*) {
 }
 
 struct RefusedContexts {
-  RefusedContexts() { FreezeSetContext = &RefuseContext; }
-  ~RefusedContexts() { FreezeSetContext = &SetThreadContext; }
+  RefusedContexts() : former(SetFreezeSetContext(&RefuseContext)) {}
+  ~RefusedContexts() { SetFreezeSetContext(former); }
+  SetThreadContextFn former;
 };
 
 alignas(16) uint8_t gStacks[2][256 * 1024];
@@ -136,7 +137,9 @@ TEST_F(ThreadFixup, DisarmingAllMovesAThreadInTheRelayToTheTarget) {
   void* tramp = nullptr;
   ASSERT_EQ(HookAdd(target, reinterpret_cast<void*>(&Detour), &tramp), HookOk);
   ASSERT_EQ(HookArm(target), HookOk);
-  const uintptr_t relay = FindRecord(reinterpret_cast<uintptr_t>(target))->relay;
+  HookRecord r;
+  ASSERT_TRUE(CopyHookRecord(target, &r));
+  const uintptr_t relay = r.relay;
   StartStoppedAt(relay, 1);
   ASSERT_EQ(HookDisarm(nullptr), HookOk);
   EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(target));
@@ -157,7 +160,9 @@ TEST_F(ThreadFixup, AThreadThatCannotBeMovedKeepsTheTargetUnpatched) {
     EXPECT_EQ(HookArm(nullptr), HookThreadNotMoved);
   }
   EXPECT_EQ(std::memcmp(before, target, 5), 0);
-  EXPECT_FALSE(FindRecord(reinterpret_cast<uintptr_t>(target))->armed);
+  HookRecord r;
+  ASSERT_TRUE(CopyHookRecord(target, &r));
+  EXPECT_FALSE(r.armed);
   EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(target) + 2);
   EXPECT_EQ(RunToEnd(), 42u);
   // With the thread gone the arm goes through.
@@ -175,9 +180,9 @@ TEST_F(ThreadFixup, ADeleteThatCannotMoveAThreadKeepsItsSlot) {
     RefusedContexts refused;
     EXPECT_EQ(HookDelete(target), HookThreadNotMoved);
   }
-  const HookRecord* r = FindRecord(reinterpret_cast<uintptr_t>(target));
-  ASSERT_NE(r, nullptr);
-  EXPECT_FALSE(r->armed);
+  HookRecord r;
+  ASSERT_TRUE(CopyHookRecord(target, &r));
+  EXPECT_FALSE(r.armed);
   EXPECT_EQ(target[0], 0x66);  // the original bytes are back
   EXPECT_EQ(Rip(), reinterpret_cast<uintptr_t>(tramp) + 2);
   EXPECT_EQ(RunToEnd(), 42u);  // from the slot that was kept
@@ -203,6 +208,45 @@ TEST_F(ThreadFixup, AThreadADisarmLeftInTheTrampolineLeavesItBeforeTheDelete) {
   uint8_t* other = arena.Put({0x66, 0x90, 0x8D, 0x41, 0x07, 0xC3});
   ASSERT_EQ(HookAdd(other, reinterpret_cast<void*>(&Detour), nullptr), HookOk);
   EXPECT_EQ(RunToEnd(), 42u);
+}
+
+// A detour that was running when every hook was disarmed may still call its trampoline before
+// the deletes: that thread is moved out before the slot goes, whether the engine shuts down (the
+// slot then stays until the next start's freeze) or another hook takes the slot.
+TEST_F(ThreadFixup, ACallEnteringTheTrampolineAfterTheDisarmIsMovedOutBeforeItsSlotGoes) {
+  for (const bool shutdown : {true, false}) {
+    SCOPED_TRACE(shutdown ? "shutdown" : "slot taken again");
+    void* tramp = nullptr;
+    ASSERT_EQ(HookAdd(target, reinterpret_cast<void*>(&Detour), &tramp), HookOk);
+    ASSERT_EQ(HookArm(target), HookOk);
+    ASSERT_EQ(HookDisarm(nullptr), HookOk);
+    StartStoppedAt(reinterpret_cast<uintptr_t>(tramp) + 2, 1);
+    ASSERT_EQ(HookDelete(target), HookOk);
+    uint8_t* other = arena.Put({0x66, 0x90, 0x8D, 0x41, 0x07, 0xC3});
+    if (shutdown) {
+      ASSERT_EQ(HookShutdown(), HookOk);  // no freeze of its own: the slot stays, still valid
+      ASSERT_EQ(ReadEngineFacts().buried, 1u);  // else the slot may be gone and unreadable
+      EXPECT_EQ(std::memcmp(static_cast<uint8_t*>(tramp) + 2, target + 2, 3), 0);
+      ASSERT_EQ(HookInitialize(), HookOk);
+      ASSERT_EQ(HookAdd(other, reinterpret_cast<void*>(&Detour), nullptr), HookOk);
+      ASSERT_EQ(HookArm(other), HookOk);  // the next start's freeze
+      EXPECT_EQ(ReadEngineFacts().buried, 0u);
+    } else {
+      ASSERT_EQ(HookAdd(other, reinterpret_cast<void*>(&Detour), nullptr), HookOk);
+    }
+    if (Rip() != reinterpret_cast<uintptr_t>(target) + 2) {
+      ADD_FAILURE() << "left in a slot given back";
+      alignas(16) CONTEXT ctx{};  // moved here instead, so that it does not run from the slot
+      ctx.ContextFlags = CONTEXT_FULL;
+      ASSERT_TRUE(GetThreadContext(thread, &ctx));
+      ctx.Rip = reinterpret_cast<uintptr_t>(target) + 2;
+      ASSERT_TRUE(SetThreadContext(thread, &ctx));
+    }
+    EXPECT_EQ(RunToEnd(), 42u);
+    CloseHandle(thread);
+    thread = nullptr;
+    ASSERT_EQ(HookDelete(other), HookOk);
+  }
 }
 
 // A relocated call pushes the return address, then jumps: a thread stopped between the two gives

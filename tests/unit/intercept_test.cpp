@@ -98,9 +98,10 @@ TEST_F(Intercepts, AllHooksArmUnderOneFreeze) {
     ASSERT_TRUE(RemoveHooks());
     ASSERT_FALSE(HooksInstalled());
     ASSERT_TRUE(InstallHooks());
-    EXPECT_EQ(Engine.freezes, 1u);  // the engine starts afresh at each install
-    ASSERT_EQ(Engine.count, 5u);
-    for (uint32_t i = 0; i < Engine.count; ++i) EXPECT_TRUE(Engine.records[i].armed) << i;
+    const EngineFacts facts = ReadEngineFacts();
+    EXPECT_EQ(facts.freezes, 1u);  // the engine starts afresh at each install
+    EXPECT_EQ(facts.count, 5u);
+    EXPECT_EQ(facts.armed, 5u);
 }
 
 TEST_F(Intercepts, TheServersStripIsCaughtByItsGeometryAndMovedToTheCorner) {
@@ -333,9 +334,10 @@ bool InFunction(void* pc, void* function) {
 // The entry in front of an export's hook.
 unsigned EntryOf(const char* name) {
     void* target = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("XPLM_64.dll"), name));
-    const HookRecord* r = FindRecord(reinterpret_cast<uintptr_t>(target));
-    for (unsigned i = 0; r && i < kHookEntries; ++i)
-        if (HookEntryTrampoline(i) == reinterpret_cast<void*>(r->trampoline)) return i;
+    HookRecord r;
+    const bool found = CopyHookRecord(target, &r);
+    for (unsigned i = 0; found && i < kHookEntries; ++i)
+        if (HookEntryTrampoline(i) == reinterpret_cast<void*>(r.trampoline)) return i;
     return kHookEntries;
 }
 
@@ -382,10 +384,10 @@ class InterceptRemoval : public LogCapture {};
 TEST_F(InterceptRemoval, WhatStaysArmedIsLoggedOnce) {
     SIM_SetScreenSize(1024, 768);
     ASSERT_TRUE(InstallHooks());
-    EngineProtect = &RefuseProtection;
+    const VirtualProtectFn former = SetEngineProtect(&RefuseProtection);
     EXPECT_TRUE(RemoveHooks());
     EXPECT_TRUE(RemoveHooks());
-    EngineProtect = &VirtualProtect;
+    SetEngineProtect(former);
     FlushQueuedLog();
     int stays = 0;
     for (const std::string& line : g_logged) stays += line.find("stays intercepted") != std::string::npos;
@@ -396,8 +398,10 @@ TEST_F(InterceptRemoval, WhatStaysArmedIsLoggedOnce) {
                           std::string::npos;
     EXPECT_TRUE(drawStringTold);
     EXPECT_TRUE(HooksInstalled());
-    EXPECT_TRUE(FindRecord(reinterpret_cast<uintptr_t>(GetProcAddress(GetModuleHandleA("XPLM_64.dll"),
-                                                                      "XPLMDrawString")))->armed);
+    HookRecord drawString;
+    ASSERT_TRUE(CopyHookRecord(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("XPLM_64.dll"), "XPLMDrawString")),
+                               &drawString));
+    EXPECT_TRUE(drawString.armed);
     EXPECT_TRUE(RemoveHooks());
     EXPECT_FALSE(HooksInstalled());
 }
