@@ -29,7 +29,9 @@ constexpr DWORD kCom1SettleMs = 2000;
 // side by whoever takes the current watch and by an attach while it publishes: an end waits for
 // a publish under way, and no publish follows it.
 SRWLOCK g_watchLock = SRWLOCK_INIT;
-std::shared_ptr<LinkWatch> g_current;  // under g_watchLock
+// Replaced on the simulator's thread only, under the exclusive side; read by other threads under
+// the shared side.
+std::shared_ptr<LinkWatch> g_current;
 
 // Of the ATC program, not of a link: the hints panel gathers the keys again after every tick that
 // finds the program away, so the import's notices (modal boxes) would come every four seconds.
@@ -97,7 +99,9 @@ std::shared_ptr<LinkWatch> CurrentLinkWatch() {
 }
 
 bool AtcAttachedNow() {
-    const std::shared_ptr<LinkWatch> watch = CurrentLinkWatch();
+    // The current watch is replaced only on this thread: read in place, without the lock or a
+    // counted copy (the hints panel asks on every frame).
+    const LinkWatch* watch = g_current.get();
     return watch && watch->attached.load() == 1;
 }
 

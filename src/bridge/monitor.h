@@ -36,7 +36,7 @@ std::shared_ptr<LinkWatch> BeginLinkWatch();
 void EndLinkWatch(const std::shared_ptr<LinkWatch>& watch);
 // The current link's watch, or null while no link is up. thread: any.
 std::shared_ptr<LinkWatch> CurrentLinkWatch();
-// The current link has attached to the ATC program (false with no link).
+// The current link has attached to the ATC program (false with no link). thread: the simulator's.
 bool AtcAttachedNow();
 // thread: the simulator's (link start). The ground state the current link begins with.
 void NoteGroundState(bool onGround);
