@@ -63,6 +63,9 @@ protected:
         ResetLinkState();
     }
     void TearDown() override {
+        // Background work a link handed off (a scan, a refresh) ends before its state is reset:
+        // the next test begins with none running, whatever test comes next.
+        while (BackgroundWorkRunning() > 0) Sleep(1);
         ResetLinkState();
         if (HooksInstalled()) (void)RemoveHooks();  // always true
         ResetAtcTextState();
@@ -197,6 +200,7 @@ protected:
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, kAtcSetup, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
         RegSetValueExA(key, "Inno Setup: App Path", 0, REG_SZ, (const BYTE*)folder.c_str(), (DWORD)folder.size() + 1);
         RegCloseKey(key);
+        while (BackgroundWorkRunning() > 0) Sleep(1);  // an earlier test's, before the resets
         ResetMonitorState();
         ResetAtcKeys();
         ResetOptionList();
